@@ -1,0 +1,46 @@
+// The log's line forms, read back from a redirected stderr.
+#include "ipc/Log.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string Captured(void (*emit)()) {
+  testing::internal::CaptureStderr();
+  testing::internal::CaptureStdout();
+  emit();
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out, "") << "the log never writes to stdout";
+  return testing::internal::GetCapturedStderr();
+}
+
+TEST(Log, PlainFormsCarryTheirSeverityWord) {
+  EXPECT_EQ(Captured([] { IPC::LogInfo("a"); }), "IPC | Info | a\n");
+  EXPECT_EQ(Captured([] { IPC::LogWarning("b"); }), "IPC | Warning | b\n");
+  EXPECT_EQ(Captured([] { IPC::LogError("c"); }), "IPC | Error | c\n");
+  EXPECT_EQ(Captured([] { IPC::LogFatal("d"); }), "IPC | Fatal | d\n");
+}
+
+TEST(Log, PercentSignsArePrintedUnchanged) {
+  EXPECT_EQ(Captured([] { IPC::LogError("100% %s %d %n"); }), "IPC | Error | 100% %s %d %n\n");
+}
+
+TEST(Log, ChannelFormsPrintNameAndMode) {
+  EXPECT_EQ(Captured([] { IPC::LogError("Open : x", "plug", 3); }),
+            "IPC | Error | Open : x (PluginId:plug) (Mode:3)\n");
+  EXPECT_EQ(Captured([] { IPC::LogError("Open : x", "", 1); }),
+            "IPC | Error | Open : x (PluginId:) (Mode:1)\n");
+}
+
+TEST(Log, ErrorCodesPrintAsUnsigned32Bit) {
+  EXPECT_EQ(Captured([] { IPC::LogError("w", "p", 4, 109); }),
+            "IPC | Error | w (PluginId:p) (Mode:4) (Error:109)\n");
+  EXPECT_EQ(Captured([] { IPC::LogError("r", "p", 4, static_cast<unsigned int>(-8)); }),
+            "IPC | Error | r (PluginId:p) (Mode:4) (Error:4294967288)\n");
+  EXPECT_EQ(Captured([] { IPC::LogError("r", "p", 4, static_cast<unsigned int>(-4)); }),
+            "IPC | Error | r (PluginId:p) (Mode:4) (Error:4294967292)\n");
+}
+
+}  // namespace
