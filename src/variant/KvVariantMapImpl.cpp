@@ -1,0 +1,101 @@
+// Lookup, storage and JSON text of the document behind a KvVariantMap.
+#include "variant/KvVariantMapImpl.h"
+
+#include <rapidjson/stringbuffer.h>
+
+#include "ipc/Log.h"
+#include "variant/JsonGuard.h"
+#include "variant/JsonTextWriter.h"
+
+namespace IPC {
+
+namespace {
+
+rapidjson::SizeType Size32(std::size_t size) { return static_cast<rapidjson::SizeType>(size); }
+
+void ReportMissingKey(const std::string& key, int32_t site) {
+  LogError(("KvVariantMap : " + std::to_string(site) + " : missing key:" + key).c_str());
+}
+
+}  // namespace
+
+KvVariantMapImpl::KvVariantMapImpl()
+    : document(rapidjson::kObjectType), missingKeyReporter(ReportMissingKey) {}
+
+const KvVariantMapImpl::Value* KvVariantMapImpl::Find(const std::string& key) const {
+  if (!IsValid()) return nullptr;
+  const Value name(rapidjson::StringRef(key.data(), Size32(key.size())));
+  const auto member = document.FindMember(name);
+  return member == document.MemberEnd() ? nullptr : &member->value;
+}
+
+KvVariantMapImpl::Value KvVariantMapImpl::MakeString(const char* data, std::size_t size) {
+  return Value(data, Size32(size), GetAllocator());
+}
+
+KvVariantMapImpl::Value KvVariantMapImpl::CopyOf(const IVariantMap& map) {
+  if (const auto* kv = dynamic_cast<const KvVariantMap*>(&map)) {
+    return Value(Of(*kv).document, GetAllocator());
+  }
+  // Another implementation: carry its content over through its JSON text.
+  const std::string text = map.ToJSONString(true);
+  KvVariantMap copy;
+  if (!text.empty()) copy.FromJSONString(text);
+  return Value(Of(copy).document, GetAllocator());
+}
+
+void KvVariantMapImpl::Store(const std::string& key, Value& value) {
+  const Value name(rapidjson::StringRef(key.data(), Size32(key.size())));
+  const auto member = document.FindMember(name);
+  if (member != document.MemberEnd()) {
+    member->value = value;  // moves; the old value's storage stays in the pool
+    return;
+  }
+  Value ownName(key.data(), Size32(key.size()), GetAllocator());
+  document.AddMember(ownName, value, GetAllocator());
+}
+
+void KvVariantMapImpl::StoreLast(const std::string& key, Value& value) {
+  Erase(key);
+  Value ownName(key.data(), Size32(key.size()), GetAllocator());
+  document.AddMember(ownName, value, GetAllocator());
+}
+
+bool KvVariantMapImpl::Erase(const std::string& key) {
+  const Value name(rapidjson::StringRef(key.data(), Size32(key.size())));
+  const auto member = document.FindMember(name);
+  if (member == document.MemberEnd()) return false;
+  document.EraseMember(member);  // keeps the order of the members after it
+  return true;
+}
+
+bool KvVariantMapImpl::Is(const std::string& key, bool (*test)(const Value&)) const {
+  if (!IsValid()) return false;
+  const Value* value = Find(key);
+  if (value == nullptr) {
+    Report(key, MissingKeySite::kKind);
+    return false;
+  }
+  if (value->IsArray()) return !value->Empty() && test(*value->Begin());
+  return test(*value);
+}
+
+void KvVariantMapImpl::AppendJSON(std::string& out, bool compact) const {
+  if (!IsValid()) return;
+  rapidjson::StringBuffer buffer;
+  WriteJsonText(document, buffer, compact);
+  out.append(buffer.GetString(), buffer.GetSize());
+}
+
+void KvVariantMapImpl::ParseJSON(const std::string& text) {
+  // The guard and the parser both stop at the first zero byte.
+  if (!JsonGuard::Accepts(text.data(), text.size())) {
+    LogError("KvVariantMap : JSON parse failed");
+    return;
+  }
+  // On failure RapidJSON leaves the root as it was.
+  document.Parse(text.c_str());
+  if (document.HasParseError()) LogError("KvVariantMap : JSON parse failed");
+}
+
+}  // namespace IPC
