@@ -1,0 +1,54 @@
+// bzip2 compression of whole channel messages: one block-size-9 stream of the text and its NUL.
+// The library's working memory (several MB per stream) is kept between messages.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace IPC {
+
+class Bzip2Codec {
+ public:
+  Bzip2Codec() = default;
+  ~Bzip2Codec();
+
+  Bzip2Codec(const Bzip2Codec&) = delete;
+  Bzip2Codec& operator=(const Bzip2Codec&) = delete;
+
+  // Room given to the compressor for a text of `textLength` bytes (its NUL included):
+  // (textLength + 1) x 1.01 + 600, in single precision, truncated.
+  static uint32_t CompressCapacity(size_t textLength);
+  // Room given to the decompressor: 100 x the compressed length.
+  static uint64_t DecompressCapacity(size_t streamLength);
+
+  // Compresses `text` with its terminating NUL into `stream`, byte for byte what
+  // BZ2_bzBuffToBuffCompress (block size 9, verbosity 0, work factor 0) gives with a
+  // destination of CompressCapacity bytes. Returns the library's status (BZ_OK = 0 on
+  // success); on failure `stream` is empty.
+  int Compress(const std::string& text, std::string& stream);
+
+  // Decompresses one stream and puts its content less the final byte (the NUL) in `text`,
+  // as BZ2_bzBuffToBuffDecompress (small 0, verbosity 0) would with a destination of
+  // DecompressCapacity bytes. Fails with `status` 0 on empty input or empty content, else
+  // with the library's status (BZ_OUTBUFF_FULL = -8 when the content is too large).
+  // On failure `text` is empty.
+  bool Decompress(const char* stream, size_t length, std::string& text, int& status);
+
+ private:
+  // bzalloc/bzfree hooks: hand out the blocks kept from earlier streams.
+  static void* Allocate(void* codec, int items, int size);
+  static void Release(void* codec, void* memory);
+
+  struct Block {
+    void* memory = nullptr;
+    size_t size = 0;
+    bool inUse = false;
+  };
+  // A compressor holds four blocks at once and a decompressor two; a few spare slots
+  // let one codec keep both sets.
+  static constexpr int kBlockSlots = 8;
+  Block blocks_[kBlockSlots];
+};
+
+}  // namespace IPC

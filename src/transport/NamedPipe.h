@@ -1,0 +1,77 @@
+// The named-pipe channel: whole bzip2-compressed messages over a local message pipe, with
+// time limits and reconnection. The platform backend lives in NamedPipe<Platform>.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "transport/Bzip2Codec.h"
+#include "transport/IPCInterface.h"
+
+namespace IPC {
+
+class NamedPipe : public IPCInterface {
+ public:
+  // A file descriptor or a system handle; both fit and both use -1 as "none".
+  using NativeHandle = std::intptr_t;
+  static constexpr NativeHandle kInvalidHandle = -1;
+
+  // Two backslashes, a full stop, a backslash, "pipe" and a backslash.
+  static constexpr const char* kPipePrefix = "\\\\.\\pipe\\";
+  // Bytes the pipe buffers in each direction.
+  static constexpr uint32_t kPipeBufferSize = 102400;
+  // Largest message a read takes.
+  static constexpr uint32_t kReadBufferSize = 102400;
+  // Largest compressed message a write sends.
+  static constexpr uint32_t kMaxMessageSize = 102400;
+  // Pause between attempts that cannot wait on the pipe itself.
+  static constexpr uint32_t kRetryPauseMs = 5;
+  // Limit of the reopen that follows a broken connection (counts as 1 ms).
+  static constexpr uint32_t kReopenTimeoutMs = 0;
+
+  NamedPipe(std::string name, int32_t mode);
+  ~NamedPipe() override;
+
+  bool Open(uint32_t timeoutMs) override;
+  bool Read(std::string& message, uint32_t timeoutMs) override;
+  bool Write(const std::string& message, uint32_t timeoutMs) override;
+  void Close() override;
+
+  bool IsOpen() const { return handle_ != kInvalidHandle; }
+  const std::string& GetPipePath() const { return pipePath_; }
+
+ private:
+  // The channel's log lines, with its name and mode.
+  void LogFailure(const char* text) const;
+  void LogFailure(const char* text, unsigned int errorCode) const;
+  void LogDecompressFailure(unsigned int errorCode) const;
+
+  // Platform backend. The open steps log their own failures.
+  bool OpenServer();
+  bool OpenClient(uint32_t timeoutMs);
+  // Sends one whole message within the limit, reconnecting when the peer went away.
+  bool SendMessage(const char* data, size_t length, uint32_t timeoutMs);
+  // Waits up to the limit for one whole message into readBuffer_; a time-out logs nothing.
+  bool ReceiveMessage(uint32_t timeoutMs, size_t& length);
+  // The endpoint messages travel on; a server accepts a waiting client first. When there
+  // is none, `error` says why (EAGAIN: no client yet).
+  NativeHandle Connection(int& error);
+  // After the peer went away: a server drops its client, a client closes and reopens.
+  bool Reconnect();
+  void DropClient();
+
+  std::string pipePath_;
+  // What Open made: a server's listening endpoint, or a client's connection.
+  NativeHandle handle_ = kInvalidHandle;
+  // A server's current client, where the platform keeps it apart from handle_.
+  NativeHandle client_ = kInvalidHandle;
+
+  // Kept between messages so that the hot path neither allocates nor clears buffers.
+  Bzip2Codec codec_;
+  std::unique_ptr<char[]> readBuffer_;
+  std::string writeBuffer_;
+};
+
+}  // namespace IPC

@@ -1,0 +1,137 @@
+// Peers that leave and come back: the client reconnects on its next read or write, the
+// server drops a departed client and takes the next, and a write never raises SIGPIPE.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "transport/ChannelTestKit.h"
+#include "transport/NamedPipe.h"
+
+namespace {
+
+using namespace ChannelTestKit;
+using IPC::NamedPipe;
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+TEST(NamedPipeReconnect, ClientWriteReconnectsToAServerThatCameBack) {
+  Pair pair("rewrite");
+  ASSERT_TRUE(pair.opened);
+  std::string message;
+  ASSERT_TRUE(pair.client.Write("first", 300));
+  ASSERT_TRUE(pair.server.Read(message, 300));
+
+  CaptureStderr();
+  pair.server.Close();
+  NamedPipe replacement(pair.name, IPC::ServerRequest);
+  ASSERT_TRUE(replacement.Open(300));
+  EXPECT_TRUE(pair.client.Write("second", 300));
+  ASSERT_TRUE(replacement.Read(message, 300));
+  EXPECT_EQ(message, "second");
+  EXPECT_EQ(GetCapturedStderr(), "");
+}
+
+TEST(NamedPipeReconnect, ClientReadReconnectsToAServerProcessThatCameBack) {
+  const std::string name = UniqueName("reread");
+  Signal firstReady;
+  const pid_t first = Fork([&] {
+    NamedPipe server(name, IPC::ServerRequest);
+    if (!server.Open(300)) return 1;
+    firstReady.Raise();
+    std::string message;
+    if (!server.Read(message, 5000) || !server.Write("answer", 5000)) return 2;
+    return 0;  // leaves, closing the connection
+  });
+  ASSERT_TRUE(firstReady.Await());
+  NamedPipe client(name, IPC::ClientRequest);
+  ASSERT_TRUE(client.Open(300));
+  ASSERT_TRUE(client.Write("question", 300));
+  std::string message;
+  ASSERT_TRUE(client.Read(message, 5000));
+  EXPECT_EQ(Join(first), 0);
+
+  Signal secondReady;
+  const pid_t second = Fork([&] {
+    NamedPipe server(name, IPC::ServerRequest);
+    if (!server.Open(300)) return 1;
+    secondReady.Raise();
+    return server.Write("from the new server", 5000) ? 0 : 2;
+  });
+  ASSERT_TRUE(secondReady.Await());
+  CaptureStderr();
+  EXPECT_TRUE(client.Read(message, 5000));
+  EXPECT_EQ(message, "from the new server");
+  EXPECT_EQ(GetCapturedStderr(), "");
+  EXPECT_EQ(Join(second), 0);
+}
+
+TEST(NamedPipeReconnect, ServerDropsADepartedClientAndTakesTheNext) {
+  const std::string name = UniqueName("next");
+  NamedPipe server(name, IPC::ServerRequest);
+  ASSERT_TRUE(server.Open(300));
+  std::string message;
+  CaptureStderr();
+  {
+    NamedPipe first(name, IPC::ClientRequest);
+    ASSERT_TRUE(first.Open(300));
+    ASSERT_TRUE(first.Write("one", 300));
+    ASSERT_TRUE(server.Read(message, 300));
+    EXPECT_EQ(message, "one");
+  }
+  NamedPipe second(name, IPC::ClientRequest);
+  ASSERT_TRUE(second.Open(300));
+  ASSERT_TRUE(second.Write("two", 300));
+  ASSERT_TRUE(server.Read(message, 300));
+  EXPECT_EQ(message, "two");
+  ASSERT_TRUE(server.Write("reply", 300));
+  ASSERT_TRUE(second.Read(message, 300));
+  EXPECT_EQ(message, "reply");
+  EXPECT_EQ(GetCapturedStderr(), "");
+}
+
+// A failed reconnection ends the operation with the open's line alone; the next operation
+// tries again.
+TEST(NamedPipeReconnect, ServerGoneForGoodFailsWithTheOpenLine) {
+  Pair pair("gone");
+  ASSERT_TRUE(pair.opened);
+  std::string message;
+  ASSERT_TRUE(pair.client.Write("hello", 300));
+  ASSERT_TRUE(pair.server.Read(message, 300));
+  pair.server.Close();
+
+  const std::string openFailed =
+      Line("Open : Client IPC object open failed", pair.name, 3, ECONNREFUSED);
+  CaptureStderr();
+  EXPECT_FALSE(pair.client.Write("anyone?", 300));
+  EXPECT_FALSE(pair.client.IsOpen());
+  EXPECT_FALSE(pair.client.Read(message, 300));
+  EXPECT_EQ(GetCapturedStderr(), openFailed + openFailed);
+}
+
+TEST(NamedPipeReconnect, WritesToADepartedPeerNeverRaiseSigpipe) {
+  const pid_t child = Fork([] {
+    signal(SIGPIPE, SIG_DFL);
+    const int devNull = open("/dev/null", O_WRONLY);
+    dup2(devNull, STDERR_FILENO);
+    const std::string name = UniqueName("sigpipe");
+    // A client whose server vanished.
+    const int listener = RawListen(name);
+    NamedPipe client(name, IPC::ClientRequest);
+    if (!client.Open(300)) return 1;
+    close(accept(listener, nullptr, nullptr));
+    close(listener);
+    if (client.Write("into the void", 100)) return 2;
+    // A server whose client vanished.
+    NamedPipe server(name, IPC::ServerRequest);
+    if (!server.Open(300)) return 3;
+    const int peer = RawConnect(name);
+    if (!server.Write("first", 300)) return 4;
+    close(peer);
+    if (server.Write("second", 100)) return 5;
+    return 0;
+  });
+  EXPECT_EQ(Join(child), 0) << "128 + 13 means SIGPIPE";
+}
+
+}  // namespace
