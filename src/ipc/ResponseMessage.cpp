@@ -1,0 +1,100 @@
+// The response's wire text, written and read through the variant map.
+#include "ipc/ResponseMessage.h"
+
+namespace IPC {
+
+namespace {
+
+const char* const kResultKey = "result";
+
+}  // namespace
+
+ResponseMessage::ResponseMessage()
+    : status(false), requestId(kNoRequestId), errorCode(kNoErrorCode) {}
+
+ResponseMessage ResponseMessage::Success() {
+  ResponseMessage response;
+  response.status = true;
+  response.result.Set(kResultKey, true);
+  return response;
+}
+
+ResponseMessage::ResponseMessage(uint64_t requestId, const std::string& resultText)
+    : status(true), requestId(requestId), errorCode(kNoErrorCode) {
+  result.Set(kResultKey, resultText);
+}
+
+ResponseMessage::ResponseMessage(uint64_t requestId, const KvVariantMap& resultMap)
+    : status(true), requestId(requestId), errorCode(kNoErrorCode) {
+  result.Set(kResultKey, resultMap);
+}
+
+ResponseMessage::ResponseMessage(uint64_t requestId, const std::string& errorStr,
+                                 int64_t errorCode)
+    : status(false), requestId(requestId), errorStr(errorStr), errorCode(errorCode) {}
+
+std::string ResponseMessage::ToJSONString() const {
+  KvVariantMap body;
+  if (requestId != 0) {
+    body.Set("requestId", requestId);
+  }
+  body.Set("status", status);
+  if (status && result.Has(kResultKey)) {
+    body.CopyKey(kResultKey, result);
+  }
+  if (!status && !errorStr.empty()) {
+    KvVariantMap error;
+    error.Set("errorStr", errorStr);
+    if (errorCode != kNoErrorCode) {
+      error.Set("errorCode", errorCode);
+    }
+    body.Set("error", error);
+  }
+  // The compact text of {"response": body}, without copying the body into an outer map.
+  std::string text = "{\"response\":";
+  body.AppendJSONString(text, true);
+  text += '}';
+  return text;
+}
+
+bool ResponseMessage::FromJSONString(const std::string& text) {
+  const KvVariantMap message(text);
+  if (!message.IsMap("response")) {
+    return false;
+  }
+  const KvVariantMap body = message.GetMap("response");
+  if (body.Has("requestId")) {
+    requestId = body.GetUInt64("requestId");
+  }
+  if (body.Has("status")) {
+    status = body.GetBool("status");
+  }
+  if (status) {
+    if (body.Has(kResultKey)) {
+      // Whatever its JSON type; CopyKey replaces an earlier result.
+      result.CopyKey(kResultKey, body);
+    }
+  } else if (body.Has("error")) {
+    const KvVariantMap error = body.GetMap("error");
+    if (error.Has("errorStr")) {
+      errorStr = error.GetString("errorStr");
+    }
+    if (error.Has("errorCode")) {
+      errorCode = error.GetInt64("errorCode");
+    }
+  }
+  return true;
+}
+
+std::string ResponseMessage::FormatError() const {
+  std::string text;
+  if (!errorStr.empty()) {
+    text += " (errorStr:" + errorStr + ")";
+  }
+  if (errorCode != kNoErrorCode) {
+    text += " (errorCode:" + std::to_string(errorCode) + ")";
+  }
+  return text;
+}
+
+}  // namespace IPC

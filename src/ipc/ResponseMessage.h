@@ -1,0 +1,44 @@
+// A response: a success flag with a result, or an error text and code.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ipc/Message.h"
+#include "variant/KvVariantMap.h"
+
+namespace IPC {
+
+class ResponseMessage final : public Message {
+ public:
+  static constexpr uint64_t kNoRequestId = UINT64_MAX;
+  static constexpr int64_t kNoErrorCode = -1;
+
+  // A failure with nothing set: the form responses are read into.
+  ResponseMessage();
+  // Success with the result true and no identifier: what a serving end without a
+  // processor answers.
+  static ResponseMessage Success();
+  // Success whose result is the text.
+  ResponseMessage(uint64_t requestId, const std::string& resultText);
+  // Success whose result is a copy of the map.
+  ResponseMessage(uint64_t requestId, const KvVariantMap& resultMap);
+  // Failure with the host's error text and code.
+  ResponseMessage(uint64_t requestId, const std::string& errorStr, int64_t errorCode);
+
+  // {"response":{...}}: "result" only on success, "error" only on failure with a text.
+  std::string ToJSONString() const override;
+  bool FromJSONString(const std::string& text) override;
+
+  // " (errorStr:x)" and/or " (errorCode:n)" for the parts that are set; else empty.
+  std::string FormatError() const;
+
+  bool status;
+  uint64_t requestId;
+  // Empty, or holding the single member "result".
+  KvVariantMap result;
+  std::string errorStr;
+  int64_t errorCode;
+};
+
+}  // namespace IPC

@@ -1,0 +1,95 @@
+// The request's wire text: member order, omission rules and reading back.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ipc/RequestMessage.h"
+
+namespace {
+
+using IPC::KvVariantMap;
+using IPC::RequestMessage;
+
+TEST(RequestMessageWrite, ADefaultRequestWritesAnEmptyObject) {
+  EXPECT_EQ(RequestMessage().ToJSONString(), "{\"request\":{}}");
+}
+
+TEST(RequestMessageWrite, WithoutArgumentsOrProxyOnlyIdAndNameAreWritten) {
+  RequestMessage request("GetKestrel", KvVariantMap(), -1);
+  EXPECT_EQ(request.ToJSONString(), "{\"request\":{\"requestId\":" +
+                                        std::to_string(request.requestId) +
+                                        ",\"name\":\"GetKestrel\"}}");
+}
+
+TEST(RequestMessageWrite, AMethodCallCarriesArgsThenProxyId) {
+  KvVariantMap args;
+  args.Set("0", "x");
+  RequestMessage request("Execute", args, 7);
+  request.requestId = 1700000000123ull;
+  EXPECT_EQ(request.ToJSONString(),
+            "{\"request\":{\"requestId\":1700000000123,\"name\":\"Execute\",\"args\":{\"0\":\"x\"},"
+            "\"proxyId\":7}}");
+}
+
+TEST(RequestMessageWrite, ProxyZeroIsWrittenAndNegativeProxiesAreNot) {
+  RequestMessage request;
+  request.proxyId = 0;
+  EXPECT_EQ(request.ToJSONString(), "{\"request\":{\"proxyId\":0}}");
+  request.proxyId = -1;
+  EXPECT_EQ(request.ToJSONString(), "{\"request\":{}}");
+  request.proxyId = -5;
+  EXPECT_EQ(request.ToJSONString(), "{\"request\":{}}");
+}
+
+TEST(RequestMessageWrite, IdentifiersAreMillisecondTimeStamps) {
+  using namespace std::chrono;
+  const uint64_t before = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+  RequestMessage first("a", KvVariantMap(), -1);
+  RequestMessage second("b", KvVariantMap(), -1);
+  const uint64_t after = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+  EXPECT_GE(first.requestId, before);
+  EXPECT_LE(second.requestId, after);
+  EXPECT_LE(first.requestId, second.requestId);
+  // Built within one millisecond, two requests share their identifier.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    RequestMessage x("x", KvVariantMap(), -1);
+    RequestMessage y("y", KvVariantMap(), -1);
+    const uint64_t now = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    if (now == x.requestId) {
+      EXPECT_EQ(x.requestId, y.requestId);
+      return;
+    }
+  }
+  GTEST_SKIP() << "the clock ticked over on every attempt";
+}
+
+TEST(RequestMessageRead, ReadsEveryWrittenField) {
+  KvVariantMap args;
+  args.Set("0", int32_t{5});
+  args.Set("1", "y");
+  RequestMessage written("Fn", args, 12);
+  RequestMessage read;
+  ASSERT_TRUE(read.FromJSONString(written.ToJSONString()));
+  EXPECT_EQ(read.requestId, written.requestId);
+  EXPECT_EQ(read.name, "Fn");
+  EXPECT_EQ(read.args.ToJSONString(true), "{\"0\":5,\"1\":\"y\"}");
+  EXPECT_EQ(read.proxyId, 12);
+}
+
+TEST(RequestMessageRead, AbsentMembersKeepTheFieldsAndOtherKindsAreRefused) {
+  RequestMessage read("kept", KvVariantMap(), 3);
+  const uint64_t id = read.requestId;
+  ASSERT_TRUE(read.FromJSONString("{\"request\":{}}"));
+  EXPECT_EQ(read.requestId, id);
+  EXPECT_EQ(read.name, "kept");
+  EXPECT_EQ(read.proxyId, 3);
+
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(read.FromJSONString("{\"response\":{}}"));
+  EXPECT_FALSE(read.FromJSONString("{\"request\":5}"));
+  EXPECT_FALSE(read.FromJSONString("not json"));
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(read.name, "kept");
+}
+
+}  // namespace
