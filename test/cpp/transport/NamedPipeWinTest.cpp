@@ -10,6 +10,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// winuser.h maps SendMessage to SendMessageA, which would rename the channel's member.
+#undef SendMessage
 
 #include <gtest/gtest.h>
 
