@@ -1,0 +1,222 @@
+// The Windows backend of the named-pipe channel: a kernel32 message pipe in non-blocking mode,
+// polled every few milliseconds within each operation's time limit.
+#ifdef _WIN32
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// winuser.h maps SendMessage to SendMessageA, which would rename the channel's member.
+#undef SendMessage
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "transport/NamedPipe.h"
+
+namespace IPC {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kCreateFailed = "Open : Failed to create IPC object";
+constexpr const char* kClientOpenFailed = "Open : Client IPC object open failed";
+constexpr const char* kWriteFailed = "Write : Failed to write message";
+
+// Server: a duplex pipe of message type, read in message mode, non-blocking. Only the first
+// instance of a name may be created here, so a name that another process made first is
+// refused (ERROR_ACCESS_DENIED) instead of joined.
+constexpr DWORD kServerOpenMode = PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE;
+constexpr DWORD kServerPipeMode = PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_NOWAIT;
+// Client: read and write, no sharing. The server may only identify the client, never act
+// with its rights, so a process squatting the name gains nothing from a connection.
+constexpr DWORD kClientAccess = GENERIC_READ | GENERIC_WRITE;
+constexpr DWORD kClientFlags = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
+// A client handle starts in blocking mode: it is switched to non-blocking as well, or a read
+// would wait for a message past its time limit.
+constexpr DWORD kClientPipeMode = PIPE_READMODE_MESSAGE | PIPE_NOWAIT;
+// Logged when a zero-byte write (no room in the pipe yet) lasted until the deadline.
+constexpr DWORD kNoRoomError = WAIT_TIMEOUT;
+
+// Deadlines come from the monotonic clock, so a change of the wall clock cannot stretch or
+// cut a wait. A limit of 0 counts as 1 ms.
+Clock::time_point DeadlineAfter(uint32_t timeoutMs) {
+  return Clock::now() + std::chrono::milliseconds(std::max<uint32_t>(timeoutMs, 1));
+}
+
+void PauseUntil(Clock::time_point deadline) {
+  const auto pauseEnd = Clock::now() + std::chrono::milliseconds(NamedPipe::kRetryPauseMs);
+  std::this_thread::sleep_until(std::min(pauseEnd, deadline));
+}
+
+HANDLE ToHandle(NamedPipe::NativeHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+NamedPipe::NativeHandle FromHandle(HANDLE handle) {
+  return reinterpret_cast<NamedPipe::NativeHandle>(handle);
+}
+
+// The peer or the pipe itself is gone: the connection must be made anew.
+bool PipeGone(DWORD error) {
+  return error == ERROR_BAD_PIPE || error == ERROR_FILE_NOT_FOUND ||
+         error == ERROR_INVALID_HANDLE || error == ERROR_BROKEN_PIPE;
+}
+
+// No client on a server instance (yet, or any more).
+bool NotConnected(DWORD error) {
+  return error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_PIPE_LISTENING;
+}
+
+// The ANSI calls end the path at its first NUL, which would name another pipe.
+bool PathHasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+
+// Reads and drops the pieces of a message that did not fit in one read.
+void DiscardRestOfMessage(HANDLE pipe, char* buffer, DWORD size) {
+  DWORD received = 0;
+  while (!ReadFile(pipe, buffer, size, &received, nullptr) && GetLastError() == ERROR_MORE_DATA) {
+  }
+}
+
+}  // namespace
+
+bool NamedPipe::OpenServer() {
+  if (PathHasNul(pipePath_)) {
+    LogFailure(kCreateFailed, ERROR_INVALID_NAME);
+    return false;
+  }
+  const HANDLE pipe = CreateNamedPipeA(pipePath_.c_str(), kServerOpenMode, kServerPipeMode,
+                                       PIPE_UNLIMITED_INSTANCES, kPipeBufferSize,
+                                       kPipeBufferSize, 0, nullptr);
+  if (pipe == INVALID_HANDLE_VALUE) {
+    LogFailure(kCreateFailed, GetLastError());
+    return false;
+  }
+  handle_ = FromHandle(pipe);
+  // Non-blocking: this only starts listening. A client that comes later is picked up by the
+  // reads and writes, which call it again.
+  ConnectNamedPipe(pipe, nullptr);
+  return true;
+}
+
+bool NamedPipe::OpenClient(uint32_t timeoutMs) {
+  if (PathHasNul(pipePath_)) {
+    LogFailure(kClientOpenFailed, ERROR_INVALID_NAME);
+    return false;
+  }
+  const auto deadline = DeadlineAfter(timeoutMs);
+  DWORD error = 0;
+  // At least one attempt, however late the first one starts.
+  for (;;) {
+    const HANDLE pipe = CreateFileA(pipePath_.c_str(), kClientAccess, 0, nullptr, OPEN_EXISTING,
+                                    kClientFlags, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) {
+      DWORD mode = kClientPipeMode;
+      if (SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr)) {
+        handle_ = FromHandle(pipe);
+        return true;
+      }
+      error = GetLastError();
+      CloseHandle(pipe);
+    } else {
+      error = GetLastError();
+      // Every instance is taken: wait (up to the server's default) for one to come free.
+      if (error == ERROR_PIPE_BUSY) WaitNamedPipeA(pipePath_.c_str(), NMPWAIT_USE_DEFAULT_WAIT);
+    }
+    if (Clock::now() >= deadline) break;
+    PauseUntil(deadline);
+    if (Clock::now() >= deadline) break;
+  }
+  LogFailure(kClientOpenFailed, error);
+  return false;
+}
+
+void NamedPipe::Close() {
+  if (handle_ == kInvalidHandle) return;
+  const HANDLE pipe = ToHandle(handle_);
+  // Waits until the peer has read what was written: a disconnect would discard it.
+  FlushFileBuffers(pipe);
+  if (IsServer()) DisconnectNamedPipe(pipe);
+  CloseHandle(pipe);
+  handle_ = kInvalidHandle;
+}
+
+bool NamedPipe::Reconnect() {
+  // A server makes a new instance and listens again; a client opens the pipe anew.
+  Close();
+  return Open(kReopenTimeoutMs);
+}
+
+bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
+  const auto deadline = DeadlineAfter(timeoutMs);
+  for (;;) {
+    DWORD error = ERROR_INVALID_HANDLE;
+    if (handle_ != kInvalidHandle) {
+      DWORD received = 0;
+      if (ReadFile(ToHandle(handle_), readBuffer_.get(), kReadBufferSize, &received, nullptr)) {
+        length = received;
+        return true;
+      }
+      error = GetLastError();
+    }
+
+    if (error == ERROR_MORE_DATA) {
+      // A message longer than any valid one: drop the rest of it and report it, rather than
+      // take its tail for a message of its own.
+      DiscardRestOfMessage(ToHandle(handle_), readBuffer_.get(), kReadBufferSize);
+      LogDecompressFailure(ERROR_MORE_DATA);
+      return false;
+    }
+    if (PipeGone(error) || (error == ERROR_PIPE_NOT_CONNECTED && !IsServer())) {
+      // A client whose server disconnected it is as cut off as one whose server is gone.
+      if (!Reconnect()) return false;
+    } else if (NotConnected(error) && IsServer()) {
+      ConnectNamedPipe(ToHandle(handle_), nullptr);
+    }
+    // ERROR_NO_DATA: nothing has arrived yet.
+    if (Clock::now() >= deadline) return false;
+    PauseUntil(deadline);
+    if (Clock::now() >= deadline) return false;
+  }
+}
+
+bool NamedPipe::SendMessage(const char* data, size_t length, uint32_t timeoutMs) {
+  const auto deadline = DeadlineAfter(timeoutMs);
+  const DWORD size = static_cast<DWORD>(length);
+  DWORD error = 0;
+  for (;;) {
+    error = ERROR_INVALID_HANDLE;
+    if (handle_ != kInvalidHandle) {
+      DWORD written = 0;
+      if (WriteFile(ToHandle(handle_), data, size, &written, nullptr)) {
+        // One message goes whole or not at all. Nothing written means that the pipe has no
+        // room for it yet, which a non-blocking pipe reports as success.
+        if (written != 0) return written == size;
+        error = kNoRoomError;
+      } else {
+        error = GetLastError();
+      }
+    }
+
+    // On a write ERROR_NO_DATA means that the reader has closed its end.
+    if (PipeGone(error) || error == ERROR_NO_DATA ||
+        (error == ERROR_PIPE_NOT_CONNECTED && !IsServer())) {
+      if (!Reconnect()) return false;
+    } else if (NotConnected(error) && IsServer()) {
+      ConnectNamedPipe(ToHandle(handle_), nullptr);
+    }
+    if (Clock::now() >= deadline) break;
+    PauseUntil(deadline);
+    if (Clock::now() >= deadline) break;
+  }
+  LogFailure(kWriteFailed, error);
+  return false;
+}
+
+}  // namespace IPC
+
+#endif  // _WIN32
