@@ -1,0 +1,190 @@
+// Host callbacks: registration with the host, the registry entry of each JavaScript
+// function, and the handler (worker thread and callback pipe) while any is registered.
+#include "bridge/Callbacks.h"
+
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "bridge/CallbackMessageProcessor.h"
+#include "bridge/Errors.h"
+#include "bridge/ExportedCall.h"
+#include "bridge/PluginManager.h"
+#include "ipc/IPCHandler.h"
+#include "ipc/RequestMessage.h"
+#include "ipc/ResponseMessage.h"
+#include "transport/NamedPipe.h"
+
+namespace Hostlink {
+namespace {
+
+// The callback handler's slot. Taken by the JavaScript thread of each environment
+// and at process exit; the worker never takes it, so joining the worker under it is safe.
+std::mutex& SlotLock() {
+  static std::mutex* lock = new std::mutex();  // never destroyed: used during exit
+  return *lock;
+}
+IPC::IPCHandler* callbackHandler = nullptr;
+
+CallbackMessageProcessor* RegistryOf(IPC::IPCHandler* handler) {
+  return handler == nullptr ? nullptr
+                            : dynamic_cast<CallbackMessageProcessor*>(handler->GetProcessor());
+}
+
+bool IsRegistered(const std::string& callbackName) {
+  std::lock_guard<std::mutex> lock(SlotLock());
+  CallbackMessageProcessor* registry = RegistryOf(callbackHandler);
+  return registry != nullptr && registry->Contains(callbackName);
+}
+
+// At exit without environment teardown (process.exit on the main thread) the worker
+// is stopped so that it never runs on while the process takes itself apart.
+void StopWorkerAtExit() {
+  std::unique_lock<std::mutex> lock(SlotLock(), std::try_to_lock);
+  if (lock.owns_lock() && callbackHandler != nullptr) {
+    callbackHandler->Stop();
+  }
+}
+
+// Opens the callback pipe and starts its worker. The entry goes into the registry
+// before the worker can read, so a callback fired as soon as the host accepted the
+// name is delivered. False, with the function released, when no handler can run.
+bool SetRegistryEntry(Napi::Env env, const std::string& callbackName,
+                      Napi::ThreadSafeFunction function) {
+  std::lock_guard<std::mutex> lock(SlotLock());
+  if (callbackHandler == nullptr) {
+    auto processor = std::make_unique<CallbackMessageProcessor>();
+    CallbackMessageProcessor* registry = processor.get();
+    registry->Set(callbackName, function, env);
+    auto handler = std::make_unique<IPC::IPCHandler>(std::move(processor));
+    auto channel = std::make_unique<IPC::NamedPipe>(
+        PluginManager::GetInstance().GetPluginId() + "_callback", IPC::ClientCallback);
+    if (!handler->Start(std::move(channel))) {
+      registry->Remove(callbackName);
+      return false;
+    }
+    static std::once_flag atExitOnce;
+    std::call_once(atExitOnce, [] { std::atexit(StopWorkerAtExit); });
+    callbackHandler = handler.release();
+    return true;
+  }
+  CallbackMessageProcessor* registry = RegistryOf(callbackHandler);
+  if (registry == nullptr) {
+    function.Release();
+    return false;
+  }
+  registry->Set(callbackName, function, env);
+  return true;
+}
+
+// Takes the entry out; the last one takes the handler with it (joining the worker and
+// closing the callback pipe). True when the handler and its registry existed.
+bool RemoveRegistryEntry(const std::string& callbackName) {
+  std::lock_guard<std::mutex> lock(SlotLock());
+  CallbackMessageProcessor* registry = RegistryOf(callbackHandler);
+  if (registry == nullptr) {
+    return false;
+  }
+  registry->Remove(callbackName);
+  if (registry->IsEmpty()) {
+    delete callbackHandler;
+    callbackHandler = nullptr;
+  }
+  return true;
+}
+
+void DropEnvironment(void* arg) {
+  std::lock_guard<std::mutex> lock(SlotLock());
+  CallbackMessageProcessor* registry = RegistryOf(callbackHandler);
+  if (registry == nullptr) {
+    return;
+  }
+  registry->RemoveEnvironment(static_cast<napi_env>(arg));
+  if (registry->IsEmpty()) {
+    delete callbackHandler;
+    callbackHandler = nullptr;
+  }
+}
+
+// Sends a registration or deregistration of callbackName; true when the host accepted
+// it with a true "result", else false with the operation's error thrown.
+bool AskHost(Napi::Env env, const char* operation, const std::string& callbackName,
+             const char* refusedText) {
+  IPC::KvVariantMap args;
+  args.Set("0", callbackName);
+  IPC::RequestMessage request(operation, args, -1);
+  std::string responseText;
+  if (!PluginManager::GetInstance().SendRequest(request, responseText)) {
+    ThrowJsError(env, operation, "Failed to communicate with host");
+    return false;
+  }
+  IPC::ResponseMessage response;
+  std::string errorText;
+  if (!CheckResponse(operation, responseText, response, errorText, true)) {
+    ThrowJsMessage(env, errorText);
+    return false;
+  }
+  if (!response.result.IsBool("result") || !response.result.GetBool("result")) {
+    ThrowJsError(env, operation, refusedText);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Napi::Value RegisterCallback(const Napi::CallbackInfo& info) {
+  return RunExported(info, "RegisterCallback", [&info](Napi::Env env) -> Napi::Value {
+    if (!PluginManager::GetInstance().IsInitialized()) {
+      return ThrowJsError(env, "RegisterCallback", kNotInitializedText);
+    }
+    if (info.Length() < 2) {
+      return ThrowJsError(env, "RegisterCallback", "Missing required arguments");
+    }
+    if (!info[0].IsString()) {
+      return ThrowJsError(env, "RegisterCallback", "Missing '<callbackName>' string argument");
+    }
+    const std::string callbackName = info[0].As<Napi::String>().Utf8Value();
+    if (!info[1].IsFunction()) {
+      return ThrowJsError(env, "RegisterCallback",
+                          "Missing '<callbackFunction>' function argument");
+    }
+    if (!IsRegistered(callbackName) &&
+        !AskHost(env, "RegisterCallback", callbackName, "Failed to register callback with host")) {
+      return Napi::Value();
+    }
+    // Unlimited queue, one thread (the registry's hold), no context; the default
+    // call-back runs the function with no arguments.
+    Napi::ThreadSafeFunction function = Napi::ThreadSafeFunction::New(
+        env, info[1].As<Napi::Function>(), callbackName, 0, 1);
+    return Napi::Boolean::New(env, SetRegistryEntry(env, callbackName, function));
+  });
+}
+
+Napi::Value DeregisterCallback(const Napi::CallbackInfo& info) {
+  return RunExported(info, "DeregisterCallback", [&info](Napi::Env env) -> Napi::Value {
+    if (!PluginManager::GetInstance().IsInitialized()) {
+      return ThrowJsError(env, "DeregisterCallback", kNotInitializedText);
+    }
+    if (info.Length() < 1 || !info[0].IsString()) {
+      return ThrowJsError(env, "DeregisterCallback", "Missing '<callbackName>' argument");
+    }
+    const std::string callbackName = info[0].As<Napi::String>().Utf8Value();
+    if (!IsRegistered(callbackName)) {
+      return Napi::Boolean::New(env, false);
+    }
+    if (!AskHost(env, "DeregisterCallback", callbackName,
+                 "Failed to deregister callback with host")) {
+      return Napi::Value();
+    }
+    return Napi::Boolean::New(env, RemoveRegistryEntry(callbackName));
+  });
+}
+
+void WatchCallbackEnvironment(Napi::Env env) {
+  napi_status status = napi_add_env_cleanup_hook(env, DropEnvironment, env);
+  NAPI_THROW_IF_FAILED_VOID(env, status);
+}
+
+}  // namespace Hostlink

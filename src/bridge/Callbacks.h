@@ -1,0 +1,18 @@
+// The exported functions RegisterCallback and DeregisterCallback, and the one callback
+// handler per process that receives the host's callback messages.
+#pragma once
+
+#include <napi.h>
+
+namespace Hostlink {
+
+// RegisterCallback(callbackName, callbackFunction) -> boolean
+Napi::Value RegisterCallback(const Napi::CallbackInfo& info);
+// DeregisterCallback(callbackName) -> boolean
+Napi::Value DeregisterCallback(const Napi::CallbackInfo& info);
+
+// Arranges for env's callbacks to be dropped, and the callback worker stopped when no
+// other environment has any, before env is torn down.
+void WatchCallbackEnvironment(Napi::Env env);
+
+}  // namespace Hostlink

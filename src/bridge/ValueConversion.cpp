@@ -1,0 +1,240 @@
+// JavaScript values to variant maps (arguments) and back (results).
+#include "bridge/ValueConversion.h"
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "bridge/Errors.h"
+#include "bridge/ScriptObject.h"
+#include "ipc/ObjectType.h"
+#include "ipc/ProxyInfo.h"
+#include "ipc/ProxyRef.h"
+#include "ipc/TableValue.h"
+
+namespace Hostlink {
+namespace {
+
+// The single-precision 1e-6 widened to double: numbers closer than this to a whole
+// number in the 32-bit range travel as that integer.
+const double kFractionEpsilon = static_cast<double>(1e-6f);
+
+// The objects that enclose the value being converted, outermost first; their count is
+// the value's nesting depth.
+using Ancestors = std::vector<Napi::Object>;
+
+void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
+                     IPC::KvVariantMap& map, const std::string& functionName,
+                     Ancestors& ancestors);
+
+bool IsAncestor(const Ancestors& ancestors, const Napi::Object& object) {
+  for (const Napi::Object& ancestor : ancestors) {
+    if (ancestor.StrictEquals(object)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void ConvertObject(Napi::Env env, const std::string& key, Napi::Object object,
+                   IPC::KvVariantMap& map, const std::string& functionName,
+                   Ancestors& ancestors) {
+  if (IsAncestor(ancestors, object)) {
+    ThrowJsError(env, functionName, "GetArgument - Circular reference detected for key:" + key);
+    return;
+  }
+  if (static_cast<int>(ancestors.size()) >= kMaxArgumentDepth) {
+    ThrowJsError(env, functionName,
+                 "GetArgument - Object nested deeper than 64 levels for key:" + key);
+    return;
+  }
+  // Enumerable string-named properties, own and inherited, in Node-API's order.
+  Napi::Array names = object.GetPropertyNames();
+  uint32_t count = names.Length();
+  if (count > 0) {
+    IPC::TableValue table;
+    ancestors.push_back(object);
+    for (uint32_t i = 0; i < count; ++i) {
+      Napi::Value name = names.Get(i);
+      Napi::Value member = object.Get(name);
+      ConvertArgument(env, name.As<Napi::String>().Utf8Value(), member, table.value, functionName,
+                      ancestors);
+    }
+    ancestors.pop_back();
+    map.Set(key, table.ToVariantMap());
+    return;
+  }
+  if (ScriptObject* proxy = ScriptObject::FromValue(object)) {
+    IPC::ProxyRef reference;
+    reference.proxyId = proxy->GetProxyId();
+    map.Set(key, reference.ToVariantMap());
+    return;
+  }
+  ThrowJsError(env, functionName, "GetArgument - Unknown object type detected for key:" + key);
+}
+
+void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
+                     IPC::KvVariantMap& map, const std::string& functionName,
+                     Ancestors& ancestors) {
+  if (key.empty() || value.IsEmpty() || value.IsNull()) {
+    ThrowJsError(env, functionName, "GetArgument - Invalid input key/value  (key:" + key + ")");
+    return;
+  }
+  switch (value.Type()) {
+    case napi_boolean:
+      map.Set(key, value.As<Napi::Boolean>().Value());
+      return;
+    case napi_number:
+      if (IsFractional(env, value)) {
+        map.Set(key, value.As<Napi::Number>().DoubleValue());
+      } else {
+        map.Set(key, value.As<Napi::Number>().Int64Value());
+      }
+      return;
+    case napi_string:
+      map.Set(key, value.As<Napi::String>().Utf8Value());
+      return;
+    case napi_object:
+    case napi_function:
+      ConvertObject(env, key, value.As<Napi::Object>(), map, functionName, ancestors);
+      return;
+    default:
+      // undefined, symbol, bigint, external
+      ThrowJsError(env, functionName,
+                   "GetArgument - Unknown argument type detected for key:" + key);
+      return;
+  }
+}
+
+// Sets property name of object; "__proto__" is defined as an own data property, so a
+// result member of that name stays data instead of replacing the object's prototype.
+void SetResultProperty(Napi::Object object, const std::string& name, Napi::Value value) {
+  const char* propertyName = name.c_str();  // up to the first zero byte
+  if (std::string(propertyName) == "__proto__") {
+    object.DefineProperty(
+        Napi::PropertyDescriptor::Value(propertyName, value, napi_default_jsproperty));
+    return;
+  }
+  object.Set(propertyName, value);
+}
+
+Napi::Value OrUndefined(Napi::Env env, Napi::Value value) {
+  return value.IsEmpty() ? env.Undefined() : value;
+}
+
+}  // namespace
+
+IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName) {
+  IPC::KvVariantMap args;
+  Ancestors ancestors;
+  const size_t count = info.Length();
+  for (size_t i = 0; i < count; ++i) {
+    ConvertArgument(info.Env(), std::to_string(i), info[i], args, functionName, ancestors);
+  }
+  return args;
+}
+
+void GetArgument(Napi::Env env, const std::string& key, Napi::Value value, IPC::KvVariantMap& map,
+                 const std::string& functionName) {
+  Ancestors ancestors;
+  ConvertArgument(env, key, value, map, functionName, ancestors);
+}
+
+bool IsFractional(Napi::Env env, Napi::Value value) {
+  double d = 0.0;
+  if (napi_get_value_double(env, value, &d) != napi_ok) {
+    return false;
+  }
+  // Truncation toward zero to 32 bits; out of range and NaN give INT32_MIN.
+  const double truncated = std::trunc(d);
+  int32_t whole = INT32_MIN;
+  if (truncated >= -2147483648.0 && truncated <= 2147483647.0) {
+    whole = static_cast<int32_t>(truncated);
+  }
+  return std::fabs(d - static_cast<double>(whole)) > kFractionEpsilon;
+}
+
+Napi::Value Parse(Napi::Env env, const IPC::KvVariantMap& map, const std::string& key,
+                  const std::string& functionName) {
+  if (!map.Has(key)) {
+    return Napi::Value();
+  }
+  if (map.IsBool(key)) {
+    return Napi::Boolean::New(env, map.GetBool(key));
+  }
+  // Integers beyond 32 bits keep their value as numbers (exact up to 2^53).
+  if (map.IsInt(key)) {
+    return Napi::Number::New(env, map.GetInt(key));
+  }
+  if (map.IsInt64(key)) {
+    return Napi::Number::New(env, static_cast<double>(map.GetInt64(key)));
+  }
+  if (map.IsUInt(key)) {
+    return Napi::Number::New(env, map.GetUInt(key));
+  }
+  if (map.IsUInt64(key)) {
+    return Napi::Number::New(env, static_cast<double>(map.GetUInt64(key)));
+  }
+  if (map.IsDouble(key)) {
+    return Napi::Number::New(env, map.GetDouble(key));
+  }
+  if (map.IsString(key)) {
+    return Napi::String::New(env, map.GetString(key));
+  }
+  if (map.IsMap(key)) {
+    IPC::KvVariantMap member = map.GetMap(key);
+    const IPC::ObjectType type = IPC::GetObjectType(member);
+    if (type == IPC::ObjectType::Table) {
+      return ParseTableObject(env, member, functionName);
+    }
+    if (type == IPC::ObjectType::Proxy) {
+      return ParseProxyObject(env, member, functionName);
+    }
+    return ThrowJsError(env, functionName,
+                        "Parse - Unknown object type detected for key:" + key +
+                            " (type:" + std::to_string(static_cast<int32_t>(type)) + ")");
+  }
+  return ThrowJsError(env, functionName, "Parse - Unknown data type detected for key:" + key);
+}
+
+Napi::Value ParseTableObject(Napi::Env env, const IPC::KvVariantMap& map,
+                             const std::string& functionName) {
+  IPC::TableValue table;
+  if (IPC::GetObjectType(map) != IPC::ObjectType::Table || !table.FromVariantMap(map)) {
+    return ThrowJsError(env, functionName, "ParseTableObject - Failed to parse table object");
+  }
+  const std::vector<std::string> names = table.value.GetKeys();
+  if (table.isList) {
+    Napi::Array list = Napi::Array::New(env, names.size());
+    for (uint32_t i = 0; i < names.size(); ++i) {
+      list.Set(i, OrUndefined(env, Parse(env, table.value, names[i], functionName)));
+    }
+    return list;
+  }
+  Napi::Object object = Napi::Object::New(env);
+  for (const std::string& name : names) {
+    SetResultProperty(object, name,
+                      OrUndefined(env, Parse(env, table.value, name, functionName)));
+  }
+  return object;
+}
+
+Napi::Value ParseProxyObject(Napi::Env env, const IPC::KvVariantMap& map,
+                             const std::string& functionName) {
+  IPC::ProxyInfo info;
+  if (IPC::GetObjectType(map) != IPC::ObjectType::Proxy || !info.FromVariantMap(map)) {
+    return ThrowJsError(env, functionName, "ParseProxyObject - Failed to parse proxy object info");
+  }
+  if (info.proxyId < 1) {
+    return ThrowJsError(env, functionName, "ParseProxyObject - Invalid proxyId");
+  }
+  if (info.name.empty()) {
+    return ThrowJsError(env, functionName, "ParseProxyObject - proxy name is empty");
+  }
+  if (info.functions.empty()) {
+    return ThrowJsError(env, functionName, "ParseProxyObject - function list is empty");
+  }
+  return CreateProxyObject(env, info.name, info.proxyId, info.uniqueId, info.functions);
+}
+
+}  // namespace Hostlink
