@@ -95,9 +95,8 @@ bool Bzip2Codec::Decompress(const char* data, size_t length, std::string& text, 
 
   // The output grows as content arrives, so a bomb costs at most the capacity and an
   // ordinary message no more than its own size.
-  size_t size = static_cast<size_t>(
-      std::min<uint64_t>(capacity, std::max(text.capacity(),
-                                            kFirstGuessRatio * length + kFirstGuessExtra)));
+  size_t size = static_cast<size_t>(std::min<uint64_t>(
+      capacity, std::max(text.capacity(), kFirstGuessRatio * length + kFirstGuessExtra)));
   size_t produced = 0;
   for (;;) {
     text.resize(size);

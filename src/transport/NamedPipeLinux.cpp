@@ -180,19 +180,21 @@ NamedPipe::NativeHandle NamedPipe::Connection(int& error) {
     if (handle_ == kInvalidHandle) error = EBADF;
     return handle_;
   }
-  while (client_ == kInvalidHandle) {
-    const int fd = accept4(static_cast<int>(handle_), nullptr, nullptr,
-                           SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (client_ == kInvalidHandle) {
+    const int fd =
+        accept4(static_cast<int>(handle_), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
       error = errno;
       return kInvalidHandle;
     }
-    if (PeerIsSameUser(fd)) {
-      SizeBuffer(fd);
-      client_ = fd;
-    } else {
-      close(fd);  // another user's process: refuse it and keep listening
+    if (!PeerIsSameUser(fd)) {
+      // Another user's process: refuse it and go on waiting for a client of our own.
+      close(fd);
+      error = EAGAIN;
+      return kInvalidHandle;
     }
+    SizeBuffer(fd);
+    client_ = fd;
   }
   return client_;
 }

@@ -73,7 +73,7 @@ inline std::string ReferenceCompress(const std::string& bytes) {
   unsigned int length = static_cast<unsigned int>(bytes.size() * 1.01 + 600);
   std::string out(length, '\0');
   const int status = BZ2_bzBuffToBuffCompress(&out[0], &length, const_cast<char*>(bytes.data()),
-                                               static_cast<unsigned int>(bytes.size()), 9, 0, 0);
+                                              static_cast<unsigned int>(bytes.size()), 9, 0, 0);
   EXPECT_EQ(status, BZ_OK);
   out.resize(status == BZ_OK ? length : 0);
   return out;

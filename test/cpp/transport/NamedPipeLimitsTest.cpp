@@ -69,8 +69,9 @@ TEST(NamedPipeLimits, StreamOfExactly102400BytesTravelsAndOneMoreIsRefused) {
   CaptureStderr();
   EXPECT_FALSE(pair.client.Write(tooLong, 300));
   EXPECT_FALSE(pair.server.Read(message, 100)) << "nothing was sent";
-  EXPECT_EQ(GetCapturedStderr(),
-            Line("Write : Failed to write as input buffer is too long (Size:102401)", pair.name, 3));
+  EXPECT_EQ(
+      GetCapturedStderr(),
+      Line("Write : Failed to write as input buffer is too long (Size:102401)", pair.name, 3));
 }
 
 TEST(NamedPipeLimits, ReceivedMessageLongerThanTheReadBufferIsRejectedWhole) {
@@ -111,8 +112,8 @@ TEST(NamedPipeLimits, BombFailsWithOutbuffFull) {
   EXPECT_EQ(message, "");
   ASSERT_TRUE(peer.server.Read(message, 300));
   EXPECT_EQ(message, "after");
-  EXPECT_EQ(GetCapturedStderr(), Line("Read : Failed to decompress  (error:", peer.name, 1,
-                                      kStatus(BZ_OUTBUFF_FULL)));
+  EXPECT_EQ(GetCapturedStderr(),
+            Line("Read : Failed to decompress  (error:", peer.name, 1, kStatus(BZ_OUTBUFF_FULL)));
 }
 
 // An empty socket message and a stream of nothing are both failed reads (status 0); neither
@@ -145,7 +146,8 @@ TEST(NamedPipeLimits, EmptyWriteIsRefusedAndSendsNothing) {
 
   CaptureStderr();
   EXPECT_FALSE(client.Write("", 300));
-  EXPECT_EQ(GetCapturedStderr(), Line("Write : Failed to write as input message is empty", name, 4));
+  EXPECT_EQ(GetCapturedStderr(),
+            Line("Write : Failed to write as input message is empty", name, 4));
   char byte;
   EXPECT_EQ(recv(peer, &byte, 1, MSG_DONTWAIT), -1);
   EXPECT_EQ(errno, EAGAIN);
