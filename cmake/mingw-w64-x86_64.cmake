@@ -17,6 +17,10 @@ list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES HOSTLINK_WIN_DEPS)
 set(CMAKE_FIND_ROOT_PATH /usr/${HOSTLINK_MINGW_TRIPLET})
 if(HOSTLINK_WIN_DEPS)
   list(APPEND CMAKE_FIND_ROOT_PATH ${HOSTLINK_WIN_DEPS})
+  # They count as system headers, as the same libraries from Debian do in the Linux build,
+  # so that their warnings do not fail a -Werror build.
+  set(CMAKE_C_FLAGS_INIT "-isystem ${HOSTLINK_WIN_DEPS}/include")
+  set(CMAKE_CXX_FLAGS_INIT "-isystem ${HOSTLINK_WIN_DEPS}/include")
 endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

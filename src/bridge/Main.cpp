@@ -119,7 +119,26 @@ napi_module hostlinkModule = {
 }  // namespace Hostlink
 
 // The load-time initializer: registers the module record and nothing else; the
-// exports are made when Node-API asks for them.
-extern "C" __attribute__((constructor, visibility("default"))) void _register_Hostlink_(void) {
+// exports are made when Node-API asks for them. GCC and Clang (MinGW included) run it as
+// a constructor; MSVC through a pointer in the C run-time's initializer table.
+#if defined(_WIN32)
+#define HOSTLINK_EXPORT __declspec(dllexport)
+#else
+#define HOSTLINK_EXPORT __attribute__((visibility("default")))
+#endif
+#if defined(_MSC_VER)
+#define HOSTLINK_LOAD_TIME
+#else
+#define HOSTLINK_LOAD_TIME __attribute__((constructor))
+#endif
+
+extern "C" HOSTLINK_EXPORT HOSTLINK_LOAD_TIME void _register_Hostlink_(void) {
   napi_module_register(&Hostlink::hostlinkModule);
 }
+
+#if defined(_MSC_VER)
+#pragma section(".CRT$XCU", read)
+// Exported so that the linker keeps it although nothing refers to it.
+extern "C" __declspec(dllexport, allocate(".CRT$XCU")) void (*const hostlinkLoadTimeInit)(void) =
+    _register_Hostlink_;
+#endif
