@@ -1,0 +1,279 @@
+'use strict';
+// Values across the boundary: JavaScript arguments to the request's argument map, and
+// the response's result back to JavaScript, with every failure and its outcome.
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const { addon, connect, disconnect } = require('./helpers/addon');
+
+const EXCEPTION = 'Execute: Exception occured while performing operation';
+
+let host;
+let proxy;
+let kindCounter = 0;
+
+function success(result) {
+  return JSON.stringify({ response: { requestId: 1, status: true, result } });
+}
+
+// A proxy of a fresh kind with the single function f, addressed to host object 3.
+function makeProxy(proxyId = 3) {
+  kindCounter += 1;
+  host.reply(success({
+    type: 'proxy',
+    value: { proxyId, uniqueId: '', name: `Conv${kindCounter}`, functions: ['f'] },
+  }));
+  const made = addon.GetKestrel();
+  host.takeRequests();
+  return made;
+}
+
+// Calls f(...args) with the host answering `answer` (a result text); returns what the
+// call returned or threw, and the "args" text of the request (null when none was sent,
+// '' when it had no arguments).
+function call(args, answer = '0') {
+  host.reply(`{"response":{"status":true,"result":${answer}}}`);
+  let outcome;
+  try {
+    outcome = { value: proxy.f(...args) };
+  } catch (error) {
+    outcome = { error: error.message };
+  }
+  const sent = host.takeRequests();
+  if (sent.length === 0) {
+    host.clear();
+    return { ...outcome, args: null };
+  }
+  assert.equal(sent.length, 1);
+  const match = /"name":"f"(?:,"args":(.*))?,"proxyId":3\}\}$/.exec(sent[0]);
+  assert.ok(match, sent[0]);
+  return { ...outcome, args: match[1] || '' };
+}
+
+function sentArgs(...args) {
+  const result = call(args);
+  assert.equal(result.error, undefined);
+  return result.args;
+}
+
+function resultOf(answer) {
+  const result = call([], answer);
+  if (result.error) throw new Error(result.error);
+  return result.value;
+}
+
+test.before(() => {
+  host = connect();
+  proxy = makeProxy();
+});
+test.after(() => disconnect(host));
+
+test('scalars travel as booleans, integers, doubles and strings, keyed by position', () => {
+  assert.equal(sentArgs(true, 2, 2.5, 's'), '{"0":true,"1":2,"2":2.5,"3":"s"}');
+  assert.equal(sentArgs(false, -0, 'é\n"\\'), '{"0":false,"1":0,"2":"é\\n\\"\\\\"}');
+  const eleven = Array.from({ length: 11 }, (_, i) => i);
+  assert.equal(sentArgs(...eleven), `{${eleven.map((i) => `"${i}":${i}`).join(',')}}`);
+});
+
+test('whole numbers in the 32-bit range are integers, everything else doubles', () => {
+  assert.equal(sentArgs(2147483647, -2147483648), '{"0":2147483647,"1":-2147483648}');
+  assert.equal(sentArgs(2147483648, -2147483649, 3000000000), '{"0":2147483648.0,"1":-2147483649.0,"2":3000000000.0}');
+  // Within 1e-6 of a whole number: that integer; further away: a double.
+  assert.equal(sentArgs(1e-7, 2.0000005, -3.0000005, 1.9999995), '{"0":0,"1":2,"2":-3,"3":1.9999995}');
+  assert.equal(sentArgs(NaN), '{"0":0}');
+  assert.equal(sentArgs(0.5, -2147483648.5), '{"0":0.5,"1":-2147483648.5}');
+});
+
+test('objects and arrays with enumerable properties travel as tables, never as lists', () => {
+  assert.equal(sentArgs({ a: 1, b: { c: 'x' } }),
+    '{"0":{"type":"table","value":{"a":1,"b":{"type":"table","value":{"c":"x"}}}}}');
+  assert.equal(sentArgs([10, 20]), '{"0":{"type":"table","value":{"0":10,"1":20}}}');
+  // Integer-like names first, ascending, then the others in creation order.
+  assert.equal(sentArgs({ b: 1, 2: 'x', a: 3, 1: 'y' }),
+    '{"0":{"type":"table","value":{"1":"y","2":"x","b":1,"a":3}}}');
+  // Inherited enumerable properties count too.
+  const child = Object.create({ inherited: 1 });
+  child.own = 2;
+  assert.match(sentArgs(child), /^\{"0":\{"type":"table","value":\{(?=.*"own":2)(?=.*"inherited":1).*\}\}\}$/);
+  // A function with an enumerable property is a table as well.
+  const fn = () => {};
+  fn.k = true;
+  assert.equal(sentArgs(fn), '{"0":{"type":"table","value":{"k":true}}}');
+  // The same object twice is no cycle.
+  const shared = { v: 1 };
+  assert.equal(sentArgs({ a: shared, b: shared }),
+    '{"0":{"type":"table","value":{"a":{"type":"table","value":{"v":1}},"b":{"type":"table","value":{"v":1}}}}}');
+});
+
+test('proxy objects travel as proxy references, unless given enumerable properties', () => {
+  const seven = makeProxy(7);
+  assert.equal(sentArgs(seven, proxy), '{"0":{"type":"proxyref","value":7},"1":{"type":"proxyref","value":3}}');
+  seven.note = 'x';
+  assert.equal(sentArgs(seven), '{"0":{"type":"table","value":{"note":"x"}}}');
+});
+
+test('unconvertible arguments raise their error; the call is still made without them', () => {
+  const cases = [
+    [[null], 'f: GetArgument - Invalid input key/value  (key:0)'],
+    [[undefined], 'f: GetArgument - Unknown argument type detected for key:0'],
+    [[Symbol('s')], 'f: GetArgument - Unknown argument type detected for key:0'],
+    [[10n], 'f: GetArgument - Unknown argument type detected for key:0'],
+    [[{}], 'f: GetArgument - Unknown object type detected for key:0'],
+    [[[]], 'f: GetArgument - Unknown object type detected for key:0'],
+    [[function named() {}], 'f: GetArgument - Unknown object type detected for key:0'],
+    [[new Date(0)], 'f: GetArgument - Unknown object type detected for key:0'],
+    [[1, { '': 1 }], 'f: GetArgument - Invalid input key/value  (key:)'],
+    [[1, { a: undefined }], 'f: GetArgument - Unknown argument type detected for key:a'],
+  ];
+  for (const [args, message] of cases) {
+    const result = call(args, '5');
+    assert.equal(result.error, message);
+    assert.equal(result.value, undefined);
+  }
+  assert.equal(call([1, { '': 1 }]).args, '{"0":1,"1":{"type":"table","value":{}}}');
+  assert.equal(call([null, 5, 's']).args, '{"1":5,"2":"s"}');
+  assert.equal(call([{ a: 1, b: null }]).args, '{"0":{"type":"table","value":{"a":1}}}');
+});
+
+test('a failed argument followed by an object, or by another member, ends the call unsent', () => {
+  for (const args of [[null, { a: 1 }], [{ a: null, b: 1 }], [[undefined, 2]], [undefined, [1]]]) {
+    const result = call(args);
+    assert.equal(result.error, EXCEPTION);
+    assert.equal(result.args, null);
+  }
+});
+
+test('a failed argument with a table or proxy result gives the catch-all error', () => {
+  const table = call([null], '{"type":"table","value":{"a":1}}');
+  assert.equal(table.error, EXCEPTION);
+  assert.equal(table.args, '');
+  const scalar = call([null], '"fine"');
+  assert.equal(scalar.error, 'f: GetArgument - Invalid input key/value  (key:0)');
+});
+
+test('an argument that contains itself raises an error instead of recursing', () => {
+  const cyclic = { x: 1 };
+  cyclic.self = cyclic;
+  const result = call([cyclic]);
+  assert.equal(result.error, 'f: GetArgument - Circular reference detected for key:self');
+  assert.equal(result.args, '{"0":{"type":"table","value":{"x":1}}}');
+  const list = [1];
+  list.push(list);
+  assert.equal(call([list]).error, 'f: GetArgument - Circular reference detected for key:1');
+});
+
+test('arguments nest up to 64 objects deep', () => {
+  const nest = (levels) => {
+    let value = { v: 1 };
+    for (let i = 1; i < levels; i += 1) value = { d: value };
+    return value;
+  };
+  const deepest = call([nest(64)]);
+  assert.equal(deepest.error, undefined);
+  assert.equal((deepest.args.match(/"type":"table"/g) || []).length, 64);
+  const tooDeep = call([nest(65)]);
+  assert.equal(tooDeep.error, 'f: GetArgument - Object nested deeper than 64 levels for key:d');
+  assert.equal((tooDeep.args.match(/"type":"table"/g) || []).length, 64);
+});
+
+test('scalar results become booleans, numbers and strings', () => {
+  assert.equal(resultOf('true'), true);
+  assert.equal(resultOf('false'), false);
+  assert.equal(resultOf('"s"'), 's');
+  assert.equal(resultOf('"é✓"'), 'é✓');
+  assert.equal(resultOf('7'), 7);
+  assert.equal(resultOf('-2147483648'), -2147483648);
+  assert.equal(resultOf('1.5'), 1.5);
+  assert.equal(resultOf('2.0'), 2);
+  assert.equal(resultOf('[5,6]'), 5);
+});
+
+test('integer results beyond 32 bits keep their value', () => {
+  assert.equal(resultOf('2147483648'), 2147483648);
+  assert.equal(resultOf('4294967295'), 4294967295);
+  assert.equal(resultOf('-3000000000'), -3000000000);
+  assert.equal(resultOf('9007199254740991'), Number.MAX_SAFE_INTEGER);
+  assert.equal(resultOf('-9007199254740991'), Number.MIN_SAFE_INTEGER);
+  assert.equal(resultOf('18446744073709551615'), 18446744073709551615);
+});
+
+test('table results become objects in member order, or arrays when they are lists', () => {
+  const list = resultOf('{"type":"table","value":{"b":1,"a":2},"isList":true}');
+  assert.deepEqual(list, [1, 2]);
+  const object = resultOf('{"type":"table","value":{"b":1,"a":2}}');
+  assert.deepEqual(object, { b: 1, a: 2 });
+  assert.deepEqual(Object.keys(object), ['b', 'a']);
+  assert.deepEqual(resultOf('{"type":"table","value":{}}'), {});
+  assert.deepEqual(resultOf('{"type":"table","value":{},"isList":true}'), []);
+  assert.deepEqual(resultOf('{"type":"table","value":{"a":1},"isList":false}'), { a: 1 });
+  const nested = resultOf(JSON.stringify({
+    type: 'table',
+    value: {
+      items: { type: 'table', isList: true, value: { x: 's', y: { type: 'table', value: { deep: true } } } },
+      doc: { type: 'proxy', value: { proxyId: 9, uniqueId: 'd9', name: 'NestedDoc', functions: ['g'] } },
+    },
+  }));
+  assert.deepEqual(nested.items, ['s', { deep: true }]);
+  assert.equal(nested.doc.constructor.name, 'NestedDoc');
+  assert.equal(nested.doc.uniqueId, 'd9');
+  assert.equal(typeof nested.doc.g, 'function');
+});
+
+test('a result member named __proto__ stays a plain data property', () => {
+  const object = resultOf('{"type":"table","value":{"__proto__":{"type":"table","value":{"polluted":true}},"a":1}}');
+  assert.equal(Object.getPrototypeOf(object), Object.prototype);
+  assert.deepEqual(Object.keys(object), ['__proto__', 'a']);
+  assert.equal(object.polluted, undefined);
+  assert.deepEqual(Object.getOwnPropertyDescriptor(object, '__proto__').value, { polluted: true });
+});
+
+test('proxy results become new proxy objects, each call a new object', () => {
+  const answer = '{"type":"proxy","value":{"proxyId":11,"uniqueId":"","name":"ResultKind","functions":["g"]}}';
+  const first = resultOf(answer);
+  const second = resultOf(answer);
+  assert.notEqual(first, second);
+  assert.equal(first.constructor, second.constructor);
+  assert.equal(first.constructor.name, 'ResultKind');
+  assert.equal('uniqueId' in first, false);
+  host.reply(success(1));
+  first.g();
+  assert.match(host.takeRequests()[0], /"name":"g","proxyId":11\}\}$/);
+});
+
+test('results that cannot be converted raise their error', () => {
+  const cases = [
+    ['null', 'f: Parse - Unknown data type detected for key:result'],
+    ['[]', 'f: Parse - Unknown data type detected for key:result'],
+    ['{}', 'f: Parse - Unknown object type detected for key:result (type:-1)'],
+    ['{"type":"Table","value":{}}', 'f: Parse - Unknown object type detected for key:result (type:-1)'],
+    ['{"type":"proxyref","value":2}', 'f: Parse - Unknown object type detected for key:result (type:2)'],
+    ['{"type":"table"}', 'f: ParseTableObject - Failed to parse table object'],
+    ['{"type":"proxy"}', 'f: ParseProxyObject - Failed to parse proxy object info'],
+    ['{"type":"proxy","value":{"proxyId":0,"uniqueId":"","name":"P","functions":["g"]}}',
+      'f: ParseProxyObject - Invalid proxyId'],
+    ['{"type":"proxy","value":{"proxyId":4,"uniqueId":"","name":"","functions":["g"]}}',
+      'f: ParseProxyObject - proxy name is empty'],
+    ['{"type":"proxy","value":{"proxyId":4,"uniqueId":"","name":"P","functions":[]}}',
+      'f: ParseProxyObject - function list is empty'],
+  ];
+  for (const [answer, message] of cases) {
+    assert.throws(() => resultOf(answer), { message }, answer);
+  }
+});
+
+test('a failing member of a result table or list gives the catch-all error', () => {
+  for (const answer of [
+    '{"type":"table","value":{"a":1,"b":null}}',
+    '{"type":"table","value":{"a":{"type":"proxyref","value":1}},"isList":true}',
+    '{"type":"table","value":{"a":{"type":"table","value":{"deep":null}}}}',
+  ]) {
+    assert.throws(() => resultOf(answer), { message: EXCEPTION }, answer);
+  }
+});
+
+test('the reference host echoes converted values back unchanged', () => {
+  const app = addon.GetKestrel();
+  const value = { name: 'x', list: [1, 2.5, 'three', { four: true }], nested: { n: -7 } };
+  assert.deepEqual(app.Echo(value), { ...value, list: { 0: 1, 1: 2.5, 2: 'three', 3: { four: true } } });
+  const documents = app.GetDocuments();
+  assert.equal(app.Echo(documents).constructor.name, 'Documents');
+});
