@@ -35,7 +35,7 @@ bool IPCHandler::Start(std::unique_ptr<IPCInterface> channel) {
     return false;
   }
   if (channel.get() == channel_.get()) {
-    channel.release();  // already owned here
+    (void)channel.release();  // already owned here
     return true;
   }
   // A running worker uses the old channel: it must end before that channel goes.

@@ -19,7 +19,10 @@ uint64_t NowInMilliseconds() {
 RequestMessage::RequestMessage() : requestId(0), proxyId(-1) {}
 
 RequestMessage::RequestMessage(std::string name, KvVariantMap args, int64_t proxyId)
-    : requestId(NowInMilliseconds()), name(std::move(name)), args(std::move(args)), proxyId(proxyId) {}
+    : requestId(NowInMilliseconds()),
+      name(std::move(name)),
+      args(std::move(args)),
+      proxyId(proxyId) {}
 
 std::string RequestMessage::ToJSONString() const {
   KvVariantMap body;

@@ -29,8 +29,7 @@ ResponseMessage::ResponseMessage(uint64_t requestId, const KvVariantMap& resultM
   result.Set(kResultKey, resultMap);
 }
 
-ResponseMessage::ResponseMessage(uint64_t requestId, const std::string& errorStr,
-                                 int64_t errorCode)
+ResponseMessage::ResponseMessage(uint64_t requestId, const std::string& errorStr, int64_t errorCode)
     : status(false), requestId(requestId), errorStr(errorStr), errorCode(errorCode) {}
 
 std::string ResponseMessage::ToJSONString() const {

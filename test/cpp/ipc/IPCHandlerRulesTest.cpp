@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "FakeChannel.h"
 #include "ipc/IPCHandler.h"
@@ -19,7 +20,8 @@ std::shared_ptr<FakeChannelRecord> NewRecord() { return std::make_shared<FakeCha
 
 TEST(IPCHandlerStart, RefusesAnAbsentNamelessOrModelessChannelWithOneLine) {
   IPCHandler handler;
-  const std::string line = "IPC | Error | IPCHandler : Failed to start as IPC interface object is invalid\n";
+  const std::string line =
+      "IPC | Error | IPCHandler : Failed to start as IPC interface object is invalid\n";
   auto record = NewRecord();
 
   testing::internal::CaptureStderr();
@@ -63,17 +65,6 @@ TEST(IPCHandlerStart, AFailedOpenKeepsTheChannelAndStartsNoWorker) {
   record->Deliver("late");
   EXPECT_TRUE(handler.SendRequest("x", response));
   EXPECT_EQ(response, "late");
-}
-
-TEST(IPCHandlerStart, ANewChannelReplacesAndDestroysTheOldOne) {
-  IPCHandler handler;
-  auto first = NewRecord();
-  auto second = NewRecord();
-  EXPECT_TRUE(handler.Start(MakeFakeChannel("a", IPC::ClientRequest, first)));
-  EXPECT_TRUE(handler.Start(MakeFakeChannel("b", IPC::ClientRequest, second)));
-  EXPECT_TRUE(first->destroyed);
-  EXPECT_FALSE(second->destroyed);
-  EXPECT_EQ(handler.GetChannel()->Name(), "b");
 }
 
 TEST(IPCHandlerStart, ReplacingTheChannelOfARunningWorkerEndsThatWorkerFirst) {
@@ -124,21 +115,6 @@ TEST(IPCHandlerRun, LogsANullChannelAndAnInvalidModeAndEnds) {
   testing::internal::CaptureStderr();
   handler.Run();  // mode 3 has no loop
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-}
-
-TEST(IPCHandlerQueue, IsFirstInFirstOut) {
-  IPCHandler handler;
-  EXPECT_TRUE(handler.IsQueueEmpty());
-  handler.QueueMessage("one");
-  handler.QueueMessage("two");
-  EXPECT_FALSE(handler.IsQueueEmpty());
-  std::string message;
-  ASSERT_TRUE(handler.DequeueMessage(message));
-  EXPECT_EQ(message, "one");
-  ASSERT_TRUE(handler.DequeueMessage(message));
-  EXPECT_EQ(message, "two");
-  EXPECT_FALSE(handler.DequeueMessage(message));
-  EXPECT_TRUE(handler.IsQueueEmpty());
 }
 
 TEST(IPCHandlerQueue, FailedWritesDropEachMessageInQueueOrder) {

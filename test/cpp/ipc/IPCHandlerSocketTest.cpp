@@ -28,7 +28,8 @@ std::unique_ptr<NamedPipe> Pipe(const std::string& name, int32_t mode) {
 
 std::string NoProcessorLine(const std::string& name) {
   return "IPC | Error | IPCHandler : Failed to process request, no processor available "
-         "(PluginId:" + name + ") (Mode:1)\n";
+         "(PluginId:" +
+         name + ") (Mode:1)\n";
 }
 
 // Sends a request named `name` and checks that the echo server answered that request.
@@ -67,7 +68,8 @@ TEST(IPCHandlerOverSockets, AServerWithoutProcessorAnswersPlainSuccessAndLogsEac
   ASSERT_TRUE(client.Start(Pipe(name, IPC::ClientRequest)));
   std::string first;
   std::string second;
-  const bool ok1 = client.SendRequest(RequestMessage("A", KvVariantMap(), -1).ToJSONString(), first);
+  const bool ok1 =
+      client.SendRequest(RequestMessage("A", KvVariantMap(), -1).ToJSONString(), first);
   const bool ok2 = client.SendRequest("{\"request\":{}}", second);
   server.Stop();
   client.Stop();
@@ -96,24 +98,6 @@ TEST(IPCHandlerOverSockets, QueuedMessagesReachTheCallbackReceiverInOrder) {
   receiver.Stop();
   EXPECT_EQ(sink->Snapshot(), sent);
   EXPECT_TRUE(sender.IsQueueEmpty());
-}
-
-TEST(IPCHandlerOverSockets, AReceiverWithoutProcessorLogsEachCallbackMessage) {
-  const std::string name = UniqueName("noproc");
-  IPCHandler sender;
-  ASSERT_TRUE(sender.Start(Pipe(name, IPC::ServerCallback)));
-  const std::string line =
-      "IPC | Error | IPCHandler : Failed to process callback message, no processor "
-      "available (PluginId:" + name + ") (Mode:4)\n";
-  StderrFile log;
-  {
-    IPCHandler receiver;
-    ASSERT_TRUE(receiver.Start(Pipe(name, IPC::ClientCallback)));
-    sender.QueueMessage("{\"response\":{\"status\":true,\"result\":\"cb\"}}");
-    EXPECT_TRUE(log.WaitFor(line));
-  }
-  sender.Stop();
-  EXPECT_EQ(log.Restore(), line);
 }
 
 TEST(IPCHandlerOverSockets, AnUnansweredRequestTimesOutWithExactlyOneLine) {
@@ -176,25 +160,6 @@ TEST(IPCHandlerOverSockets, AStoppedServerStartsAgainAndItsClientReconnects) {
   server.Stop();
 }
 
-TEST(IPCHandlerOverSockets, AStoppedReceiverStartsAgain) {
-  const std::string name = UniqueName("rerecv");
-  IPCHandler sender;
-  ASSERT_TRUE(sender.Start(Pipe(name, IPC::ServerCallback)));
-  auto sink = std::make_shared<Collected>();
-  IPCHandler receiver(std::make_unique<CollectingProcessor>(sink));
-  ASSERT_TRUE(receiver.Start(Pipe(name, IPC::ClientCallback)));
-  sender.QueueMessage("one");
-  ASSERT_TRUE(sink->WaitFor(1));
-  receiver.Stop();
-  ASSERT_TRUE(receiver.Start(Pipe(name, IPC::ClientCallback)));
-  sender.QueueMessage("two");
-  ASSERT_TRUE(sink->WaitFor(2));
-  receiver.Stop();
-  sender.Stop();
-  EXPECT_EQ(sink->Snapshot(), (std::vector<std::string>{"one", "two"}));
-}
-
-// The serving end lives in a child process, started before any thread exists here.
 TEST(IPCHandlerAcrossProcesses, ClientRequestsAreAnsweredByAServingProcess) {
   const std::string name = UniqueName("xecho");
   Signal ready;

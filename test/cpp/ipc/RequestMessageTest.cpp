@@ -1,6 +1,7 @@
 // The request's wire text: member order, omission rules and reading back.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "ipc/RequestMessage.h"
@@ -16,9 +17,9 @@ TEST(RequestMessageWrite, ADefaultRequestWritesAnEmptyObject) {
 
 TEST(RequestMessageWrite, WithoutArgumentsOrProxyOnlyIdAndNameAreWritten) {
   RequestMessage request("GetKestrel", KvVariantMap(), -1);
-  EXPECT_EQ(request.ToJSONString(), "{\"request\":{\"requestId\":" +
-                                        std::to_string(request.requestId) +
-                                        ",\"name\":\"GetKestrel\"}}");
+  EXPECT_EQ(request.ToJSONString(),
+            "{\"request\":{\"requestId\":" + std::to_string(request.requestId) +
+                ",\"name\":\"GetKestrel\"}}");
 }
 
 TEST(RequestMessageWrite, AMethodCallCarriesArgsThenProxyId) {
@@ -43,20 +44,18 @@ TEST(RequestMessageWrite, ProxyZeroIsWrittenAndNegativeProxiesAreNot) {
 
 TEST(RequestMessageWrite, IdentifiersAreMillisecondTimeStamps) {
   using namespace std::chrono;
-  const uint64_t before = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-  RequestMessage first("a", KvVariantMap(), -1);
-  RequestMessage second("b", KvVariantMap(), -1);
-  const uint64_t after = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-  EXPECT_GE(first.requestId, before);
-  EXPECT_LE(second.requestId, after);
-  EXPECT_LE(first.requestId, second.requestId);
+  const auto now = [] {
+    return static_cast<uint64_t>(
+        duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+  };
   // Built within one millisecond, two requests share their identifier.
   for (int attempt = 0; attempt < 100; ++attempt) {
+    const uint64_t before = now();
     RequestMessage x("x", KvVariantMap(), -1);
     RequestMessage y("y", KvVariantMap(), -1);
-    const uint64_t now = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-    if (now == x.requestId) {
-      EXPECT_EQ(x.requestId, y.requestId);
+    if (now() == before) {
+      EXPECT_EQ(x.requestId, before);
+      EXPECT_EQ(y.requestId, before);
       return;
     }
   }

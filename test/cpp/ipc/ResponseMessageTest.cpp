@@ -56,7 +56,8 @@ TEST(ResponseMessageWrite, ErrorMembersFollowTheOmissionRules) {
   // A result is only written on success, an error only on failure.
   ResponseMessage mixed(1, std::string("r"));
   mixed.errorStr = "e";
-  EXPECT_EQ(mixed.ToJSONString(), "{\"response\":{\"requestId\":1,\"status\":true,\"result\":\"r\"}}");
+  EXPECT_EQ(mixed.ToJSONString(),
+            "{\"response\":{\"requestId\":1,\"status\":true,\"result\":\"r\"}}");
   mixed.status = false;
   EXPECT_EQ(mixed.ToJSONString(),
             "{\"response\":{\"requestId\":1,\"status\":false,\"error\":{\"errorStr\":\"e\"}}}");
@@ -92,9 +93,9 @@ TEST(ResponseMessageRead, AnEmptyResponseIsAFailureWithoutErrorText) {
 
 TEST(ResponseMessageRead, ReadsTheErrorOfAFailure) {
   ResponseMessage response;
-  ASSERT_TRUE(response.FromJSONString(
-      "{\"response\":{\"requestId\":3,\"status\":false,\"result\":1,"
-      "\"error\":{\"errorStr\":\"bad\",\"errorCode\":-9}}}"));
+  ASSERT_TRUE(
+      response.FromJSONString("{\"response\":{\"requestId\":3,\"status\":false,\"result\":1,"
+                              "\"error\":{\"errorStr\":\"bad\",\"errorCode\":-9}}}"));
   EXPECT_FALSE(response.status);
   EXPECT_TRUE(response.result.IsEmpty()) << "a failure's result is not read";
   EXPECT_EQ(response.errorStr, "bad");
@@ -104,7 +105,8 @@ TEST(ResponseMessageRead, ReadsTheErrorOfAFailure) {
 
 TEST(ResponseMessageRead, RoundTripsEveryConstructor) {
   for (const ResponseMessage& written :
-       {ResponseMessage::Success(), ResponseMessage(5, std::string("t")), ResponseMessage(6, "e", 2)}) {
+       {ResponseMessage::Success(), ResponseMessage(5, std::string("t")),
+        ResponseMessage(6, "e", 2)}) {
     ResponseMessage read;
     ASSERT_TRUE(read.FromJSONString(written.ToJSONString()));
     EXPECT_EQ(read.ToJSONString(), written.ToJSONString());
@@ -124,7 +126,8 @@ TEST(ResponseMessageRead, RefusesOtherTextsAndLogsTheMissingMember) {
 
   testing::internal::CaptureStderr();
   EXPECT_FALSE(response.FromJSONString("{oops"));
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("IPC | Error | KvVariantMap : JSON parse failed\n"),
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                "IPC | Error | KvVariantMap : JSON parse failed\n"),
             std::string::npos);
   EXPECT_FALSE(response.status);
 }

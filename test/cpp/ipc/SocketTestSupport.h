@@ -2,7 +2,6 @@
 // answer or collect, and forked peers synchronised through a pipe.
 #pragma once
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,9 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <functional>
-#include <thread>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -120,56 +117,5 @@ inline int WaitForChild(pid_t pid) {
   }
   return WEXITSTATUS(status);
 }
-
-// Sends stderr to a temporary file that can be read while it fills, so a test can wait
-// for a line a worker thread writes.
-class StderrFile {
- public:
-  StderrFile() {
-    std::fflush(stderr);
-    saved_ = dup(2);
-    file_ = std::tmpfile();
-    dup2(fileno(file_), 2);
-  }
-  ~StderrFile() { Restore(); }
-  StderrFile(const StderrFile&) = delete;
-  StderrFile& operator=(const StderrFile&) = delete;
-
-  std::string Contents() const {
-    std::string text;
-    char buffer[4096];
-    ssize_t n;
-    off_t offset = 0;
-    while ((n = pread(fileno(file_), buffer, sizeof buffer, offset)) > 0) {
-      text.append(buffer, static_cast<size_t>(n));
-      offset += n;
-    }
-    return text;
-  }
-  // Waits (generously) until the text appears.
-  bool WaitFor(const std::string& text) const {
-    for (int i = 0; i < 4000; ++i) {
-      if (Contents().find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-  }
-  // Puts stderr back and returns everything written meanwhile.
-  std::string Restore() {
-    if (saved_ < 0) return collected_;
-    std::fflush(stderr);
-    collected_ = Contents();
-    dup2(saved_, 2);
-    close(saved_);
-    saved_ = -1;
-    std::fclose(file_);
-    return collected_;
-  }
-
- private:
-  int saved_ = -1;
-  std::FILE* file_ = nullptr;
-  std::string collected_;
-};
 
 }  // namespace IPCTest

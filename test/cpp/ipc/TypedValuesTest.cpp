@@ -67,9 +67,10 @@ TEST(ProxyInfoTest, WritesItsMembersInOrder) {
   info.uniqueId = "u-4";
   info.name = "Document";
   info.functions = {"Open", "Close"};
-  EXPECT_EQ(info.ToVariantMap().ToJSONString(true),
-            "{\"type\":\"proxy\",\"value\":{\"proxyId\":4,\"uniqueId\":\"u-4\",\"name\":\"Document\","
-            "\"functions\":[\"Open\",\"Close\"]}}");
+  EXPECT_EQ(
+      info.ToVariantMap().ToJSONString(true),
+      "{\"type\":\"proxy\",\"value\":{\"proxyId\":4,\"uniqueId\":\"u-4\",\"name\":\"Document\","
+      "\"functions\":[\"Open\",\"Close\"]}}");
   IPC::ProxyInfo read;
   ASSERT_TRUE(read.FromVariantMap(info.ToVariantMap()));
   EXPECT_EQ(read.proxyId, 4);
