@@ -1,0 +1,125 @@
+// The host's end of one plug-in's connection: serves its request pipe, sends its
+// callbacks, and keeps the objects it can reach. A host application needs little more:
+//
+//   Host::HostService service("my-plugin");
+//   auto app = std::make_shared<Host::HostObject>("Application");
+//   app->Define("GetName", [](const Host::Arguments&) -> Host::Result { return "Demo"; });
+//   app->Define("Add", [](const Host::Arguments& args) -> Host::Result {
+//     return args.GetNumber(0) + args.GetNumber(1);
+//   });
+//   service.SetRoot(app);
+//   service.SetUnloadHandler([&] { /* tell the main thread to stop */ });
+//   if (!service.Start()) return 1;
+//   ...
+//   service.FireCallback("SelectionChanged");  // sent only if the plug-in registered it
+//   ...
+//   service.Stop();
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/ObjectRegistry.h"
+#include "host/RequestAction.h"
+#include "host/RequestDispatcher.h"
+
+namespace IPC {
+class Bzip2Codec;
+class IPCHandler;
+}
+
+namespace Host {
+
+class RequestChannel;
+
+class HostService {
+ public:
+  // Serves the request pipe named pluginId and the callback pipe named pluginId +
+  // "_callback".
+  explicit HostService(std::string pluginId);
+  ~HostService();
+
+  HostService(const HostService&) = delete;
+  HostService& operator=(const HostService&) = delete;
+
+  const std::string& GetPluginId() const { return pluginId_; }
+  ObjectRegistry& GetRegistry() { return registry_; }
+
+  // The object "GetKestrel" answers with.
+  void SetRoot(ObjectPtr root) { dispatcher_.SetRoot(std::move(root)); }
+  // Called on the request thread once the answer to "UnloadPlugin" has been written.
+  // It must not call Stop (that would join its own thread): it should wake the thread
+  // that owns the service. Set before Start.
+  void SetUnloadHandler(std::function<void()> handler) { unloadHandler_ = std::move(handler); }
+  // Sees every request first and may answer it otherwise (tests use it). Set before Start.
+  void SetRequestFilter(RequestFilter filter) { filter_ = std::move(filter); }
+
+  // Creates both pipes and starts their threads; false (with log lines) if either pipe
+  // cannot be created, for instance because another host serves the same identifier.
+  bool Start();
+  // Ends both threads and closes both pipes; callbacks still queued are dropped.
+  void Stop();
+  bool IsRunning() const { return running_; }
+
+  // Queues the callback message for name when the plug-in has registered name; returns
+  // whether it did. Thread-safe.
+  bool FireCallback(const std::string& name);
+  // Queues any text on the callback pipe, registered or not (for tests of the plug-in's
+  // handling of odd callback messages). False when the service is not running.
+  bool SendCallbackText(std::string text);
+
+  // After a request was answered with RequestAction::Drop the pipe stays closed, so that
+  // the plug-in's pending call fails for certain; this makes the host listen again and
+  // returns once it does (true), or false when no drop is pending.
+  bool ResumeListening();
+
+  bool IsCallbackRegistered(const std::string& name) const {
+    return dispatcher_.IsCallbackRegistered(name);
+  }
+  std::vector<std::string> GetRegisteredCallbacks() const {
+    return dispatcher_.GetRegisteredCallbacks();
+  }
+  uint32_t GetApiTimeout() const { return dispatcher_.GetApiTimeout(); }
+
+ private:
+  class Processor;
+
+  // The request thread's handling of one request.
+  void HandleRequest(const std::string& request, std::string& response);
+  void DropConnection();
+  // Sleeps, or less when the service stops; false when it stops.
+  bool WaitUnlessStopping(uint32_t ms);
+  // Replaces an answer the pipe cannot carry by a failure saying so.
+  void FitResponse(uint64_t requestId, std::string& response);
+
+  std::string pluginId_;
+  ObjectRegistry registry_;
+  RequestDispatcher dispatcher_;
+  std::function<void()> unloadHandler_;
+  RequestFilter filter_;
+
+  std::unique_ptr<IPC::IPCHandler> requests_;
+  // The request handler's channel, for the request thread's own use.
+  RequestChannel* requestChannel_ = nullptr;
+  // Guards callbacks_, which other threads reach through FireCallback.
+  mutable std::mutex callbackLock_;
+  std::unique_ptr<IPC::IPCHandler> callbacks_;
+  std::atomic<bool> running_{false};
+
+  // Guards the stop and drop states the request thread waits on.
+  std::mutex stateLock_;
+  std::condition_variable stateChanged_;
+  bool stopping_ = false;
+  bool dropped_ = false;
+  bool resumeWanted_ = false;
+  // Used only on the request thread, to measure answers that may be too large.
+  std::unique_ptr<IPC::Bzip2Codec> sizer_;
+};
+
+}  // namespace Host

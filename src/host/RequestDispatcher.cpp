@@ -1,0 +1,199 @@
+// Request dispatch: the plug-in's own operations and calls of host functions.
+#include "host/RequestDispatcher.h"
+
+#include <exception>
+#include <limits>
+#include <utility>
+
+#include "host/CallError.h"
+#include "ipc/RequestMessage.h"
+#include "ipc/ResponseMessage.h"
+
+namespace Host {
+
+namespace {
+
+// A failure without a text would reach the plug-in without its code: never send one.
+void Fail(uint64_t requestId, const std::string& text, int64_t code, std::string& response) {
+  response =
+      IPC::ResponseMessage(requestId, text.empty() ? "Failed" : text, code).ToJSONString();
+}
+
+void Fail(uint64_t requestId, const std::string& text, ErrorCode code, std::string& response) {
+  Fail(requestId, text, ToInt(code), response);
+}
+
+// The callback name of "RegisterCallback" and "DeregisterCallback": argument "0".
+bool CallbackName(const IPC::RequestMessage& request, std::string& name) {
+  if (!request.args.Has("0") || !request.args.IsString("0")) {
+    return false;
+  }
+  name = request.args.GetString("0");
+  return !name.empty();
+}
+
+}  // namespace
+
+RequestDispatcher::RequestDispatcher(ObjectRegistry& registry)
+    : registry_(registry), codec_(registry) {}
+
+void RequestDispatcher::SetRoot(ObjectPtr root) {
+  if (root) {
+    registry_.Register(root);
+  }
+  std::lock_guard<std::mutex> lock(lock_);
+  root_ = std::move(root);
+}
+
+ObjectPtr RequestDispatcher::GetRoot() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return root_;
+}
+
+bool RequestDispatcher::IsCallbackRegistered(const std::string& name) const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return callbacks_.count(name) != 0;
+}
+
+std::vector<std::string> RequestDispatcher::GetRegisteredCallbacks() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return std::vector<std::string>(callbacks_.begin(), callbacks_.end());
+}
+
+uint32_t RequestDispatcher::GetApiTimeout() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return apiTimeout_;
+}
+
+RequestDispatcher::Outcome RequestDispatcher::Dispatch(const std::string& requestText,
+                                                       std::string& response) {
+  Outcome outcome;
+  try {
+    // The variant map refuses text nested too deeply for its parser before parsing it.
+    IPC::RequestMessage request;
+    if (!request.FromJSONString(requestText)) {
+      Fail(0, "Malformed request: not a request object", ErrorCode::MalformedRequest, response);
+      return outcome;
+    }
+    outcome.requestId = request.requestId;
+    if (request.name.empty()) {
+      Fail(request.requestId, "Malformed request: no name", ErrorCode::MalformedRequest, response);
+      return outcome;
+    }
+    if (request.proxyId >= 0) {
+      Call(request, response);
+    } else {
+      Answer(request, response, outcome);
+    }
+  } catch (const std::exception& error) {
+    // Allocation failures and the like: the host stays up and says what happened.
+    Fail(0, std::string("Host failure: ") + error.what(), ErrorCode::CallFailed, response);
+  } catch (...) {
+    Fail(0, "Host failure", ErrorCode::CallFailed, response);
+  }
+  return outcome;
+}
+
+void RequestDispatcher::Answer(const IPC::RequestMessage& request, std::string& response,
+                               Outcome& outcome) {
+  const std::string& name = request.name;
+  const uint64_t id = request.requestId;
+  if (name == "GetKestrel") {
+    ObjectPtr root = GetRoot();
+    if (!root) {
+      Fail(id, "The host has no root object", ErrorCode::NoRoot, response);
+      return;
+    }
+    SucceedWith(id, Value(std::move(root)), response);
+  } else if (name == "SetAPITimeout") {
+    if (!request.args.Has("timeout") || !request.args.IsUInt64("timeout")) {
+      Fail(id, "SetAPITimeout needs an unsigned 'timeout'", ErrorCode::BadArgument, response);
+      return;
+    }
+    const uint64_t timeout = request.args.GetUInt64("timeout");
+    {
+      std::lock_guard<std::mutex> lock(lock_);
+      apiTimeout_ = timeout > std::numeric_limits<uint32_t>::max()
+                        ? std::numeric_limits<uint32_t>::max()
+                        : static_cast<uint32_t>(timeout);
+    }
+    SucceedWith(id, true, response);
+  } else if (name == "RegisterCallback" || name == "DeregisterCallback") {
+    std::string callback;
+    if (!CallbackName(request, callback)) {
+      Fail(id, name + " needs a callback name as argument 0", ErrorCode::BadArgument, response);
+      return;
+    }
+    {
+      std::lock_guard<std::mutex> lock(lock_);
+      if (name == "RegisterCallback") {
+        callbacks_.insert(callback);
+      } else {
+        callbacks_.erase(callback);
+      }
+    }
+    SucceedWith(id, true, response);
+  } else if (name == "UnloadPlugin") {
+    outcome.unload = true;
+    SucceedWith(id, true, response);
+  } else {
+    Fail(id, "Unknown request: " + name, ErrorCode::UnknownRequest, response);
+  }
+}
+
+void RequestDispatcher::Call(const IPC::RequestMessage& request, std::string& response) {
+  const uint64_t id = request.requestId;
+  ObjectPtr object = registry_.Find(request.proxyId);
+  if (!object) {
+    Fail(id, "Unknown object: " + std::to_string(request.proxyId), ErrorCode::UnknownObject,
+         response);
+    return;
+  }
+  const HostObject::Function* function = object->FindFunction(request.name);
+  if (!function || !*function) {
+    Fail(id, "Unknown function: " + object->GetKind() + "." + request.name,
+         ErrorCode::UnknownFunction, response);
+    return;
+  }
+  ValueMap members;
+  ValueCodec::Failure failure;
+  if (!codec_.DecodeArguments(request.args, members, failure)) {
+    Fail(id, failure.text, failure.code, response);
+    return;
+  }
+  const Arguments arguments(std::move(members));
+  Result result;
+  try {
+    result = (*function)(arguments);
+  } catch (const CallError& error) {
+    Fail(id, error.what(), error.GetCode(), response);
+    return;
+  } catch (const std::exception& error) {
+    Fail(id, std::string("Exception: ") + error.what(), ErrorCode::CallFailed, response);
+    return;
+  } catch (...) {
+    Fail(id, "Unknown exception", ErrorCode::CallFailed, response);
+    return;
+  }
+  if (result.IsError()) {
+    Fail(id, result.GetErrorText(), result.GetErrorCode(), response);
+    return;
+  }
+  SucceedWith(id, result.GetValue(), response);
+}
+
+void RequestDispatcher::SucceedWith(uint64_t requestId, const Value& value,
+                                    std::string& response) {
+  IPC::ResponseMessage message;
+  message.status = true;
+  message.requestId = requestId;
+  ValueCodec::Failure failure;
+  if (!codec_.Encode(value, message.result, "result", failure)) {
+    Fail(requestId, failure.text, failure.code, response);
+    return;
+  }
+  response = message.ToJSONString();
+}
+
+}  // namespace Host
+

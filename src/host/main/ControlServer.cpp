@@ -1,0 +1,253 @@
+// The control mode's command reader, acknowledgements and request record.
+#include "ControlServer.h"
+
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "Base64.h"
+#include "variant/KvVariantMap.h"
+
+namespace ReferenceHost {
+
+namespace {
+
+std::string PathIn(const std::string& directory, const char* name) {
+  return (std::filesystem::path(directory) / name).string();
+}
+
+// Creates or empties a file; false when it cannot be written.
+bool Truncate(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    return false;
+  }
+  std::fclose(file);
+  return true;
+}
+
+// Most actions one command may queue: enough for any test, too few to exhaust memory.
+constexpr uint32_t kMaxCount = 100000;
+
+uint32_t Unsigned(const IPC::KvVariantMap& command, const char* key, uint32_t defaultValue) {
+  return command.Has(key) && command.IsUInt(key) ? command.GetUInt(key) : defaultValue;
+}
+
+}  // namespace
+
+ControlServer::ControlServer(std::string directory, Host::HostService& service)
+    : directory_(std::move(directory)), service_(service) {}
+
+ControlServer::~ControlServer() {
+  Stop();
+  if (requests_) {
+    std::fclose(requests_);
+  }
+}
+
+bool ControlServer::Start(std::function<void()> onStop) {
+  onStop_ = std::move(onStop);
+  std::error_code error;
+  if (!std::filesystem::is_directory(directory_, error)) {
+    std::cerr << "hostlink-host: control directory " << directory_ << " does not exist\n";
+    return false;
+  }
+  std::filesystem::remove(PathIn(directory_, "ack"), error);
+  if (!Truncate(PathIn(directory_, "commands"))) {
+    std::cerr << "hostlink-host: cannot write in control directory " << directory_ << "\n";
+    return false;
+  }
+  requests_ = std::fopen(PathIn(directory_, "requests").c_str(), "wb");
+  if (!requests_) {
+    std::cerr << "hostlink-host: cannot write in control directory " << directory_ << "\n";
+    return false;
+  }
+  reader_ = std::thread([this] { ReadCommands(); });
+  return true;
+}
+
+void ControlServer::Stop() {
+  stop_ = true;
+  if (reader_.joinable() && reader_.get_id() != std::this_thread::get_id()) {
+    reader_.join();
+  }
+}
+
+Host::RequestAction ControlServer::OnRequest(const std::string& request) {
+  std::lock_guard<std::mutex> lock(lock_);
+  ++requestCount_;
+  if (requests_) {
+    // Flushed before the answer goes out, so the test can read it as soon as its call
+    // returns.
+    std::fprintf(requests_, "%zu\n", request.size());
+    std::fwrite(request.data(), 1, request.size(), requests_);
+    std::fputc('\n', requests_);
+    std::fflush(requests_);
+  }
+  if (actions_.empty()) {
+    return Host::RequestAction();
+  }
+  Host::RequestAction action = std::move(actions_.front());
+  actions_.pop_front();
+  return action;
+}
+
+void ControlServer::ReadCommands() {
+  const std::string path = PathIn(directory_, "commands");
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
+    std::cerr << "hostlink-host: cannot read " << path << "\n";
+    return;
+  }
+  std::string pending;
+  std::vector<char> buffer(65536);
+  while (!stop_) {
+    // Reading past the end sets the end-of-file flag; clearing it lets the next read
+    // see what the test appended since.
+    std::clearerr(file);
+    size_t count = 0;
+    bool readSome = false;
+    while ((count = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
+      pending.append(buffer.data(), count);
+      readSome = true;
+    }
+    size_t lineEnd = 0;
+    while (readSome && (lineEnd = pending.find('\n')) != std::string::npos) {
+      const std::string line = pending.substr(0, lineEnd);
+      pending.erase(0, lineEnd + 1);
+      if (!line.empty()) {
+        Execute(line);
+      }
+      if (stop_) {
+        break;
+      }
+    }
+    if (!readSome) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+  }
+  std::fclose(file);
+}
+
+void ControlServer::Execute(const std::string& line) {
+  const IPC::KvVariantMap command(line);
+  const uint64_t seq = command.Has("seq") && command.IsUInt64("seq") ? command.GetUInt64("seq") : 0;
+  const std::string op = command.Has("op") && command.IsString("op") ? command.GetString("op") : "";
+  // Whatever the command, a connection dropped earlier is served again first: the
+  // test has seen its call fail by the time it sends anything else.
+  const bool resumed = service_.ResumeListening();
+
+  auto decodedData = [&](std::string& bytes) {
+    return command.Has("data") && command.IsString("data") &&
+           Base64::Decode(command.GetString("data"), bytes);
+  };
+  auto queue = [&](Host::RequestAction action, size_t count) {
+    std::lock_guard<std::mutex> lock(lock_);
+    for (size_t i = 0; i < count; ++i) {
+      actions_.push_back(action);
+    }
+  };
+
+  Host::RequestAction action;
+  action.delayMs = Unsigned(command, "delay", 0);
+  if (op == "reply") {
+    if (!decodedData(action.text)) {
+      Acknowledge(seq, false, "reply needs base64 \"data\"", nullptr, nullptr);
+      return;
+    }
+    action.kind = Host::RequestAction::Kind::Reply;
+    queue(std::move(action), 1);
+  } else if (op == "answer") {
+    queue(std::move(action), 1);
+  } else if (op == "noReply") {
+    action.kind = Host::RequestAction::Kind::NoReply;
+    const uint32_t count = Unsigned(command, "count", 1);
+    if (count > kMaxCount) {
+      Acknowledge(seq, false, "noReply count above " + std::to_string(kMaxCount), nullptr,
+                  nullptr);
+      return;
+    }
+    queue(std::move(action), count);
+  } else if (op == "drop") {
+    action.kind = Host::RequestAction::Kind::Drop;
+    queue(std::move(action), 1);
+  } else if (op == "clear") {
+    std::lock_guard<std::mutex> lock(lock_);
+    actions_.clear();
+  } else if (op == "fire") {
+    const std::string name =
+        command.Has("name") && command.IsString("name") ? command.GetString("name") : "";
+    const bool fired = service_.FireCallback(name);
+    Acknowledge(seq, true, "", nullptr, &fired);
+    return;
+  } else if (op == "callbackText") {
+    std::string bytes;
+    if (!decodedData(bytes)) {
+      Acknowledge(seq, false, "callbackText needs base64 \"data\"", nullptr, nullptr);
+      return;
+    }
+    const bool sent = service_.SendCallbackText(std::move(bytes));
+    Acknowledge(seq, true, "", nullptr, &sent);
+    return;
+  } else if (op == "listen") {
+    Acknowledge(seq, true, "", nullptr, &resumed);
+    return;
+  } else if (op == "status") {
+    IPC::KvVariantMap status;
+    status.Set("callbacks", service_.GetRegisteredCallbacks());
+    status.Set("apiTimeout", service_.GetApiTimeout());
+    {
+      std::lock_guard<std::mutex> lock(lock_);
+      status.Set("pending", static_cast<uint64_t>(actions_.size()));
+      status.Set("requests", requestCount_);
+    }
+    Acknowledge(seq, true, "", &status, nullptr);
+    return;
+  } else if (op == "stop") {
+    Acknowledge(seq, true, "", nullptr, nullptr);
+    stop_ = true;
+    if (onStop_) {
+      onStop_();
+    }
+    return;
+  } else {
+    Acknowledge(seq, false, "Unknown command: " + (op.empty() ? line : op), nullptr, nullptr);
+    return;
+  }
+  Acknowledge(seq, true, "", nullptr, nullptr);
+}
+
+void ControlServer::Acknowledge(uint64_t seq, bool ok, const std::string& error,
+                                const IPC::KvVariantMap* result, const bool* flag) {
+  IPC::KvVariantMap ack;
+  ack.Set("seq", seq);
+  ack.Set("ok", ok);
+  if (!ok) {
+    ack.Set("error", error);
+  } else if (result) {
+    ack.Set("result", *result);
+  } else if (flag) {
+    ack.Set("result", *flag);
+  }
+  const std::string text = ack.ToJSONString(true) + "\n";
+  const std::string path = PathIn(directory_, "ack");
+  const std::string temporary = path + ".tmp";
+  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  if (!file) {
+    std::cerr << "hostlink-host: cannot write " << temporary << "\n";
+    return;
+  }
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::fclose(file);
+  // A rename replaces the old acknowledgement whole: the test never reads half of one.
+  std::error_code renameError;
+  std::filesystem::rename(temporary, path, renameError);
+  if (renameError) {
+    std::cerr << "hostlink-host: cannot write " << path << "\n";
+  }
+}
+
+}  // namespace ReferenceHost
