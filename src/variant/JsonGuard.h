@@ -32,9 +32,6 @@ class JsonGuard {
  private:
   enum class State : uint8_t { Structure, String, Escape, Number, Exponent, Ended, Refused };
 
-  // Handles one byte outside strings and numbers.
-  void Structural(char c);
-
   State state = State::Structure;
   uint32_t depth = 0;
   uint32_t digits = 0;

@@ -39,7 +39,7 @@ KvVariantMap::KvVariantMap(const KvVariantMap& other) : KvVariantMap() {
 }
 
 KvVariantMap::KvVariantMap(KvVariantMap&& other) noexcept : KvVariantMap() {
-  impl->document.Swap(other.impl->document);
+  impl->SwapContent(*other.impl);
 }
 
 KvVariantMap::KvVariantMap(const std::string& jsonText) : KvVariantMap() {
@@ -54,7 +54,7 @@ KvVariantMap& KvVariantMap::operator=(const KvVariantMap& other) {
 }
 
 KvVariantMap& KvVariantMap::operator=(KvVariantMap&& other) noexcept {
-  impl->document.Swap(other.impl->document);
+  impl->SwapContent(*other.impl);
   return *this;
 }
 

@@ -53,8 +53,7 @@ void KvVariantMap::LoadFromFile(const std::string& path) {
   if (stream.Refused()) LogError("KvVariantMap : JSON parse failed");
   if (stream.Refused() || document.HasParseError()) {
     // A failed load leaves nothing behind: the map holds a null root and is not valid.
-    rapidjson::Document empty;
-    document.Swap(empty);
+    impl->ResetContent(rapidjson::kNullType);
     return;
   }
   if (!document.IsObject()) LogError(("KvVariantMap : " + path + " not a Valid JSON DOM!").c_str());

@@ -1,17 +1,18 @@
 // Lookup, storage and JSON text of the document behind a KvVariantMap.
 #include "variant/KvVariantMapImpl.h"
 
-#include <rapidjson/stringbuffer.h>
-
 #include "ipc/Log.h"
 #include "variant/JsonGuard.h"
 #include "variant/JsonTextWriter.h"
+#include "variant/StringAppendStream.h"
 
 namespace IPC {
 
 namespace {
 
 rapidjson::SizeType Size32(std::size_t size) { return static_cast<rapidjson::SizeType>(size); }
+
+constexpr std::size_t kPoolChunkSize = 4096;
 
 void ReportMissingKey(const std::string& key, int32_t site) {
   LogError(("KvVariantMap : " + std::to_string(site) + " : missing key:" + key).c_str());
@@ -20,7 +21,21 @@ void ReportMissingKey(const std::string& key, int32_t site) {
 }  // namespace
 
 KvVariantMapImpl::KvVariantMapImpl()
-    : document(rapidjson::kObjectType), missingKeyReporter(ReportMissingKey) {}
+    : pool(std::make_unique<Allocator>(kPoolChunkSize)),
+      document(rapidjson::kObjectType, pool.get()),
+      missingKeyReporter(ReportMissingKey) {}
+
+void KvVariantMapImpl::SwapContent(KvVariantMapImpl& other) noexcept {
+  document.Swap(other.document);
+  pool.swap(other.pool);
+}
+
+void KvVariantMapImpl::ResetContent(rapidjson::Type rootType) {
+  auto freshPool = std::make_unique<Allocator>(kPoolChunkSize);
+  rapidjson::Document fresh(rootType, freshPool.get());
+  document.Swap(fresh);
+  pool.swap(freshPool);  // the old pool goes with the old document at scope exit
+}
 
 const KvVariantMapImpl::Value* KvVariantMapImpl::Find(const std::string& key) const {
   if (!IsValid()) return nullptr;
@@ -82,9 +97,8 @@ bool KvVariantMapImpl::Is(const std::string& key, bool (*test)(const Value&)) co
 
 void KvVariantMapImpl::AppendJSON(std::string& out, bool compact) const {
   if (!IsValid()) return;
-  rapidjson::StringBuffer buffer;
-  WriteJsonText(document, buffer, compact);
-  out.append(buffer.GetString(), buffer.GetSize());
+  StringAppendStream stream(out);
+  WriteJsonText(document, stream, compact);
 }
 
 void KvVariantMapImpl::ParseJSON(const std::string& text) {

@@ -41,6 +41,11 @@ class KvVariantMapImpl {
   // An empty object root and the logging reporter.
   KvVariantMapImpl();
 
+  // Exchanges the whole content (document and its pool) with another map's.
+  void SwapContent(KvVariantMapImpl& other) noexcept;
+  // Replaces the content by a new document whose root is of the given type.
+  void ResetContent(rapidjson::Type rootType);
+
   static KvVariantMapImpl& Of(const KvVariantMap& map) { return *map.impl; }
 
   bool IsValid() const { return document.IsObject(); }
@@ -134,6 +139,11 @@ class KvVariantMapImpl {
   // and keeps the previous content.
   void ParseJSON(const std::string& text);
 
+  // The pool every value of the document lives in. It is created with the document
+  // and travels with it when contents are swapped. Its chunks are small: a map is
+  // made for every message, and RapidJSON's default 64 KB chunks make the C heap
+  // trim and regrow on nearly every call.
+  std::unique_ptr<Allocator> pool;
   rapidjson::Document document;
   MissingKeyReporter missingKeyReporter;
 };
