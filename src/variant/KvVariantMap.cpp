@@ -24,7 +24,9 @@ KvVariantMap MapOf(const Value& value) {
   return map;
 }
 
-std::string StringOf(const char* text) {
+// GetString copies the text up to its first zero byte, as GetCString would show it.
+std::string StringOf(const Value& value) {
+  const char* text = KvVariantMapImpl::ReadPresent<const char*>(value, K::ReadCString);
   return text != nullptr ? std::string(text) : std::string();
 }
 
@@ -172,16 +174,16 @@ HOSTLINK_SCALAR_GETTERS(GetCString, const char*, K::ReadCString)
 
 std::string KvVariantMap::GetString(const std::string& key, const std::string& defaultValue) const {
   const Value* value = impl->Find(key);
-  if (value == nullptr) return defaultValue;
-  return StringOf(impl->Get<const char*>(key, MissingKeySite::kValue, nullptr, K::ReadCString));
+  return value != nullptr ? StringOf(*value) : defaultValue;
 }
 
 std::string KvVariantMap::GetString(const std::string& key) const {
-  if (impl->Find(key) == nullptr) {
+  const Value* value = impl->Find(key);
+  if (value == nullptr) {
     impl->Report(key, MissingKeySite::kString);
     return std::string();
   }
-  return StringOf(impl->Get<const char*>(key, MissingKeySite::kValue, nullptr, K::ReadCString));
+  return StringOf(*value);
 }
 
 KvVariantMap KvVariantMap::GetMap(const std::string& key) const {
@@ -195,16 +197,18 @@ KvVariantMap KvVariantMap::GetMap(const std::string& key, KvVariantMap defaultVa
 
 std::shared_ptr<IVariantMap> KvVariantMap::GetVariantMap(
     const std::string& key, const std::shared_ptr<IVariantMap>& defaultValue) const {
-  if (impl->Find(key) == nullptr) return defaultValue;
-  return std::make_shared<KvVariantMap>(GetMap(key));
+  const Value* value = impl->Find(key);
+  if (value == nullptr) return defaultValue;
+  return std::make_shared<KvVariantMap>(KvVariantMapImpl::ReadPresent<KvVariantMap>(*value, MapOf));
 }
 
 std::shared_ptr<IVariantMap> KvVariantMap::GetVariantMap(const std::string& key) const {
-  if (impl->Find(key) == nullptr) {
+  const Value* value = impl->Find(key);
+  if (value == nullptr) {
     impl->Report(key, MissingKeySite::kVariantMap);
     return nullptr;
   }
-  return std::make_shared<KvVariantMap>(GetMap(key));
+  return std::make_shared<KvVariantMap>(KvVariantMapImpl::ReadPresent<KvVariantMap>(*value, MapOf));
 }
 
 // --- Lists --------------------------------------------------------------------------
@@ -230,7 +234,10 @@ HOSTLINK_LIST_GETTERS(GetCStringList, const char*, K::ReadCString)
 
 namespace {
 
-std::string ReadString(const Value& value) { return StringOf(K::ReadCString(value)); }
+std::string ReadString(const Value& value) {
+  const char* text = K::ReadCString(value);
+  return text != nullptr ? std::string(text) : std::string();
+}
 
 }  // namespace
 

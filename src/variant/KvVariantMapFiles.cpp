@@ -20,12 +20,10 @@ namespace {
 // Both directions move data through a buffer of this size.
 constexpr std::size_t kFileBufferSize = 65536;
 
-// An open input stream on Linux also accepts a directory; the test covers that too.
-bool ExistsAsReadableFile(const std::string& path) {
-  std::ifstream stream(path);
-  if (!stream.good()) return false;
+// On Linux an input stream opens a directory too, so directories are ruled out apart.
+bool IsDirectory(const std::string& path) {
   std::error_code error;
-  return !std::filesystem::is_directory(path, error);
+  return std::filesystem::is_directory(path, error);
 }
 
 struct FileCloser {
@@ -36,7 +34,8 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 }  // namespace
 
 void KvVariantMap::LoadFromFile(const std::string& path) {
-  if (!ExistsAsReadableFile(path)) {
+  std::ifstream probe(path);  // held open until the load returns
+  if (!probe.good() || IsDirectory(path)) {
     LogError(("KvVariantMap : " + path + " doesn't exist").c_str());
     return;
   }

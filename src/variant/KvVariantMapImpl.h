@@ -79,8 +79,15 @@ class KvVariantMapImpl {
       Report(key, site);
       return T();
     }
-    if (value->IsArray()) return value->Empty() ? T() : read(*value->Begin());
-    return read(*value);
+    return ReadPresent<T>(*value, read);
+  }
+
+  // A present value read by the single-value rule: element 0 of a list (the zero value
+  // for an empty list), else the value itself.
+  template <typename T, typename Read>
+  static T ReadPresent(const Value& value, Read read) {
+    if (value.IsArray()) return value.Empty() ? T() : read(*value.Begin());
+    return read(value);
   }
 
   // The list lookup: an array reads element by element, any other value as a list of one.

@@ -1,9 +1,9 @@
 // The pre-scan on its own: chunked input must be judged exactly as whole input.
-#include "variant/JsonGuard.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "variant/JsonGuard.h"
 
 namespace {
 

@@ -1,8 +1,4 @@
 // Variant maps in files: round trips, the exact file text, and every failure path.
-#include "variant/KvVariantMap.h"
-
-#include "variant/LogCapture.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,6 +7,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "variant/KvVariantMap.h"
+#include "variant/LogCapture.h"
 
 namespace {
 
@@ -92,7 +91,8 @@ TEST_F(VariantFile, SavingTruncatesALongerFile) {
 
 TEST_F(VariantFile, LargeDocumentsCrossBufferBoundaries) {
   KvVariantMap map;
-  for (int i = 0; i < 5000; ++i) map.Set("key" + std::to_string(i), std::string(40, 'a' + i % 26));
+  for (int i = 0; i < 5000; ++i)
+    map.Set("key" + std::to_string(i), std::string(40, static_cast<char>('a' + i % 26)));
   const std::string path = PathOf("large.json");
   map.SaveToFile(path, false);
   ASSERT_GT(fs::file_size(path), 3u * 65536u);

@@ -1,14 +1,13 @@
 // The JSON text of a variant map: both layouts, parsing rules, and the guards against
 // hostile text (deep nesting, huge exponents) and non-finite numbers.
-#include "variant/KvVariantMap.h"
-
-#include "variant/LogCapture.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
+
+#include "variant/KvVariantMap.h"
+#include "variant/LogCapture.h"
 
 namespace {
 
@@ -56,9 +55,8 @@ TEST(VariantJsonLayout, NumbersKeepTheirKind) {
   map.Set("big", 1e30);
   map.Set("neg", int64_t{-9223372036854775807LL - 1});
   map.Set("u", std::numeric_limits<uint64_t>::max());
-  EXPECT_EQ(map.ToJSONString(true),
-            R"({"d":1.0,"i":1,"f":0.10000000149011612,"big":1e30,)"
-            R"("neg":-9223372036854775808,"u":18446744073709551615})");
+  EXPECT_EQ(map.ToJSONString(true), R"({"d":1.0,"i":1,"f":0.10000000149011612,"big":1e30,)"
+                                    R"("neg":-9223372036854775808,"u":18446744073709551615})");
 }
 
 TEST(VariantJsonLayout, EmptyMapIsBracesInBothLayouts) {
@@ -71,7 +69,8 @@ TEST(VariantJsonLayout, StringsEscapeOnlyWhatJsonRequires) {
   map.Set("s", std::string("line\nquote\"back\\tab\t\x01"));
   map.Set("u", "gr\xC3\xBC\xC3\x9F \xE2\x82\xAC");
   EXPECT_EQ(map.ToJSONString(true),
-            "{\"s\":\"line\\nquote\\\"back\\\\tab\\t\\u0001\",\"u\":\"gr\xC3\xBC\xC3\x9F \xE2\x82\xAC\"}");
+            "{\"s\":\"line\\nquote\\\"back\\\\tab\\t\\u0001\",\"u\":\"gr\xC3\xBC\xC3\x9F "
+            "\xE2\x82\xAC\"}");
 }
 
 TEST(VariantJsonLayout, NonFiniteNumbersAreWrittenAsNull) {
