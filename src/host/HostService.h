@@ -32,7 +32,7 @@
 namespace IPC {
 class Bzip2Codec;
 class IPCHandler;
-}
+}  // namespace IPC
 
 namespace Host {
 

@@ -15,8 +15,7 @@ namespace {
 
 // A failure without a text would reach the plug-in without its code: never send one.
 void Fail(uint64_t requestId, const std::string& text, int64_t code, std::string& response) {
-  response =
-      IPC::ResponseMessage(requestId, text.empty() ? "Failed" : text, code).ToJSONString();
+  response = IPC::ResponseMessage(requestId, text.empty() ? "Failed" : text, code).ToJSONString();
 }
 
 void Fail(uint64_t requestId, const std::string& text, ErrorCode code, std::string& response) {
@@ -182,8 +181,7 @@ void RequestDispatcher::Call(const IPC::RequestMessage& request, std::string& re
   SucceedWith(id, result.GetValue(), response);
 }
 
-void RequestDispatcher::SucceedWith(uint64_t requestId, const Value& value,
-                                    std::string& response) {
+void RequestDispatcher::SucceedWith(uint64_t requestId, const Value& value, std::string& response) {
   IPC::ResponseMessage message;
   message.status = true;
   message.requestId = requestId;
@@ -196,4 +194,3 @@ void RequestDispatcher::SucceedWith(uint64_t requestId, const Value& value,
 }
 
 }  // namespace Host
-

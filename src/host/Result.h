@@ -17,9 +17,8 @@ class Result {
   Result() = default;
   // Success with a value; anything a Value is made from converts implicitly, so a
   // function may simply `return 42;`, `return "text";` or `return object;`.
-  template <typename T, typename = std::enable_if_t<
-                            std::is_constructible<Value, T&&>::value &&
-                            !std::is_same<std::decay_t<T>, Result>::value>>
+  template <typename T, typename = std::enable_if_t<std::is_constructible<Value, T&&>::value &&
+                                                    !std::is_same<std::decay_t<T>, Result>::value>>
   Result(T&& value) : value_(std::forward<T>(value)) {}
 
   static Result Error(std::string text, int64_t code = ToInt(ErrorCode::CallFailed)) {

@@ -29,8 +29,8 @@ class Value {
   Value() = default;
   Value(bool value) : data_(value) {}
   // Every integer type; an unsigned value beyond the signed 64-bit range becomes a double.
-  template <typename T,
-            typename = std::enable_if_t<std::is_integral<T>::value && !std::is_same<T, bool>::value>>
+  template <typename T, typename = std::enable_if_t<std::is_integral<T>::value &&
+                                                    !std::is_same<T, bool>::value>>
   Value(T value) : data_(FromInteger(value)) {}
   Value(double value) : data_(value) {}
   Value(const char* value) : data_(std::string(value ? value : "")) {}
@@ -80,9 +80,9 @@ class Value {
   static const char* KindName(Kind kind);
 
  private:
-  using Data = std::variant<std::monostate, bool, int64_t, double, std::string,
-                            std::shared_ptr<const ValueMap>, std::shared_ptr<const ValueList>,
-                            ObjectPtr>;
+  using Data =
+      std::variant<std::monostate, bool, int64_t, double, std::string,
+                   std::shared_ptr<const ValueMap>, std::shared_ptr<const ValueList>, ObjectPtr>;
 
   template <typename T>
   static Data FromInteger(T value) {

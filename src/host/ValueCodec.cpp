@@ -64,8 +64,8 @@ bool ValueCodec::EncodeAt(const Value& value, IPC::KvVariantMap& map, const std:
     case Value::Kind::Map:
     case Value::Kind::List: {
       if (depth >= kMaxDepth) {
-        return Fail(failure, "Result is nested more than " + std::to_string(kMaxDepth) +
-                                 " tables deep",
+        return Fail(failure,
+                    "Result is nested more than " + std::to_string(kMaxDepth) + " tables deep",
                     ErrorCode::BadResult);
       }
       IPC::TableValue table;
@@ -144,9 +144,10 @@ bool ValueCodec::DecodeAt(const IPC::KvVariantMap& map, const std::string& key,
     value = map.GetString(key);
   } else if (map.IsMap(key)) {
     if (depth >= kMaxDepth) {
-      return Fail(failure, ArgumentPath(path) + " is nested more than " +
-                               std::to_string(kMaxDepth) + " tables deep",
-                  ErrorCode::BadArgument);
+      return Fail(
+          failure,
+          ArgumentPath(path) + " is nested more than " + std::to_string(kMaxDepth) + " tables deep",
+          ErrorCode::BadArgument);
     }
     return DecodeObject(map.GetMap(key), path, depth, value, failure);
   } else {
@@ -197,8 +198,9 @@ bool ValueCodec::DecodeObject(const IPC::KvVariantMap& object, const std::string
       }
       ObjectPtr target = registry_.Find(ref.proxyId);
       if (!target) {
-        return Fail(failure, ArgumentPath(path) + " refers to object " +
-                                 std::to_string(ref.proxyId) + ", which does not exist",
+        return Fail(failure,
+                    ArgumentPath(path) + " refers to object " + std::to_string(ref.proxyId) +
+                        ", which does not exist",
                     ErrorCode::StaleReference);
       }
       value = Value(std::move(target));

@@ -54,8 +54,8 @@ BenchObject::BenchObject() : HostObject("Bench", "bench") {
     Host::ValueList list;
     list.reserve(static_cast<size_t>(n));
     for (int64_t i = 0; i < n; ++i) {
-      list.push_back(Value::Map(
-          {{"index", i}, {"name", "item-" + std::to_string(i)}, {"value", i * 0.5}}));
+      list.push_back(
+          Value::Map({{"index", i}, {"name", "item-" + std::to_string(i)}, {"value", i * 0.5}}));
     }
     return Value(std::move(list));
   });

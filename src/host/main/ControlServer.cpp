@@ -105,9 +105,10 @@ void ControlServer::ReadCommands() {
   std::string pending;
   std::vector<char> buffer(65536);
   while (!stop_) {
-    // Reading past the end sets the end-of-file flag; clearing it lets the next read
-    // see what the test appended since.
-    std::clearerr(file);
+    // Reading past the end sets the end-of-file flag; a seek to where we are clears it,
+    // and also the C run-time's own end-of-file mark that some keep per descriptor, so
+    // the next read sees what the test appended since.
+    std::fseek(file, 0, SEEK_CUR);
     size_t count = 0;
     bool readSome = false;
     while ((count = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
@@ -166,8 +167,7 @@ void ControlServer::Execute(const std::string& line) {
     action.kind = Host::RequestAction::Kind::NoReply;
     const uint32_t count = Unsigned(command, "count", 1);
     if (count > kMaxCount) {
-      Acknowledge(seq, false, "noReply count above " + std::to_string(kMaxCount), nullptr,
-                  nullptr);
+      Acknowledge(seq, false, "noReply count above " + std::to_string(kMaxCount), nullptr, nullptr);
       return;
     }
     queue(std::move(action), count);

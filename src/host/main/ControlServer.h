@@ -66,8 +66,8 @@ class ControlServer {
 
   void ReadCommands();
   void Execute(const std::string& line);
-  void Acknowledge(uint64_t seq, bool ok, const std::string& error,
-                   const IPC::KvVariantMap* result, const bool* flag);
+  void Acknowledge(uint64_t seq, bool ok, const std::string& error, const IPC::KvVariantMap* result,
+                   const bool* flag);
 
   std::string directory_;
   Host::HostService& service_;

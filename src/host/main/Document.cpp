@@ -54,12 +54,10 @@ Document::Document(std::string title, DocumentCollection& collection, Notify not
   Define("SetTitle", [this](const Arguments& args) { return SetTitle(args); });
   Define("AddShape", [this](const Arguments& args) { return AddShape(args); });
   Define("GetShapes", [this](const Arguments&) -> Result { return ListShapes(); });
-  Define("GetShape", [this](const Arguments& args) -> Result {
-    return Describe(FindShape(args.GetInt(0)));
-  });
-  Define("GetShapeCount", [this](const Arguments&) -> Result {
-    return static_cast<int64_t>(shapes_.size());
-  });
+  Define("GetShape",
+         [this](const Arguments& args) -> Result { return Describe(FindShape(args.GetInt(0))); });
+  Define("GetShapeCount",
+         [this](const Arguments&) -> Result { return static_cast<int64_t>(shapes_.size()); });
   Define("MoveShape", [this](const Arguments& args) { return MoveShape(args); });
   Define("RemoveShape", [this](const Arguments& args) { return RemoveShape(args); });
   Define("Close", [this](const Arguments&) -> Result { return collection_.Close(*this); });
@@ -98,8 +96,7 @@ Result Document::SetTitle(const Arguments& args) {
     return Result::Error("A title must not be empty", ErrorCode::BadArgument);
   }
   if (title != title_ && collection_.FindByTitle(title)) {
-    return Result::Error("A document titled " + title + " is already open",
-                         ErrorCode::BadArgument);
+    return Result::Error("A document titled " + title + " is already open", ErrorCode::BadArgument);
   }
   title_ = title;
   notify_("DocumentChanged");

@@ -21,9 +21,8 @@ DocumentCollection::DocumentCollection(Host::ObjectRegistry& registry, Notify no
     Host::ValueList list(documents_.begin(), documents_.end());
     return Host::Value(std::move(list));
   });
-  Define("Count", [this](const Arguments&) -> Result {
-    return static_cast<int64_t>(documents_.size());
-  });
+  Define("Count",
+         [this](const Arguments&) -> Result { return static_cast<int64_t>(documents_.size()); });
   Define("Close", [this](const Arguments& args) { return CloseArgument(args); });
 }
 
@@ -56,8 +55,7 @@ Result DocumentCollection::Create(const Arguments& args) {
     return Result::Error("A title must not be empty", ErrorCode::BadArgument);
   }
   if (FindByTitle(title)) {
-    return Result::Error("A document titled " + title + " is already open",
-                         ErrorCode::BadArgument);
+    return Result::Error("A document titled " + title + " is already open", ErrorCode::BadArgument);
   }
   auto document = std::make_shared<Document>(title, *this, notify_);
   documents_.push_back(document);

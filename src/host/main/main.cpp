@@ -74,9 +74,8 @@ int main(int argc, char** argv) {
   if (!line.controlDirectory.empty()) {
     control = std::make_unique<ReferenceHost::ControlServer>(line.controlDirectory, service);
     ReferenceHost::ControlServer* server = control.get();
-    service.SetRequestFilter([server](const std::string& request) {
-      return server->OnRequest(request);
-    });
+    service.SetRequestFilter(
+        [server](const std::string& request) { return server->OnRequest(request); });
     if (!control->Start([&stop] { stop.Request(); })) {
       return 1;
     }

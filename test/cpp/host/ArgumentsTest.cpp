@@ -1,10 +1,9 @@
 // Typed argument access and the errors it reports.
-#include "host/Arguments.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 
+#include "host/Arguments.h"
 #include "host/HostObject.h"
 
 namespace {

@@ -1,6 +1,4 @@
 // The host library serving a real plug-in client over real pipes, in one process.
-#include "host/HostService.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,6 +11,7 @@
 
 #include "PluginClient.h"
 #include "host/HostObject.h"
+#include "host/HostService.h"
 #include "ipc/ProxyInfo.h"
 
 namespace {
@@ -43,9 +42,8 @@ class HostServiceTest : public ::testing::Test {
   void SetUp() override {
     pluginId = HostTest::UniquePluginId("hostservice");
     root = std::make_shared<HostObject>("Application", "app");
-    root->Define("Add", [](const Arguments& args) -> Result {
-      return args.GetInt(0) + args.GetInt(1);
-    });
+    root->Define("Add",
+                 [](const Arguments& args) -> Result { return args.GetInt(0) + args.GetInt(1); });
     root->Define("Size", [](const Arguments& args) -> Result {
       return static_cast<int64_t>(args.GetString(0).size());
     });
@@ -141,7 +139,8 @@ TEST_F(HostServiceTest, AFilterCanReplyWithAnyTextOrNotAtAll) {
   ASSERT_TRUE(client.Exchange(R"({"request":{"name":"GetKestrel"}})", response));
   EXPECT_NE(response.find(R"("type":"proxy")"), std::string::npos);
   std::lock_guard<std::mutex> guard(lock);
-  EXPECT_EQ(seen, (std::vector<std::string>{"first", "second", R"({"request":{"name":"GetKestrel"}})"}));
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"first", "second", R"({"request":{"name":"GetKestrel"}})"}));
 }
 
 TEST_F(HostServiceTest, ALateAnswerIsTakenAsTheAnswerToTheNextRequest) {

@@ -1,9 +1,9 @@
 // Proxy identifier allocation, lookup and removal.
-#include "host/ObjectRegistry.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include "host/ObjectRegistry.h"
 
 namespace {
 

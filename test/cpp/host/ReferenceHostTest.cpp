@@ -38,7 +38,8 @@ std::string Base64(const std::string& bytes) {
   std::string out;
   size_t i = 0;
   for (; i + 2 < bytes.size(); i += 3) {
-    const uint32_t n = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
+    const uint32_t n =
+        (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
     out += {alphabet[n >> 18], alphabet[(n >> 12) & 63], alphabet[(n >> 6) & 63], alphabet[n & 63]};
   }
   if (i + 1 == bytes.size()) {
@@ -138,9 +139,11 @@ TEST_F(ReferenceHostTest, DocumentsKeepShapesAndAnnounceChanges) {
   ASSERT_TRUE(client.Request("RegisterCallback", R"({"0":"DocumentChanged"})").status);
   ASSERT_TRUE(client.OpenCallbacks());
 
-  const auto added = client.Request("AddShape", R"({"0":"rectangle","1":1,"2":2,"3":30,"4":40})", doc.proxyId);
+  const auto added =
+      client.Request("AddShape", R"({"0":"rectangle","1":1,"2":2,"3":30,"4":40})", doc.proxyId);
   ASSERT_TRUE(added.status) << client.LastResponse();
-  EXPECT_EQ(client.ReadCallback(5000), R"({"response":{"status":true,"result":"DocumentChanged"}})");
+  EXPECT_EQ(client.ReadCallback(5000),
+            R"({"response":{"status":true,"result":"DocumentChanged"}})");
   const auto second = client.Request(
       "AddShape", R"({"0":{"type":"table","value":{"type":"ellipse","x":5}}})", doc.proxyId);
   ASSERT_TRUE(second.status) << client.LastResponse();
@@ -160,9 +163,11 @@ TEST_F(ReferenceHostTest, DocumentsKeepShapesAndAnnounceChanges) {
   const auto badType = client.Request("AddShape", R"({"0":"hexagon"})", doc.proxyId);
   EXPECT_FALSE(badType.status);
   EXPECT_EQ(badType.errorStr, "Unknown shape type: hexagon");
-  const auto badSize = client.Request("AddShape", R"({"0":"line","1":0,"2":0,"3":-1})", doc.proxyId);
+  const auto badSize =
+      client.Request("AddShape", R"({"0":"line","1":0,"2":0,"3":-1})", doc.proxyId);
   EXPECT_EQ(badSize.errorStr, "width must not be negative");
-  EXPECT_EQ(client.Request("RemoveShape", R"({"0":99})", doc.proxyId).errorStr, "No shape 99 in Plan");
+  EXPECT_EQ(client.Request("RemoveShape", R"({"0":99})", doc.proxyId).errorStr,
+            "No shape 99 in Plan");
   ASSERT_TRUE(client.Request("RemoveShape", R"({"0":1})", doc.proxyId).status);
   EXPECT_EQ(client.Request("GetShapeCount", "{}", doc.proxyId).result.GetInt("result"), 1);
 
@@ -185,14 +190,16 @@ TEST_F(ReferenceHostTest, BenchFunctionsAnswerCheaply) {
   EXPECT_EQ(client.Request("Add", R"({"0":2,"1":3})", bench).result.GetInt("result"), 5);
   EXPECT_TRUE(client.Request("Noop", "{}", bench).result.IsEmpty());
   IPC::TableValue list;
-  ASSERT_TRUE(list.FromVariantMap(client.Request("MakeList", R"({"0":100})", bench).result.GetMap("result")));
+  ASSERT_TRUE(list.FromVariantMap(
+      client.Request("MakeList", R"({"0":100})", bench).result.GetMap("result")));
   EXPECT_EQ(list.value.GetKeys().size(), 100u);
   const auto text = client.Request("MakeString", R"({"0":200000})", bench);
   ASSERT_TRUE(text.status) << text.errorStr;
   EXPECT_EQ(text.result.GetString("result").size(), 200000u);
   KvVariantMap args;
   args.Set("0", text.result.GetString("result"));
-  EXPECT_EQ(client.Request("TakeString", args.ToJSONString(true), bench).result.GetInt("result"), 200000);
+  EXPECT_EQ(client.Request("TakeString", args.ToJSONString(true), bench).result.GetInt("result"),
+            200000);
   EXPECT_FALSE(client.Request("MakeList", R"({"0":-1})", bench).status);
 }
 
@@ -274,15 +281,18 @@ TEST_F(ReferenceHostTest, ControlModeScriptsAnswersAndRecordsRequests) {
   control.Command("drop");
   EXPECT_FALSE(client.Exchange(R"({"request":{"name":"GetKestrel"}})", response));
   EXPECT_TRUE(control.Command("listen").GetBool("result"));
-  ASSERT_TRUE(client.Exchange(R"({"request":{"name":"SetAPITimeout","args":{"timeout":300}}})", response));
+  ASSERT_TRUE(
+      client.Exchange(R"({"request":{"name":"SetAPITimeout","args":{"timeout":300}}})", response));
 
   control.Command("answer", R"("delay":50)");
-  ASSERT_TRUE(client.Exchange(R"({"request":{"name":"RegisterCallback","args":{"0":"Ping"}}})", response));
+  ASSERT_TRUE(
+      client.Exchange(R"({"request":{"name":"RegisterCallback","args":{"0":"Ping"}}})", response));
   EXPECT_FALSE(control.Command("fire", R"("name":"Other")").GetBool("result"));
   ASSERT_TRUE(client.OpenCallbacks());
   EXPECT_TRUE(control.Command("fire", R"("name":"Ping")").GetBool("result"));
   EXPECT_EQ(client.ReadCallback(5000), R"({"response":{"status":true,"result":"Ping"}})");
-  EXPECT_TRUE(control.Command("callbackText", R"("data":")" + Base64("odd") + "\"").GetBool("result"));
+  EXPECT_TRUE(
+      control.Command("callbackText", R"("data":")" + Base64("odd") + "\"").GetBool("result"));
   EXPECT_EQ(client.ReadCallback(5000), "odd");
 
   control.Command("noReply", R"("count":3)");

@@ -1,7 +1,5 @@
 // Request dispatch: the plug-in's own operations, function calls and their failures, and
 // hostile request texts.
-#include "host/RequestDispatcher.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,6 +8,7 @@
 
 #include "host/CallError.h"
 #include "host/HostObject.h"
+#include "host/RequestDispatcher.h"
 #include "ipc/ObjectType.h"
 #include "ipc/ProxyInfo.h"
 #include "ipc/RequestMessage.h"
@@ -44,7 +43,8 @@ class RequestDispatcherTest : public ::testing::Test {
     dispatcher.SetRoot(root);
   }
 
-  ResponseMessage Send(const std::string& text, Host::RequestDispatcher::Outcome* outcome = nullptr) {
+  ResponseMessage Send(const std::string& text,
+                       Host::RequestDispatcher::Outcome* outcome = nullptr) {
     std::string response;
     auto result = dispatcher.Dispatch(text, response);
     if (outcome) {
@@ -115,8 +115,8 @@ TEST_F(RequestDispatcherTest, ThePluginsOwnOperationsAreAcceptedAndRemembered) {
   EXPECT_FALSE(dispatcher.IsCallbackRegistered("Tick"));
 
   Host::RequestDispatcher::Outcome outcome;
-  const auto unload = Send(R"({"request":{"requestId":9,"name":"UnloadPlugin","args":{"id":"p"}}})",
-                           &outcome);
+  const auto unload =
+      Send(R"({"request":{"requestId":9,"name":"UnloadPlugin","args":{"id":"p"}}})", &outcome);
   EXPECT_TRUE(unload.status);
   EXPECT_TRUE(outcome.unload);
   EXPECT_EQ(outcome.requestId, 9u);
@@ -151,7 +151,8 @@ TEST_F(RequestDispatcherTest, CallsAnswerWithTheirResultsAndEchoTheRequestId) {
   EXPECT_EQ(Call("Ping", "{}", proxy.proxyId).result.GetString("result"), "pong");
 
   // A reference to it comes back as the object itself.
-  const std::string ref = R"({"0":{"type":"proxyref","value":)" + std::to_string(proxy.proxyId) + "}}";
+  const std::string ref =
+      R"({"0":{"type":"proxyref","value":)" + std::to_string(proxy.proxyId) + "}}";
   const ResponseMessage back = Call("Echo", ref, id);
   EXPECT_EQ(IPC::GetObjectType(back.result.GetMap("result")), IPC::ObjectType::Proxy);
 }
@@ -168,7 +169,8 @@ TEST_F(RequestDispatcherTest, FailedCallsCarryTextAndCode) {
   ExpectFailure(Call("Strict", R"({"0":1})", id), ErrorCode::BadArgument,
                 "Argument 0 must be a string, not an integer");
   ExpectFailure(Call("Echo", R"({"0":{"type":"proxyref","value":12345}})", id),
-                ErrorCode::StaleReference, "Argument 0 refers to object 12345, which does not exist");
+                ErrorCode::StaleReference,
+                "Argument 0 refers to object 12345, which does not exist");
   EXPECT_EQ(Call("Refuse", "{}", id).requestId, 77u);
 }
 

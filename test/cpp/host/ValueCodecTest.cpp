@@ -1,6 +1,4 @@
 // The wire form of host values: what results look like, and how arguments read back.
-#include "host/ValueCodec.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +7,7 @@
 #include <string>
 
 #include "host/HostObject.h"
+#include "host/ValueCodec.h"
 
 namespace {
 
@@ -78,20 +77,23 @@ TEST_F(ValueCodecTest, NumbersThatAreNotFiniteAreRefused) {
 }
 
 TEST_F(ValueCodecTest, MapsAndListsTravelAsTables) {
-  EXPECT_EQ(Encoded(Value::Map({{"b", 1}, {"a", Value::List({"x", false})}})),
-            R"({"r":{"type":"table","value":{"b":1,"a":{"type":"table","value":{"0":"x","1":false},"isList":true}}}})");
+  EXPECT_EQ(
+      Encoded(Value::Map({{"b", 1}, {"a", Value::List({"x", false})}})),
+      R"({"r":{"type":"table","value":{"b":1,"a":{"type":"table","value":{"0":"x","1":false},"isList":true}}}})");
   EXPECT_EQ(Encoded(Value(ValueList{})), R"({"r":{"type":"table","value":{},"isList":true}})");
 }
 
 TEST_F(ValueCodecTest, ObjectsAreRegisteredAndTravelAsProxyDescriptions) {
   auto object = std::make_shared<HostObject>("Document");
   object->Define("GetTitle", nullptr).Define("Close", nullptr);
-  EXPECT_EQ(Encoded(object),
-            R"({"r":{"type":"proxy","value":{"proxyId":1,"uniqueId":"Document-1","name":"Document","functions":["GetTitle","Close"]}}})");
+  EXPECT_EQ(
+      Encoded(object),
+      R"({"r":{"type":"proxy","value":{"proxyId":1,"uniqueId":"Document-1","name":"Document","functions":["GetTitle","Close"]}}})");
   EXPECT_EQ(registry.Find(1), object);
   // The same object keeps its identifier.
-  EXPECT_EQ(Encoded(Value::List({object})),
-            R"({"r":{"type":"table","value":{"0":{"type":"proxy","value":{"proxyId":1,"uniqueId":"Document-1","name":"Document","functions":["GetTitle","Close"]}}},"isList":true}})");
+  EXPECT_EQ(
+      Encoded(Value::List({object})),
+      R"({"r":{"type":"table","value":{"0":{"type":"proxy","value":{"proxyId":1,"uniqueId":"Document-1","name":"Document","functions":["GetTitle","Close"]}}},"isList":true}})");
 }
 
 TEST_F(ValueCodecTest, ValuesWithoutAWireFormAreRefused) {
@@ -124,8 +126,8 @@ TEST_F(ValueCodecTest, ArgumentsReadBackInOrderWithTheirKinds) {
 }
 
 TEST_F(ValueCodecTest, AnEncodedValueDecodesToItself) {
-  const Value value = Value::Map(
-      {{"name", "n"}, {"items", Value::List({1, 2.5, Value::Map({{"deep", true}})})}});
+  const Value value =
+      Value::Map({{"name", "n"}, {"items", Value::List({1, 2.5, Value::Map({{"deep", true}})})}});
   KvVariantMap map;
   ValueCodec::Failure failure;
   ASSERT_TRUE(codec.Encode(value, map, "0", failure));
