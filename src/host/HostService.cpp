@@ -167,13 +167,14 @@ void HostService::DropConnection() {
   if (!channel) {
     return;
   }
-  // Closing the listening end too makes the plug-in's attempt to reconnect fail, so its
-  // pending call fails at once instead of waiting on a new connection.
-  channel->Close();
   std::unique_lock<std::mutex> lock(stateLock_);
   dropped_ = true;
   resumeWanted_ = false;
-  stateChanged_.notify_all();
+  lock.unlock();
+  // Closing the listening end too makes the plug-in's attempt to reconnect fail, so its
+  // pending call fails at once instead of waiting on a new connection.
+  channel->Close();
+  lock.lock();
   stateChanged_.wait(lock, [this] { return stopping_ || resumeWanted_; });
   if (!stopping_) {
     lock.unlock();
