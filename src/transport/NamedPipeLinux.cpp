@@ -27,7 +27,6 @@ constexpr const char* kCreateFailed = "Open : Failed to create IPC object";
 constexpr const char* kClientOpenFailed = "Open : Client IPC object open failed";
 constexpr const char* kWriteFailed = "Write : Failed to write message";
 constexpr int kListenBacklog = 16;
-constexpr int kNoHandle = -1;
 
 // Deadlines come from the monotonic clock, so a change of the wall clock cannot stretch or
 // cut a wait. A limit of 0 counts as 1 ms.
