@@ -113,6 +113,46 @@ Seeds Requests() {
   };
 }
 
+// Calls of the object model of the dispatch harness: the root is object 1 and a document
+// object 2, as the host registers them.
+Seeds HostCalls() {
+  KvVariantMap row;
+  row.Set("name", "rectangle");
+  row.Set("width", 2.5);
+  row.Set("count", int32_t{3});
+  KvVariantMap rows;
+  rows.Set("0", Table(row, false));
+  rows.Set("1", Reference(2));
+  KvVariantMap echo;
+  echo.Set("0", Table(rows, true));
+  echo.Set("1", "text");
+  KvVariantMap document;
+  document.Set("0", Reference(2));
+  KvVariantMap stale;
+  stale.Set("0", Reference(1234));
+  KvVariantMap depth;
+  depth.Set("0", int32_t{70});
+  KvVariantMap numbers;
+  numbers.Set("0", 1e300);
+  numbers.Set("1", 1e300);
+  KvVariantMap bareArray("{\"0\":[1,2]}");
+  return {
+      {"dispatch_get_kestrel", Request("GetKestrel", KvVariantMap(), -1).ToJSONString()},
+      {"dispatch_echo_all", Request("EchoAll", echo, 1).ToJSONString()},
+      {"dispatch_get_list", Request("GetList", echo, 1).ToJSONString()},
+      {"dispatch_get_document", Request("GetDocument", document, 1).ToJSONString()},
+      {"dispatch_stale_reference", Request("GetObject", stale, 1).ToJSONString()},
+      {"dispatch_nested_result", Request("Nested", depth, 1).ToJSONString()},
+      {"dispatch_not_finite", Request("Scale", numbers, 1).ToJSONString()},
+      {"dispatch_bare_array", Request("Echo", bareArray, 1).ToJSONString()},
+      {"dispatch_make_document", Request("MakeDocument", KvVariantMap(), 1).ToJSONString()},
+      {"dispatch_document_call", Request("GetTitle", KvVariantMap(), 2).ToJSONString()},
+      {"dispatch_unknown_object", Request("GetTitle", KvVariantMap(), 99).ToJSONString()},
+      {"dispatch_refuse", Request("Refuse", KvVariantMap(), 1).ToJSONString()},
+      {"dispatch_throw", Request("Throw", KvVariantMap(), 1).ToJSONString()},
+  };
+}
+
 Seeds Responses() {
   const KvVariantMap application =
       Proxy(1, "app", "Application",
@@ -249,6 +289,7 @@ int main(int argc, char** argv) {
   Write(root / "variant_json", Join({requests, responses, hostile}));
   Write(root / "response_message", Join({responses, hostile}));
   Write(root / "request_message", Join({requests, hostile}));
+  Write(root / "host_dispatch", Join({requests, HostCalls(), hostile}));
   const Seeds streams = Streams(Join({requests, responses}));
   Write(root / "bzip2_decompress", streams);
   Write(root / "named_pipe_read",
