@@ -42,3 +42,10 @@ function(hostlink_drop_posix_only_tests list_var)
   endforeach()
   set(${list_var} ${kept} PARENT_SCOPE)
 endfunction()
+
+# The add-on's PE tables: what it imports, from where, and what it exports.
+if(TARGET Hostlink)
+  add_test(NAME WindowsAddon.PeTables
+           COMMAND bash ${CMAKE_SOURCE_DIR}/test/windows/check-addon-pe.sh $<TARGET_FILE:Hostlink>)
+  set_tests_properties(WindowsAddon.PeTables PROPERTIES ENVIRONMENT "OBJDUMP=${CMAKE_OBJDUMP}")
+endif()

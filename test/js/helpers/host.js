@@ -86,7 +86,7 @@ function waitFor(check, timeoutMs, what) {
 function hostBinary() {
   if (process.env.HOSTLINK_HOST) return process.env.HOSTLINK_HOST;
   const buildDir = process.env.HOSTLINK_BUILD_DIR || 'build';
-  return path.resolve(repoRoot, buildDir, 'hostlink-host');
+  return path.resolve(repoRoot, buildDir, process.platform === 'win32' ? 'hostlink-host.exe' : 'hostlink-host');
 }
 
 let counter = 0;
@@ -99,6 +99,15 @@ function uniquePluginId(prefix = 'test') {
 // A child that has exited but not been reaped (the event loop cannot run while a test
 // waits synchronously) is a zombie: alive for kill(pid, 0), dead in /proc.
 function processAlive(pid) {
+  if (process.platform === 'win32') {
+    // No /proc; signal 0 asks whether the process has an exit code yet.
+    try {
+      process.kill(pid, 0);
+      return true;
+    } catch {
+      return false;
+    }
+  }
   try {
     const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
     const state = stat.slice(stat.lastIndexOf(')') + 2, stat.lastIndexOf(')') + 3);
