@@ -8,6 +8,8 @@
 //   const { status, stdout, stderr } = runChild(`...script...`);
 
 const childProcess = require('node:child_process');
+const fs = require('node:fs');
+const os = require('node:os');
 const path = require('node:path');
 const { startHost } = require('./host');
 
@@ -43,20 +45,45 @@ function takeParsed(host) {
   return host.takeRequests().map((text) => JSON.parse(text));
 }
 
-// Runs script in a new Node process; `addon` and `startHost` are in scope there, as
-// here. Returns {status, signal, stdout, stderr}.
+// Runs script in a new Node process; `addon`, `startHost`, `sleepSync` and
+// `ownStderr()` (what the process wrote to stderr so far) are in scope there.
+// Returns {status, signal, stdout, stderr}.
 function runChild(script, { timeoutMs = 60000, env = {} } = {}) {
+  const stderrFile = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'hostlink-child-')), 'stderr');
   const prelude =
     `'use strict';\n` +
     `const addon = require(${JSON.stringify(repoRoot)});\n` +
-    `const { startHost, sleepSync } = require(${JSON.stringify(path.join(__dirname, 'host.js'))});\n`;
-  const result = childProcess.spawnSync(process.execPath, ['-e', prelude + script], {
-    encoding: 'utf8',
-    timeout: timeoutMs,
-    env: { ...process.env, ...env },
-  });
+    `const { startHost, sleepSync } = require(${JSON.stringify(path.join(__dirname, 'host.js'))});\n` +
+    `const ownStderr = () => require('node:fs').readFileSync(${JSON.stringify(stderrFile)}, 'utf8');\n`;
+  const stderrFd = fs.openSync(stderrFile, 'w');
+  let result;
+  try {
+    result = childProcess.spawnSync(process.execPath, ['-e', prelude + script], {
+      encoding: 'utf8',
+      timeout: timeoutMs,
+      stdio: ['ignore', 'pipe', stderrFd],
+      env: { ...process.env, ...env },
+    });
+  } finally {
+    fs.closeSync(stderrFd);
+  }
+  const stderr = fs.readFileSync(stderrFile, 'utf8');
+  fs.rmSync(path.dirname(stderrFile), { recursive: true, force: true });
   if (result.error) throw result.error;
-  return { status: result.status, signal: result.signal, stdout: result.stdout, stderr: result.stderr };
+  return { status: result.status, signal: result.signal, stdout: result.stdout, stderr };
+}
+
+// The small host of test/js/fixtures/MinimalHost.cpp, started for pluginId in the given
+// mode; resolves once it serves the request pipe. kill() ends it.
+function startMinimalHost(pluginId, mode) {
+  const buildDir = process.env.HOSTLINK_BUILD_DIR || 'build';
+  const binary = path.resolve(repoRoot, buildDir, 'hostlink-minimal-host');
+  const child = childProcess.spawn(binary, [pluginId, mode], { stdio: ['ignore', 'pipe', 'inherit'] });
+  return new Promise((resolve, reject) => {
+    child.once('error', reject);
+    child.once('exit', (code) => reject(new Error(`${binary} exited with ${code}`)));
+    child.stdout.once('data', () => resolve(child));
+  });
 }
 
 // The add-on's log lines in a child's stderr (sanitizer reports and the like excluded).
@@ -64,4 +91,6 @@ function logLines(stderr) {
   return stderr.split('\n').filter((line) => line.startsWith('IPC | '));
 }
 
-module.exports = { addon, connect, disconnect, takeParsed, runChild, logLines, repoRoot, SAFETY_TIMEOUT_SECONDS };
+module.exports = {
+  addon, connect, disconnect, takeParsed, runChild, startMinimalHost, logLines, repoRoot, SAFETY_TIMEOUT_SECONDS,
+};

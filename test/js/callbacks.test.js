@@ -1,0 +1,340 @@
+'use strict';
+// Host callbacks: registration and deregistration with the host, delivery on the
+// JavaScript thread, the callback pipe's life, and the process's end around them.
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const { uniquePluginId } = require('./helpers/host');
+const { addon, connect, disconnect, takeParsed, runChild, startMinimalHost, logLines } = require('./helpers/addon');
+
+const NOT_INITIALIZED = 'Not initialized, call Initialize(<pluginId>) first';
+
+function openSockets() {
+  return fs.readdirSync('/proc/self/fd').filter((fd) => {
+    try {
+      return fs.readlinkSync(`/proc/self/fd/${fd}`).startsWith('socket:');
+    } catch {
+      return false;
+    }
+  }).length;
+}
+
+// Resolves once check() is true; rejects after timeoutMs.
+async function eventually(check, what, timeoutMs = 10000) {
+  const deadline = Date.now() + timeoutMs;
+  while (!check()) {
+    if (Date.now() > deadline) throw new Error(`timed out waiting for ${what}`);
+    await new Promise((resolve) => setTimeout(resolve, 5));
+  }
+}
+
+function accept() {
+  return { response: { requestId: 1, status: true, result: true } };
+}
+
+test('both functions need an initialized plug-in', () => {
+  assert.throws(() => addon.RegisterCallback('A', () => {}), { message: `RegisterCallback: ${NOT_INITIALIZED}` });
+  assert.throws(() => addon.DeregisterCallback('A'), { message: `DeregisterCallback: ${NOT_INITIALIZED}` });
+});
+
+test('arguments are checked before the host is asked', () => {
+  const host = connect();
+  try {
+    const cases = [
+      [['A'], 'RegisterCallback: Missing required arguments'],
+      [[], 'RegisterCallback: Missing required arguments'],
+      [[42, () => {}], "RegisterCallback: Missing '<callbackName>' string argument"],
+      [['A', 42], "RegisterCallback: Missing '<callbackFunction>' function argument"],
+      [['A', {}], "RegisterCallback: Missing '<callbackFunction>' function argument"],
+    ];
+    for (const [args, message] of cases) assert.throws(() => addon.RegisterCallback(...args), { message });
+    assert.throws(() => addon.DeregisterCallback(), { message: "DeregisterCallback: Missing '<callbackName>' argument" });
+    assert.throws(() => addon.DeregisterCallback(7), { message: "DeregisterCallback: Missing '<callbackName>' argument" });
+    assert.deepEqual(host.takeRequests(), []);
+  } finally {
+    disconnect(host);
+  }
+});
+
+test('a fired callback runs with no arguments and no receiver; deregistration closes the pipe', async () => {
+  const host = connect();
+  try {
+    const before = openSockets();
+    const calls = [];
+    assert.equal(addon.RegisterCallback('DocumentChanged', function (...args) {
+      calls.push({ args, receiver: this });
+    }), true);
+    assert.match(host.takeRequests()[0],
+      /^\{"request":\{"requestId":\d+,"name":"RegisterCallback","args":\{"0":"DocumentChanged"\}\}\}$/);
+    assert.equal(openSockets(), before + 1);
+    assert.deepEqual(host.status().callbacks, ['DocumentChanged']);
+
+    assert.equal(host.fire('DocumentChanged'), true);
+    assert.equal(host.fire('DocumentChanged'), true);
+    await eventually(() => calls.length === 2, 'two deliveries');
+    assert.deepEqual(calls, [{ args: [], receiver: undefined }, { args: [], receiver: undefined }]);
+
+    assert.equal(addon.DeregisterCallback('DocumentChanged'), true);
+    assert.match(host.takeRequests()[0],
+      /^\{"request":\{"requestId":\d+,"name":"DeregisterCallback","args":\{"0":"DocumentChanged"\}\}\}$/);
+    assert.equal(openSockets(), before);
+
+    // A later registration opens the pipe again and is delivered again.
+    let again = 0;
+    assert.equal(addon.RegisterCallback('DocumentChanged', () => { again += 1; }), true);
+    assert.equal(openSockets(), before + 1);
+    host.fire('DocumentChanged');
+    await eventually(() => again === 1, 'a delivery after registering again');
+    assert.equal(addon.DeregisterCallback('DocumentChanged'), true);
+  } finally {
+    disconnect(host);
+  }
+});
+
+test('registering a name again replaces its function without asking the host', async () => {
+  const host = connect();
+  try {
+    const calls = [];
+    addon.RegisterCallback('A', () => calls.push('first'));
+    assert.equal(addon.RegisterCallback('A', () => calls.push('second')), true);
+    assert.deepEqual(takeParsed(host).map((r) => r.request.name), ['RegisterCallback']);
+    host.fire('A');
+    await eventually(() => calls.length === 1, 'a delivery');
+    await new Promise((resolve) => setTimeout(resolve, 50));
+    assert.deepEqual(calls, ['second']);
+    assert.equal(addon.DeregisterCallback('A'), true);
+  } finally {
+    disconnect(host);
+  }
+});
+
+test('deregistering a name never registered returns false without asking the host', () => {
+  const host = connect();
+  try {
+    assert.equal(addon.DeregisterCallback('Never'), false);
+    addon.RegisterCallback('Other', () => {});
+    host.takeRequests();
+    assert.equal(addon.DeregisterCallback('Never'), false);
+    assert.deepEqual(host.takeRequests(), []);
+    assert.equal(addon.DeregisterCallback('Other'), true);
+  } finally {
+    disconnect(host);
+  }
+});
+
+test('a registration the host refuses throws and registers nothing', () => {
+  const host = connect();
+  const before = openSockets();
+  try {
+    const cases = [
+      [{ response: { status: true, result: false } }, 'RegisterCallback: Failed to register callback with host'],
+      [{ response: { status: true, result: 'true' } }, 'RegisterCallback: Failed to register callback with host'],
+      [{ response: { status: false, error: { errorStr: 'no', errorCode: 2 } } },
+        'RegisterCallback: Error response (errorStr:no) (errorCode:2)'],
+      [{ response: { status: true } }, 'RegisterCallback: Bad response: {"response":{"status":true}}'],
+      ['garbage', 'RegisterCallback: Invalid response: garbage'],
+    ];
+    for (const [answer, message] of cases) {
+      if (typeof answer === 'string') host.reply(answer); else host.replyJson(answer);
+      assert.throws(() => addon.RegisterCallback('A', () => {}), { message });
+    }
+    host.drop();
+    assert.throws(() => addon.RegisterCallback('A', () => {}), {
+      message: 'RegisterCallback: Failed to communicate with host',
+    });
+    host.listen();
+    addon.GetKestrel(); // reconnects the request pipe
+    assert.equal(openSockets(), before);
+    host.takeRequests();
+    assert.equal(addon.DeregisterCallback('A'), false);
+    assert.deepEqual(host.takeRequests(), []);
+  } finally {
+    disconnect(host);
+  }
+});
+
+test('a deregistration the host refuses throws and keeps the callback', async () => {
+  const host = connect();
+  try {
+    let calls = 0;
+    addon.RegisterCallback('A', () => { calls += 1; });
+    host.replyJson({ response: { status: true, result: false } });
+    assert.throws(() => addon.DeregisterCallback('A'), {
+      message: 'DeregisterCallback: Failed to deregister callback with host',
+    });
+    host.replyJson({ response: { status: false, error: { errorStr: 'busy' } } });
+    assert.throws(() => addon.DeregisterCallback('A'), { message: 'DeregisterCallback: Error response (errorStr:busy)' });
+    host.fire('A');
+    await eventually(() => calls === 1, 'a delivery');
+    assert.equal(addon.DeregisterCallback('A'), true);
+  } finally {
+    disconnect(host);
+  }
+});
+
+test('CleanUp leaves callback registrations alone', async () => {
+  const host = connect();
+  try {
+    let calls = 0;
+    addon.RegisterCallback('A', () => { calls += 1; });
+    addon.CleanUp();
+    host.fire('A');
+    await eventually(() => calls === 1, 'a delivery after CleanUp');
+    addon.Initialize(host.pluginId);
+    assert.equal(addon.DeregisterCallback('A'), true);
+  } finally {
+    disconnect(host);
+  }
+});
+
+test('callback messages that cannot be delivered are logged and dropped; later ones arrive', () => {
+  const child = runChild(`
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    let calls = 0;
+    addon.RegisterCallback('Known', () => { calls += 1; });
+    for (const text of [
+      '{"response":{"status":true,"result":"Unknown"}}',
+      '{"response":{"status":true,"result":""}}',
+      '{"response":{"status":true,"result":5}}',
+      '{"response":{"status":false,"result":"Known"}}',
+      'not json',
+    ]) host.sendCallbackText(text);
+    host.fire('Known');
+    const waitUntil = Date.now() + 10000;
+    const poll = () => {
+      if (calls === 1 || Date.now() > waitUntil) {
+        process.stdout.write(String(calls));
+        addon.DeregisterCallback('Known');
+        addon.CleanUp();
+        host.stop();
+      } else setTimeout(poll, 5);
+    };
+    poll();
+  `);
+  assert.equal(child.status, 0, child.stderr);
+  assert.equal(child.stdout, '1');
+  const prefix = 'IPC | Error | CallbackMessageProcessor : ProcessCallbackMessage - ';
+  const lines = logLines(child.stderr).filter((line) => !line.includes('KvVariantMap'));
+  assert.deepEqual(lines, [
+    `${prefix}No JS callback function found for callback:Unknown`,
+    `${prefix}callbackName is empty`,
+    `${prefix}Failed to parse callback message from host`,
+    `${prefix}Failed to parse callback message from host`,
+    `${prefix}Failed to parse callback message from host`,
+  ]);
+});
+
+test('a callback fired as soon as the host accepts the registration is delivered', async () => {
+  const pluginId = uniquePluginId('early');
+  const host = await startMinimalHost(pluginId, 'fire-on-register');
+  try {
+    addon.Initialize(pluginId);
+    // The race is narrow: each round opens the callback pipe anew with a message waiting.
+    for (let round = 1; round <= 100; round += 1) {
+      let calls = 0;
+      assert.equal(addon.RegisterCallback('Early', () => { calls += 1; }), true);
+      await eventually(() => calls === 1, `the early callback of round ${round}`);
+      assert.equal(addon.DeregisterCallback('Early'), true);
+    }
+    addon.CleanUp();
+  } finally {
+    host.kill();
+  }
+});
+
+test('a registration whose callback pipe cannot be opened returns false and keeps nothing', () => {
+  const pluginId = uniquePluginId('nopipe');
+  // In a child, so that a function left behind would keep the process from ending.
+  const child = runChild(`
+    const childProcess = require('node:child_process');
+    const host = childProcess.spawn(process.env.MINIMAL_HOST, [${JSON.stringify(pluginId)}, 'no-callback-pipe'],
+      { stdio: ['ignore', 'pipe', 'inherit'] });
+    host.stdout.once('data', () => {
+      addon.Initialize(${JSON.stringify(pluginId)});
+      const first = addon.RegisterCallback('A', () => {});
+      const second = addon.RegisterCallback('A', () => {});
+      const deregistered = addon.DeregisterCallback('A');
+      addon.CleanUp();
+      host.kill();
+      process.stdout.write(JSON.stringify([first, second, deregistered]));
+    });
+  `, { env: { MINIMAL_HOST: require('node:path').resolve(require('./helpers/addon').repoRoot, process.env.HOSTLINK_BUILD_DIR || 'build', 'hostlink-minimal-host') } });
+  assert.equal(child.status, 0, child.stderr);
+  assert.deepEqual(JSON.parse(child.stdout), [false, false, false]);
+});
+
+test('a script that deregisters its callbacks ends by itself', () => {
+  const child = runChild(`
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    addon.RegisterCallback('A', () => {
+      addon.RegisterCallback('B', () => {});
+      addon.DeregisterCallback('A');
+      addon.DeregisterCallback('B');
+      addon.CleanUp();
+      host.stop();
+      process.stdout.write('delivered');
+    });
+    host.fire('A');
+  `);
+  assert.equal(child.status, 0, child.stderr);
+  assert.equal(child.stdout, 'delivered');
+});
+
+test('process.exit with callbacks registered and firing exits cleanly', () => {
+  const child = runChild(`
+    const host = startHost({ tick: 1 });
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    let ticks = 0;
+    addon.RegisterCallback('Tick', () => {
+      ticks += 1;
+      if (ticks === 20) {
+        host.kill();
+        process.stdout.write('ticked');
+        process.exit(0);
+      }
+    });
+    addon.RegisterCallback('Other', () => {});
+  `);
+  assert.equal(child.signal, null, child.stderr);
+  assert.equal(child.status, 0, child.stderr);
+  assert.equal(child.stdout, 'ticked');
+});
+
+test('a worker thread torn down with callbacks registered leaves the process working', () => {
+  const child = runChild(`
+    const { Worker } = require('node:worker_threads');
+    const host = startHost({ tick: 2 });
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    const worker = new Worker(\`
+      const { parentPort, workerData } = require('node:worker_threads');
+      const addon = require(workerData);
+      let ticks = 0;
+      addon.RegisterCallback('Tick', () => { ticks += 1; if (ticks === 5) parentPort.postMessage(ticks); });
+    \`, { eval: true, workerData: process.env.HOSTLINK_ROOT });
+    worker.once('message', async () => {
+      await worker.terminate();
+      // The worker's registration went with it: registering here asks the host anew.
+      host.takeRequests();
+      let ticks = 0;
+      addon.RegisterCallback('Tick', () => {
+        ticks += 1;
+        if (ticks === 5) {
+          const asked = host.takeRequests().map((text) => JSON.parse(text).request.name);
+          addon.DeregisterCallback('Tick');
+          addon.CleanUp();
+          host.stop();
+          process.stdout.write(JSON.stringify(asked));
+        }
+      });
+    });
+  `, { env: { HOSTLINK_ROOT: require('./helpers/addon').repoRoot } });
+  assert.equal(child.signal, null, child.stderr);
+  assert.equal(child.status, 0, child.stderr);
+  assert.deepEqual(JSON.parse(child.stdout), ['RegisterCallback']);
+});
