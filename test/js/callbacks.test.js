@@ -5,11 +5,16 @@ const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const { uniquePluginId } = require('./helpers/host');
-const { addon, connect, disconnect, takeParsed, runChild, startMinimalHost, logLines } = require('./helpers/addon');
+const {
+  addon, connect, disconnect, takeParsed, runChild, startMinimalHost, minimalHostBinary, logLines, repoRoot,
+} = require('./helpers/addon');
 
 const NOT_INITIALIZED = 'Not initialized, call Initialize(<pluginId>) first';
 
+// The process's open sockets, where the system shows them (Linux); else null, and the
+// checks on them pass trivially.
 function openSockets() {
+  if (!fs.existsSync('/proc/self/fd')) return null;
   return fs.readdirSync('/proc/self/fd').filter((fd) => {
     try {
       return fs.readlinkSync(`/proc/self/fd/${fd}`).startsWith('socket:');
@@ -66,7 +71,7 @@ test('a fired callback runs with no arguments and no receiver; deregistration cl
     }), true);
     assert.match(host.takeRequests()[0],
       /^\{"request":\{"requestId":\d+,"name":"RegisterCallback","args":\{"0":"DocumentChanged"\}\}\}$/);
-    assert.equal(openSockets(), before + 1);
+    assert.equal(openSockets(), before === null ? null : before + 1);
     assert.deepEqual(host.status().callbacks, ['DocumentChanged']);
 
     assert.equal(host.fire('DocumentChanged'), true);
@@ -82,7 +87,7 @@ test('a fired callback runs with no arguments and no receiver; deregistration cl
     // A later registration opens the pipe again and is delivered again.
     let again = 0;
     assert.equal(addon.RegisterCallback('DocumentChanged', () => { again += 1; }), true);
-    assert.equal(openSockets(), before + 1);
+    assert.equal(openSockets(), before === null ? null : before + 1);
     host.fire('DocumentChanged');
     await eventually(() => again === 1, 'a delivery after registering again');
     assert.equal(addon.DeregisterCallback('DocumentChanged'), true);
@@ -260,7 +265,7 @@ test('a registration whose callback pipe cannot be opened returns false and keep
       host.kill();
       process.stdout.write(JSON.stringify([first, second, deregistered]));
     });
-  `, { env: { MINIMAL_HOST: require('node:path').resolve(require('./helpers/addon').repoRoot, process.env.HOSTLINK_BUILD_DIR || 'build', 'hostlink-minimal-host') } });
+  `, { env: { MINIMAL_HOST: minimalHostBinary() } });
   assert.equal(child.status, 0, child.stderr);
   assert.deepEqual(JSON.parse(child.stdout), [false, false, false]);
 });
@@ -333,7 +338,7 @@ test('a worker thread torn down with callbacks registered leaves the process wor
         }
       });
     });
-  `, { env: { HOSTLINK_ROOT: require('./helpers/addon').repoRoot } });
+  `, { env: { HOSTLINK_ROOT: repoRoot } });
   assert.equal(child.signal, null, child.stderr);
   assert.equal(child.status, 0, child.stderr);
   assert.deepEqual(JSON.parse(child.stdout), ['RegisterCallback']);

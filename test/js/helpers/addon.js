@@ -75,9 +75,14 @@ function runChild(script, { timeoutMs = 60000, env = {} } = {}) {
 
 // The small host of test/js/fixtures/MinimalHost.cpp, started for pluginId in the given
 // mode; resolves once it serves the request pipe. kill() ends it.
-function startMinimalHost(pluginId, mode) {
+function minimalHostBinary() {
   const buildDir = process.env.HOSTLINK_BUILD_DIR || 'build';
-  const binary = path.resolve(repoRoot, buildDir, 'hostlink-minimal-host');
+  const name = process.platform === 'win32' ? 'hostlink-minimal-host.exe' : 'hostlink-minimal-host';
+  return path.resolve(repoRoot, buildDir, name);
+}
+
+function startMinimalHost(pluginId, mode) {
+  const binary = minimalHostBinary();
   const child = childProcess.spawn(binary, [pluginId, mode], { stdio: ['ignore', 'pipe', 'inherit'] });
   return new Promise((resolve, reject) => {
     child.once('error', reject);
@@ -92,5 +97,6 @@ function logLines(stderr) {
 }
 
 module.exports = {
-  addon, connect, disconnect, takeParsed, runChild, startMinimalHost, logLines, repoRoot, SAFETY_TIMEOUT_SECONDS,
+  addon, connect, disconnect, takeParsed, runChild, startMinimalHost, minimalHostBinary, logLines, repoRoot,
+  SAFETY_TIMEOUT_SECONDS,
 };
