@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -28,6 +29,9 @@ bool Truncate(const std::string& path) {
   std::fclose(file);
   return true;
 }
+
+// Attempts to replace the acknowledgement file, kPollMs apart, before giving up.
+constexpr int kRenameAttempts = 2000;
 
 // Most actions one command may queue: enough for any test, too few to exhaust memory.
 constexpr uint32_t kMaxCount = 100000;
@@ -243,8 +247,13 @@ void ControlServer::Acknowledge(uint64_t seq, bool ok, const std::string& error,
   std::fwrite(text.data(), 1, text.size(), file);
   std::fclose(file);
   // A rename replaces the old acknowledgement whole: the test never reads half of one.
+  // On Windows it fails while the test has the old one open for reading: try again shortly.
   std::error_code renameError;
   std::filesystem::rename(temporary, path, renameError);
+  for (int attempt = 0; renameError && attempt < kRenameAttempts; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    std::filesystem::rename(temporary, path, renameError);
+  }
   if (renameError) {
     std::cerr << "hostlink-host: cannot write " << path << "\n";
   }
