@@ -304,7 +304,11 @@ test('process.exit with callbacks registered and firing exits cleanly', () => {
       }
     });
     addon.RegisterCallback('Other', () => {});
-  `);
+  `, {
+    // process.exit leaves the engine's heap for the system to reclaim, which a leak
+    // checker would report; this case is about exiting, not about leaks.
+    env: { ASAN_OPTIONS: `${process.env.ASAN_OPTIONS || ''}:detect_leaks=0` },
+  });
   assert.equal(child.signal, null, child.stderr);
   assert.equal(child.status, 0, child.stderr);
   assert.equal(child.stdout, 'ticked');
