@@ -1,0 +1,70 @@
+'use strict';
+// The error convention: every failure is one plain Error whose message is the
+// operation's name, ": " and a fixed text, with the host's details where it gave some.
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const { addon, connect, disconnect } = require('./helpers/addon');
+
+function thrown(fn) {
+  try {
+    fn();
+  } catch (error) {
+    return error;
+  }
+  assert.fail('nothing was thrown');
+}
+
+test('failures are plain Errors without a code, prefixed with the operation', () => {
+  const NOT_INITIALIZED = 'Not initialized, call Initialize(<pluginId>) first';
+  const cases = [
+    [() => addon.Initialize(), "Initialize: Missing '<pluginId>' string argument"],
+    [() => addon.GetKestrel(), `GetKestrel: ${NOT_INITIALIZED}`],
+    [() => addon.RegisterCallback('a', () => {}), `RegisterCallback: ${NOT_INITIALIZED}`],
+    [() => addon.DeregisterCallback('a'), `DeregisterCallback: ${NOT_INITIALIZED}`],
+    [() => addon.SetAPITimeout('1'), 'SetAPITimeout: Invalid timeout value'],
+  ];
+  for (const [fn, message] of cases) {
+    const error = thrown(fn);
+    assert.equal(Object.getPrototypeOf(error), Error.prototype);
+    assert.equal(error.message, message);
+    assert.equal(error.code, undefined);
+  }
+});
+
+test('error responses carry the host text and code in fixed forms', () => {
+  const host = connect();
+  try {
+    host.replyJson({ response: { status: true, result: { type: 'proxy', value: { proxyId: 4, uniqueId: '', name: 'ErrKind', functions: ['f'] } } } });
+    const proxy = addon.GetKestrel();
+    const cases = [
+      [{ errorStr: 'a', errorCode: 0 }, 'f: Error response (errorStr:a) (errorCode:0)'],
+      [{ errorStr: 'bad "thing"', errorCode: -12 }, 'f: Error response (errorStr:bad "thing") (errorCode:-12)'],
+      [{ errorStr: 'only text' }, 'f: Error response (errorStr:only text)'],
+      [{ errorStr: 'minus one', errorCode: -1 }, 'f: Error response (errorStr:minus one)'],
+    ];
+    for (const [error, message] of cases) {
+      host.replyJson({ response: { requestId: 9, status: false, error } });
+      const thrownError = thrown(() => proxy.f());
+      assert.equal(thrownError.message, message);
+      assert.equal(thrownError.code, undefined);
+    }
+  } finally {
+    disconnect(host);
+  }
+});
+
+test('an answer that comes after the timeout is taken as the answer to the next request', async () => {
+  const host = connect({ safetyTimeout: false });
+  try {
+    const app = addon.GetKestrel();
+    addon.SetAPITimeout(1);
+    host.replyJson({ response: { status: true, result: 'late' } }, { delay: 1500 });
+    assert.throws(() => app.GetName(), { message: 'GetName: Failed to communicate with host' });
+    await new Promise((resolve) => setTimeout(resolve, 1000));
+    // The late answer is the next message on the pipe, whatever was asked; the answers
+    // stay one behind from then on (CleanUp below takes GetVersion's as its own).
+    assert.equal(app.GetVersion(), 'late');
+  } finally {
+    disconnect(host);
+  }
+});
