@@ -208,6 +208,22 @@ Seeds HostileJson() {
   };
 }
 
+// The operations harness reads its input as a script of choices, which no real message
+// resembles: a few fixed byte sequences give it somewhere to start.
+Seeds OperationScripts() {
+  Seeds scripts;
+  uint32_t x = 7;
+  for (int i = 0; i < 8; ++i) {
+    std::string bytes;
+    for (size_t n = 0; n < 64u << (i % 4); ++n) {
+      x = x * 1103515245u + 12345u;
+      bytes += static_cast<char>(x >> 23);
+    }
+    scripts.emplace_back("script_" + std::to_string(i), bytes);
+  }
+  return scripts;
+}
+
 std::string Compress(IPC::Bzip2Codec& codec, const std::string& text) {
   std::string stream;
   if (codec.Compress(text, stream) != BZ_OK) std::abort();
@@ -287,6 +303,7 @@ int main(int argc, char** argv) {
   const Seeds responses = Responses();
   const Seeds hostile = HostileJson();
   Write(root / "variant_json", Join({requests, responses, hostile}));
+  Write(root / "variant_operations", OperationScripts());
   Write(root / "response_message", Join({responses, hostile}));
   Write(root / "request_message", Join({requests, hostile}));
   Write(root / "host_dispatch", Join({requests, HostCalls(), hostile}));

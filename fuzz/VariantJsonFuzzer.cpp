@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -25,10 +26,25 @@ const rapidjson::Document& DocumentOf(const KvVariantMap& map) {
   return IPC::KvVariantMapImpl::Of(map).document;
 }
 
-// One scratch file per process, so that parallel runs do not share it.
+// One scratch file per process, so that parallel runs do not share it; in memory where the
+// system has a memory file system, as the file round trip would otherwise dominate a run.
+class ScratchFile {
+ public:
+  ScratchFile() {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::is_directory("/dev/shm", error)
+                                             ? std::filesystem::path("/dev/shm")
+                                             : std::filesystem::temp_directory_path();
+    path = (folder / ("hostlink-fuzz-" + std::to_string(getpid()) + ".json")).string();
+  }
+  ~ScratchFile() { std::remove(path.c_str()); }
+
+  std::string path;
+};
+
 const std::string& ScratchPath() {
-  static const std::string path = "/tmp/hostlink-fuzz-" + std::to_string(getpid()) + ".json";
-  return path;
+  static const ScratchFile file;
+  return file.path;
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
