@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "bridge/Errors.h"
@@ -11,6 +13,7 @@
 #include "ipc/ProxyInfo.h"
 #include "ipc/ProxyRef.h"
 #include "ipc/TableValue.h"
+#include "variant/KvVariantMapImpl.h"
 
 namespace Hostlink {
 namespace {
@@ -23,8 +26,58 @@ const double kFractionEpsilon = static_cast<double>(1e-6f);
 // the value's nesting depth.
 using Ancestors = std::vector<Napi::Object>;
 
+// Where converted values go. A map that is being filled with names known to be new (the
+// positions of the arguments, the property names of one object, which JavaScript never
+// lists twice) takes each member appended, without the lookup of KvVariantMap::Set,
+// so that n members cost O(n) rather than O(n^2). Any other map gets Set.
+class MemberWriter {
+ public:
+  MemberWriter(IPC::KvVariantMap& map, bool namesAreNew) : map(map), namesAreNew(namesAreNew) {}
+
+  void Set(const std::string& key, bool value) { Put(key, value, rapidjson::Value(value)); }
+  void Set(const std::string& key, int64_t value) { Put(key, value, rapidjson::Value(value)); }
+  void Set(const std::string& key, double value) { Put(key, value, rapidjson::Value(value)); }
+  void Set(const std::string& key, const std::string& value) {
+    if (!namesAreNew) {
+      map.Set(key, value);
+      return;
+    }
+    IPC::KvVariantMapImpl& impl = IPC::KvVariantMapImpl::Of(map);
+    Append(key, impl.MakeString(value.data(), value.size()));
+  }
+  void Set(const std::string& key, const IPC::KvVariantMap& value) {
+    if (!namesAreNew) {
+      map.Set(key, value);
+      return;
+    }
+    Append(key, IPC::KvVariantMapImpl::Of(map).CopyOf(value));
+  }
+
+ private:
+  template <typename T>
+  void Put(const std::string& key, T value, rapidjson::Value&& json) {
+    if (namesAreNew) {
+      Append(key, std::move(json));
+    } else {
+      map.Set(key, value);
+    }
+  }
+
+  void Append(const std::string& key, rapidjson::Value&& value) {
+    IPC::KvVariantMapImpl& impl = IPC::KvVariantMapImpl::Of(map);
+    if (!impl.IsValid()) {
+      return;
+    }
+    rapidjson::Value name = impl.MakeString(key.data(), key.size());
+    impl.document.AddMember(name, value, impl.GetAllocator());
+  }
+
+  IPC::KvVariantMap& map;
+  const bool namesAreNew;
+};
+
 void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
-                     IPC::KvVariantMap& map, const std::string& functionName,
+                     MemberWriter& target, const std::string& functionName,
                      Ancestors& ancestors);
 
 bool IsAncestor(const Ancestors& ancestors, const Napi::Object& object) {
@@ -37,7 +90,7 @@ bool IsAncestor(const Ancestors& ancestors, const Napi::Object& object) {
 }
 
 void ConvertObject(Napi::Env env, const std::string& key, Napi::Object object,
-                   IPC::KvVariantMap& map, const std::string& functionName,
+                   MemberWriter& target, const std::string& functionName,
                    Ancestors& ancestors) {
   if (IsAncestor(ancestors, object)) {
     ThrowJsError(env, functionName, "GetArgument - Circular reference detected for key:" + key);
@@ -53,28 +106,29 @@ void ConvertObject(Napi::Env env, const std::string& key, Napi::Object object,
   uint32_t count = names.Length();
   if (count > 0) {
     IPC::TableValue table;
+    MemberWriter members(table.value, true);
     ancestors.push_back(object);
     for (uint32_t i = 0; i < count; ++i) {
       Napi::Value name = names.Get(i);
       Napi::Value member = object.Get(name);
-      ConvertArgument(env, name.As<Napi::String>().Utf8Value(), member, table.value, functionName,
+      ConvertArgument(env, name.As<Napi::String>().Utf8Value(), member, members, functionName,
                       ancestors);
     }
     ancestors.pop_back();
-    map.Set(key, table.ToVariantMap());
+    target.Set(key, table.ToVariantMap());
     return;
   }
   if (ScriptObject* proxy = ScriptObject::FromValue(object)) {
     IPC::ProxyRef reference;
     reference.proxyId = proxy->GetProxyId();
-    map.Set(key, reference.ToVariantMap());
+    target.Set(key, reference.ToVariantMap());
     return;
   }
   ThrowJsError(env, functionName, "GetArgument - Unknown object type detected for key:" + key);
 }
 
 void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
-                     IPC::KvVariantMap& map, const std::string& functionName,
+                     MemberWriter& target, const std::string& functionName,
                      Ancestors& ancestors) {
   if (key.empty() || value.IsEmpty() || value.IsNull()) {
     ThrowJsError(env, functionName, "GetArgument - Invalid input key/value  (key:" + key + ")");
@@ -82,21 +136,21 @@ void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
   }
   switch (value.Type()) {
     case napi_boolean:
-      map.Set(key, value.As<Napi::Boolean>().Value());
+      target.Set(key, value.As<Napi::Boolean>().Value());
       return;
     case napi_number:
       if (IsFractional(env, value)) {
-        map.Set(key, value.As<Napi::Number>().DoubleValue());
+        target.Set(key, value.As<Napi::Number>().DoubleValue());
       } else {
-        map.Set(key, value.As<Napi::Number>().Int64Value());
+        target.Set(key, value.As<Napi::Number>().Int64Value());
       }
       return;
     case napi_string:
-      map.Set(key, value.As<Napi::String>().Utf8Value());
+      target.Set(key, value.As<Napi::String>().Utf8Value());
       return;
     case napi_object:
     case napi_function:
-      ConvertObject(env, key, value.As<Napi::Object>(), map, functionName, ancestors);
+      ConvertObject(env, key, value.As<Napi::Object>(), target, functionName, ancestors);
       return;
     default:
       // undefined, symbol, bigint, external
@@ -122,22 +176,60 @@ Napi::Value OrUndefined(Napi::Env env, Napi::Value value) {
   return value.IsEmpty() ? env.Undefined() : value;
 }
 
+// One member of a table's value map: its name, and the value a lookup of that name
+// finds (the first member of that name, as with every keyed access).
+struct TableMember {
+  std::string name;
+  const rapidjson::Value* value;
+};
+
+// The members of map in order. Walking the document once keeps a table of n members
+// at O(n); looking each name up in turn would scan the map n times.
+std::vector<TableMember> TableMembers(const IPC::KvVariantMap& map) {
+  std::vector<TableMember> members;
+  const rapidjson::Value& root = IPC::KvVariantMapImpl::Of(map).document;
+  if (!root.IsObject()) {
+    return members;
+  }
+  members.reserve(root.MemberCount());
+  std::unordered_map<std::string, const rapidjson::Value*> firstByName;
+  firstByName.reserve(root.MemberCount());
+  for (const auto& member : root.GetObject()) {
+    std::string name(member.name.GetString(), member.name.GetStringLength());
+    const rapidjson::Value* value = firstByName.emplace(name, &member.value).first->second;
+    members.push_back(TableMember{std::move(name), value});
+  }
+  return members;
+}
+
+// Parses one member through a map that holds just that member, so that it is read
+// by exactly the typed access Parse uses, at the cost of one copy of its value.
+Napi::Value ParseMember(Napi::Env env, const TableMember& member, const std::string& functionName) {
+  IPC::KvVariantMap single;
+  IPC::KvVariantMapImpl& impl = IPC::KvVariantMapImpl::Of(single);
+  rapidjson::Value copy(*member.value, impl.GetAllocator());
+  impl.Store(member.name, copy);
+  return Parse(env, single, member.name, functionName);
+}
+
 }  // namespace
 
 IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName) {
   IPC::KvVariantMap args;
+  MemberWriter writer(args, true);
   Ancestors ancestors;
   const size_t count = info.Length();
   for (size_t i = 0; i < count; ++i) {
-    ConvertArgument(info.Env(), std::to_string(i), info[i], args, functionName, ancestors);
+    ConvertArgument(info.Env(), std::to_string(i), info[i], writer, functionName, ancestors);
   }
   return args;
 }
 
 void GetArgument(Napi::Env env, const std::string& key, Napi::Value value, IPC::KvVariantMap& map,
                  const std::string& functionName) {
+  MemberWriter writer(map, false);
   Ancestors ancestors;
-  ConvertArgument(env, key, value, map, functionName, ancestors);
+  ConvertArgument(env, key, value, writer, functionName, ancestors);
 }
 
 bool IsFractional(Napi::Env env, Napi::Value value) {
@@ -203,18 +295,17 @@ Napi::Value ParseTableObject(Napi::Env env, const IPC::KvVariantMap& map,
   if (IPC::GetObjectType(map) != IPC::ObjectType::Table || !table.FromVariantMap(map)) {
     return ThrowJsError(env, functionName, "ParseTableObject - Failed to parse table object");
   }
-  const std::vector<std::string> names = table.value.GetKeys();
+  const std::vector<TableMember> members = TableMembers(table.value);
   if (table.isList) {
-    Napi::Array list = Napi::Array::New(env, names.size());
-    for (uint32_t i = 0; i < names.size(); ++i) {
-      list.Set(i, OrUndefined(env, Parse(env, table.value, names[i], functionName)));
+    Napi::Array list = Napi::Array::New(env, members.size());
+    for (uint32_t i = 0; i < members.size(); ++i) {
+      list.Set(i, OrUndefined(env, ParseMember(env, members[i], functionName)));
     }
     return list;
   }
   Napi::Object object = Napi::Object::New(env);
-  for (const std::string& name : names) {
-    SetResultProperty(object, name,
-                      OrUndefined(env, Parse(env, table.value, name, functionName)));
+  for (const TableMember& member : members) {
+    SetResultProperty(object, member.name, OrUndefined(env, ParseMember(env, member, functionName)));
   }
   return object;
 }

@@ -218,6 +218,21 @@ test('table results become objects in member order, or arrays when they are list
   assert.equal(typeof nested.doc.g, 'function');
 });
 
+test('a member name given twice reads as its first member, as every keyed access does', () => {
+  assert.deepEqual(resultOf('{"type":"table","value":{"a":1,"b":2,"a":3},"isList":true}'), [1, 2, 1]);
+  assert.deepEqual(resultOf('{"type":"table","value":{"a":1,"b":2,"a":3}}'), { a: 1, b: 2 });
+});
+
+test('large arrays convert whole in both directions', () => {
+  const size = 20000;
+  const big = Array.from({ length: size }, (_, i) => i * 2);
+  const sent = call([big]).args;
+  assert.ok(sent.startsWith('{"0":{"type":"table","value":{"0":0,"1":2,'), sent.slice(0, 60));
+  assert.ok(sent.endsWith(`"${size - 1}":${(size - 1) * 2}}}}`), sent.slice(-60));
+  const members = big.map((v, i) => `"${i}":${v}`).join(',');
+  assert.deepEqual(resultOf(`{"type":"table","isList":true,"value":{${members}}}`), big);
+});
+
 test('a result member named __proto__ stays a plain data property', () => {
   const object = resultOf('{"type":"table","value":{"__proto__":{"type":"table","value":{"polluted":true}},"a":1}}');
   assert.equal(Object.getPrototypeOf(object), Object.prototype);
