@@ -258,6 +258,29 @@ Seeds Streams(const Seeds& messages) {
     noise += static_cast<char>('a' + (x >> 16) % 26);
   }
   const std::string large = Compress(codec, "{\"response\":{\"status\":true,\"result\":\"" + noise + "\"}}");
+  // Content of exactly the decompression limit (100 times the stream's length), and one
+  // byte more: the first decompresses, the second is refused as too large. Some noise sets
+  // the stream's length; a run, which costs almost nothing compressed, fills up the rest.
+  for (size_t extra = 0; extra <= 1; ++extra) {
+    for (size_t noiseLength = 1; noiseLength < 400; ++noiseLength) {
+      const std::string head = noise.substr(0, noiseLength);
+      std::string stream = Compress(codec, head);
+      std::string text;
+      for (int attempt = 0; attempt < 8; ++attempt) {
+        const size_t wanted = 100 * stream.size() + extra;  // content: the text and its NUL
+        if (wanted < head.size() + 1) break;
+        text = head + std::string(wanted - head.size() - 1, 'x');
+        const std::string next = Compress(codec, text);
+        const bool settled = next.size() == stream.size();
+        stream = next;
+        if (settled) break;
+      }
+      if (!text.empty() && text.size() + 1 == 100 * stream.size() + extra) {
+        streams.emplace_back(extra == 0 ? "at_ratio_limit" : "over_ratio_limit", stream);
+        break;
+      }
+    }
+  }
   streams.insert(streams.end(), {
                                     {"bomb_8mb_zeros", bomb},
                                     {"large_message", large},
