@@ -38,7 +38,8 @@ std::string WordText(int64_t length) {
 
 }  // namespace
 
-BenchObject::BenchObject() : HostObject("Bench", "bench") {
+BenchObject::BenchObject(Notify notify)
+    : HostObject("Bench", "bench"), timer_(std::make_unique<CallbackTimer>(std::move(notify))) {
   Define("Noop", [](const Arguments&) { return Result(); });
   Define("Echo", [](const Arguments& args) -> Result { return args.At(0); });
   Define("Add", [](const Arguments& args) -> Result {
@@ -71,6 +72,19 @@ BenchObject::BenchObject() : HostObject("Bench", "bench") {
   Define("MakeString", [](const Arguments& args) -> Result { return WordText(Count(args)); });
   Define("TakeString", [](const Arguments& args) -> Result {
     return static_cast<int64_t>(args.GetString(0).size());
+  });
+  Define("FireAfter", [this](const Arguments& args) {
+    const int64_t delayMs = args.GetInt(1, 0);
+    if (delayMs < 0 || delayMs > kMaxDelayMs) {
+      throw Host::CallError("Delay must be from 0 to " + std::to_string(kMaxDelayMs) + " ms",
+                            ErrorCode::BadArgument);
+    }
+    timer_->FireAfter(args.GetString(0), static_cast<uint32_t>(delayMs));
+    return Result();
+  });
+  Define("TakeFireTimes", [this](const Arguments&) -> Result {
+    const std::vector<int64_t> times = timer_->TakeFireTimes();
+    return Value(Host::ValueList(times.begin(), times.end()));
   });
 }
 

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "CallbackTimer.h"
+#include "Notify.h"
 #include "host/HostObject.h"
 
 namespace ReferenceHost {
@@ -11,15 +14,21 @@ namespace ReferenceHost {
 // MakeList(n): n tables {"index", "name", "value"}. MakeTable(n): {"k0": 0, ...}.
 // MakeString(n): n bytes of word-like text (which compresses about as prose does; a
 // result must compress to 102400 bytes to be sent). TakeString(s): the length of s.
+// FireAfter(name, ms): fires the callback name ms milliseconds later, from a thread of
+// the host's own. TakeFireTimes(): the moments of those fires so far, as a list of
+// microseconds of the monotonic clock, for measuring callback latency.
 class BenchObject : public Host::HostObject {
  public:
   // n above this is refused, so that one call cannot exhaust the host's memory.
   static constexpr int64_t kMaxCount = 10000000;
+  static constexpr int64_t kMaxDelayMs = 60000;
 
-  BenchObject();
+  explicit BenchObject(Notify notify);
 
  private:
   static int64_t Count(const Host::Arguments& args);
+
+  std::unique_ptr<CallbackTimer> timer_;
 };
 
 }  // namespace ReferenceHost

@@ -81,7 +81,9 @@ Object model (GetKestrel gives the Application):
   Bench        Noop() Echo(x) Add(a, b) MakeList(n) MakeTable(n) MakeString(n)
                TakeString(s): cheap calls, large results and large arguments for
                performance measurements (n up to 10000000; a result must compress
-               to 102400 bytes to be sent)
+               to 102400 bytes to be sent). FireAfter(name, ms) fires a callback
+               ms later; TakeFireTimes() lists when, in microseconds of the
+               monotonic clock
 Errors (bad arguments, unknown objects or functions) come back as failures with
 "errorStr" and "errorCode".
 )USAGE";
