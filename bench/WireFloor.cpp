@@ -4,17 +4,32 @@
 // microseconds and their ratio.
 //
 //   hostlink_wire_floor [round trips, default 20000]
+//
+// With options, measures the floor alone for the texts given and prints one JSON object
+// {"median_us":..,"p99_us":..,"calls_per_s":..}; the benchmark suite uses this form:
+//
+//   hostlink_wire_floor --request FILE --answer FILE [--calls N] [--warmup N]
+//                       [--client-cpu C] [--server-cpu S] [--sleep-poll-ms MS]
+//
+// --client-cpu and --server-cpu pin each end to one CPU; --sleep-poll-ms replaces the
+// wait in poll() by sleeps between non-blocking reads (the polling design's cost).
 #include <poll.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "transport/Bzip2Codec.h"
@@ -41,10 +56,12 @@ double MicrosSince(Clock::time_point start) {
   return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
 }
 
-// Sends one compressed text; takes one message, waiting with poll, and decompresses it.
+// Sends one compressed text; takes one message, waiting with poll (or, with a sleep
+// period, sleeping between non-blocking attempts), and decompresses it.
 struct FloorEnd {
-  explicit FloorEnd(int socket) : fd(socket) {}
+  explicit FloorEnd(int socket, int sleepMs = 0) : fd(socket), sleepPollMs(sleepMs) {}
   int fd;
+  int sleepPollMs;
   IPC::Bzip2Codec codec;
   std::string stream;
   std::unique_ptr<char[]> buffer{new char[kBufferSize]};
@@ -62,38 +79,133 @@ struct FloorEnd {
         return codec.Decompress(buffer.get(), static_cast<size_t>(length), text, status);
       }
       if (length == 0 || errno != EAGAIN) return false;
+      if (sleepPollMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(sleepPollMs));
+        continue;
+      }
       pollfd entry{fd, POLLIN, 0};
       poll(&entry, 1, -1);
     }
   }
 };
 
-double FloorMedian(int roundTrips) {
+// Pins the calling process to one CPU; a negative number leaves it where it is.
+void PinTo(int cpu) {
+  if (cpu < 0) return;
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  CPU_SET(cpu, &set);
+  sched_setaffinity(0, sizeof set, &set);
+}
+
+struct FloorRun {
+  std::string request = kRequest;
+  std::string answer = kAnswer;
+  int calls = 20000;
+  int warmUp = kWarmUp;
+  int clientCpu = -1;
+  int serverCpu = -1;
+  int sleepPollMs = 0;
+};
+
+struct FloorFigures {
+  std::vector<double> samples;  // microseconds per round trip
+  double seconds = 0;           // wall time of the measured round trips
+};
+
+// The exchange itself: the server answers every request with the answer text.
+bool MeasureFloor(const FloorRun& run, FloorFigures& figures) {
   int fds[2];
-  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) return -1;
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) return false;
   const pid_t child = fork();
+  if (child < 0) return false;
   if (child == 0) {
     close(fds[0]);
-    FloorEnd server(fds[1]);
+    PinTo(run.serverCpu);
+    FloorEnd server(fds[1], run.sleepPollMs);
     std::string request;
     while (server.Receive(request)) {
-      if (!server.Send(kAnswer)) break;
+      if (!server.Send(run.answer)) break;
     }
     _exit(0);
   }
   close(fds[1]);
-  FloorEnd client(fds[0]);
+  PinTo(run.clientCpu);
+  FloorEnd client(fds[0], run.sleepPollMs);
   std::string answer;
-  std::vector<double> samples;
-  samples.reserve(static_cast<size_t>(roundTrips));
-  for (int turn = -kWarmUp; turn < roundTrips; ++turn) {
+  figures.samples.clear();
+  figures.samples.reserve(static_cast<size_t>(run.calls));
+  bool ok = true;
+  Clock::time_point begin;
+  for (int turn = -run.warmUp; ok && turn < run.calls; ++turn) {
+    if (turn == 0) begin = Clock::now();
     const auto start = Clock::now();
-    if (!client.Send(kRequest) || !client.Receive(answer)) return -1;
-    if (turn >= 0) samples.push_back(MicrosSince(start));
+    ok = client.Send(run.request) && client.Receive(answer);
+    if (turn >= 0) figures.samples.push_back(MicrosSince(start));
   }
+  figures.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
   close(fds[0]);
   waitpid(child, nullptr, 0);
-  return Median(samples);
+  return ok && !figures.samples.empty();
+}
+
+double FloorMedian(int roundTrips) {
+  FloorRun run;
+  run.calls = roundTrips;
+  FloorFigures figures;
+  return MeasureFloor(run, figures) ? Median(figures.samples) : -1;
+}
+
+bool ReadWholeFile(const char* path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
+
+// The suite's form: one floor for the given texts and placement, as one JSON object.
+int RunWithOptions(int argc, char** argv) {
+  FloorRun run;
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    const char* value = i + 1 < argc ? argv[++i] : "";
+    bool ok = *value != '\0';
+    if (!ok) {
+      // every option takes a value
+    } else if (option == "--request") {
+      ok = ReadWholeFile(value, run.request);
+    } else if (option == "--answer") {
+      ok = ReadWholeFile(value, run.answer);
+    } else if (option == "--calls") {
+      run.calls = std::max(1, std::atoi(value));
+    } else if (option == "--warmup") {
+      run.warmUp = std::max(0, std::atoi(value));
+    } else if (option == "--client-cpu") {
+      run.clientCpu = std::atoi(value);
+    } else if (option == "--server-cpu") {
+      run.serverCpu = std::atoi(value);
+    } else if (option == "--sleep-poll-ms") {
+      run.sleepPollMs = std::max(0, std::atoi(value));
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      std::fprintf(stderr, "hostlink_wire_floor: bad option %s\n", option.c_str());
+      return 2;
+    }
+  }
+  FloorFigures figures;
+  if (!MeasureFloor(run, figures)) {
+    std::fprintf(stderr, "hostlink_wire_floor: round trip failed\n");
+    return 1;
+  }
+  std::vector<double> sorted = figures.samples;
+  std::sort(sorted.begin(), sorted.end());
+  const double median = sorted[sorted.size() / 2];
+  const double p99 = sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)];
+  std::printf("{\"median_us\":%.2f,\"p99_us\":%.2f,\"calls_per_s\":%.0f}\n", median, p99,
+              static_cast<double>(run.calls) / figures.seconds);
+  return 0;
 }
 
 double ChannelMedian(int roundTrips) {
@@ -130,6 +242,7 @@ double ChannelMedian(int roundTrips) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strncmp(argv[1], "--", 2) == 0) return RunWithOptions(argc, argv);
   const int roundTrips = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20000;
   const double floor = FloorMedian(roundTrips);
   const double channel = ChannelMedian(roundTrips);
