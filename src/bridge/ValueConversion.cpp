@@ -22,9 +22,16 @@ namespace {
 // number in the 32-bit range travel as that integer.
 const double kFractionEpsilon = static_cast<double>(1e-6f);
 
-// The objects that enclose the value being converted, outermost first; their count is
-// the value's nesting depth.
-using Ancestors = std::vector<Napi::Object>;
+// What one call's conversion has seen so far: the objects that enclose the value being
+// converted, outermost first (their count is its nesting depth), and how many values it
+// has converted, which bounds the work an object shared many times over can cause.
+struct Walk {
+  std::vector<Napi::Object> ancestors;
+  size_t values = 0;
+
+  // Past the bound the walk stops at once, so that its error is the one reported.
+  bool Exhausted() const { return values > kMaxArgumentValues; }
+};
 
 // Where converted values go. A map that is being filled with names known to be new (the
 // positions of the arguments, the property names of one object, which JavaScript never
@@ -78,10 +85,10 @@ class MemberWriter {
 
 void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
                      MemberWriter& target, const std::string& functionName,
-                     Ancestors& ancestors);
+                     Walk& walk);
 
-bool IsAncestor(const Ancestors& ancestors, const Napi::Object& object) {
-  for (const Napi::Object& ancestor : ancestors) {
+bool IsAncestor(const Walk& walk, const Napi::Object& object) {
+  for (const Napi::Object& ancestor : walk.ancestors) {
     if (ancestor.StrictEquals(object)) {
       return true;
     }
@@ -91,12 +98,12 @@ bool IsAncestor(const Ancestors& ancestors, const Napi::Object& object) {
 
 void ConvertObject(Napi::Env env, const std::string& key, Napi::Object object,
                    MemberWriter& target, const std::string& functionName,
-                   Ancestors& ancestors) {
-  if (IsAncestor(ancestors, object)) {
+                   Walk& walk) {
+  if (IsAncestor(walk, object)) {
     ThrowJsError(env, functionName, "GetArgument - Circular reference detected for key:" + key);
     return;
   }
-  if (static_cast<int>(ancestors.size()) >= kMaxArgumentDepth) {
+  if (static_cast<int>(walk.ancestors.size()) >= kMaxArgumentDepth) {
     ThrowJsError(env, functionName,
                  "GetArgument - Object nested deeper than 64 levels for key:" + key);
     return;
@@ -107,14 +114,17 @@ void ConvertObject(Napi::Env env, const std::string& key, Napi::Object object,
   if (count > 0) {
     IPC::TableValue table;
     MemberWriter members(table.value, true);
-    ancestors.push_back(object);
+    walk.ancestors.push_back(object);
     for (uint32_t i = 0; i < count; ++i) {
       Napi::Value name = names.Get(i);
       Napi::Value member = object.Get(name);
       ConvertArgument(env, name.As<Napi::String>().Utf8Value(), member, members, functionName,
-                      ancestors);
+                      walk);
+      if (walk.Exhausted()) {
+        break;
+      }
     }
-    ancestors.pop_back();
+    walk.ancestors.pop_back();
     target.Set(key, table.ToVariantMap());
     return;
   }
@@ -129,9 +139,13 @@ void ConvertObject(Napi::Env env, const std::string& key, Napi::Object object,
 
 void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
                      MemberWriter& target, const std::string& functionName,
-                     Ancestors& ancestors) {
+                     Walk& walk) {
   if (key.empty() || value.IsEmpty() || value.IsNull()) {
     ThrowJsError(env, functionName, "GetArgument - Invalid input key/value  (key:" + key + ")");
+    return;
+  }
+  if (++walk.values == kMaxArgumentValues + 1) {
+    ThrowJsError(env, functionName, "GetArgument - Too many values in the arguments at key:" + key);
     return;
   }
   switch (value.Type()) {
@@ -150,7 +164,7 @@ void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
       return;
     case napi_object:
     case napi_function:
-      ConvertObject(env, key, value.As<Napi::Object>(), target, functionName, ancestors);
+      ConvertObject(env, key, value.As<Napi::Object>(), target, functionName, walk);
       return;
     default:
       // undefined, symbol, bigint, external
@@ -217,10 +231,10 @@ Napi::Value ParseMember(Napi::Env env, const TableMember& member, const std::str
 IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName) {
   IPC::KvVariantMap args;
   MemberWriter writer(args, true);
-  Ancestors ancestors;
+  Walk walk;
   const size_t count = info.Length();
-  for (size_t i = 0; i < count; ++i) {
-    ConvertArgument(info.Env(), std::to_string(i), info[i], writer, functionName, ancestors);
+  for (size_t i = 0; i < count && !walk.Exhausted(); ++i) {
+    ConvertArgument(info.Env(), std::to_string(i), info[i], writer, functionName, walk);
   }
   return args;
 }
@@ -228,8 +242,8 @@ IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string
 void GetArgument(Napi::Env env, const std::string& key, Napi::Value value, IPC::KvVariantMap& map,
                  const std::string& functionName) {
   MemberWriter writer(map, false);
-  Ancestors ancestors;
-  ConvertArgument(env, key, value, writer, functionName, ancestors);
+  Walk walk;
+  ConvertArgument(env, key, value, writer, functionName, walk);
 }
 
 bool IsFractional(Napi::Env env, Napi::Value value) {

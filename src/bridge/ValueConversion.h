@@ -4,6 +4,7 @@
 // normally; the error stays pending until control returns to JavaScript.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include <napi.h>
@@ -14,14 +15,17 @@ namespace Hostlink {
 
 // Argument objects nested deeper than this raise an error instead of recursing on.
 constexpr int kMaxArgumentDepth = 64;
+// At most this many values are converted for one call: far more than a message can
+// carry, and a bound on the work of an object graph that shares objects many times.
+constexpr size_t kMaxArgumentValues = 1u << 20;
 
 // One member per argument, keyed "0", "1", ...; failed arguments are absent.
 IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName);
 
 // Converts value and sets it as member key of map; on failure raises an error and
 // leaves map without key. Objects become tables of their enumerable properties, proxy
-// objects become proxy references; an object that contains itself, or one nested
-// deeper than kMaxArgumentDepth, is an error.
+// objects become proxy references; an object that contains itself, one nested deeper
+// than kMaxArgumentDepth, and values beyond kMaxArgumentValues are errors.
 void GetArgument(Napi::Env env, const std::string& key, Napi::Value value, IPC::KvVariantMap& map,
                  const std::string& functionName);
 

@@ -175,6 +175,13 @@ test('arguments nest up to 64 objects deep', () => {
   assert.equal((tooDeep.args.match(/"type":"table"/g) || []).length, 64);
 });
 
+test('an argument that shares objects many times over is bounded, not expanded without end', () => {
+  let shared = { leaf: 1 };
+  for (let i = 0; i < 40; i += 1) shared = { a: shared, b: shared };
+  const result = call([shared]);
+  assert.equal(result.error, 'f: GetArgument - Too many values in the arguments at key:leaf');
+});
+
 test('scalar results become booleans, numbers and strings', () => {
   assert.equal(resultOf('true'), true);
   assert.equal(resultOf('false'), false);
