@@ -90,8 +90,10 @@ Napi::Value SetAPITimeout(const Napi::CallbackInfo& info) {
 // by plain assignment. A failing Node-API call throws Napi::Error, which the
 // registration guard turns into the load's exception.
 Napi::Object InitExports(Napi::Env env, Napi::Object exports) {
-  ProxyClassCache::InstallFor(env);
-  WatchCallbackEnvironment(env);
+  // Per-environment state is made once, however often the module is loaded into it.
+  if (ProxyClassCache::InstallFor(env)) {
+    WatchCallbackEnvironment(env);
+  }
   exports.Set("Initialize", Napi::Function::New<Initialize>(env));
   exports.Set("GetKestrel", Napi::Function::New<GetKestrel>(env));
   exports.Set("CleanUp", Napi::Function::New<CleanUp>(env));

@@ -7,10 +7,12 @@
 
 namespace Hostlink {
 
-void ProxyClassCache::InstallFor(Napi::Env env) {
-  if (Of(env) == nullptr) {
-    env.SetInstanceData<ProxyClassCache>(new ProxyClassCache());
+bool ProxyClassCache::InstallFor(Napi::Env env) {
+  if (Of(env) != nullptr) {
+    return false;
   }
+  env.SetInstanceData<ProxyClassCache>(new ProxyClassCache());
+  return true;
 }
 
 ProxyClassCache* ProxyClassCache::Of(Napi::Env env) {

@@ -13,8 +13,9 @@ namespace Hostlink {
 
 class ProxyClassCache {
  public:
-  // Makes the cache of env, unless it has one already.
-  static void InstallFor(Napi::Env env);
+  // Makes the cache of env, unless it has one already (the module loaded again into the
+  // same environment); true when it made one.
+  static bool InstallFor(Napi::Env env);
   // The cache of env; null only if InstallFor was never called for it.
   static ProxyClassCache* Of(Napi::Env env);
 

@@ -58,3 +58,24 @@ test('the library exports its load-time register function and nothing else', { s
   const symbols = nm.stdout.trim().split('\n').map((line) => line.split(' ').pop());
   assert.deepEqual(symbols, ['_register_Hostlink_']);
 });
+
+test('loading the module again into the same process gives working exports', () => {
+  const child = runChild(`
+    const file = process.env.HOSTLINK_ADDON
+      ? require('node:path').resolve(process.env.HOSTLINK_ADDON)
+      : require('node:path').join(${JSON.stringify(repoRoot)}, 'build', 'Hostlink.node');
+    const first = require(file);
+    delete require.cache[file];
+    const second = require(file);
+    const host = startHost();
+    second.Initialize(host.pluginId);
+    const names = [first.GetKestrel().constructor.name, second.GetKestrel().constructor.name];
+    second.CleanUp();
+    host.stop();
+    process.stdout.write(JSON.stringify({ distinct: first !== second, keys: Object.keys(second), names }));
+  `);
+  assert.equal(child.status, 0, child.stderr);
+  assert.deepEqual(JSON.parse(child.stdout), {
+    distinct: true, keys: EXPORTS, names: ['Application', 'Application'],
+  });
+});
