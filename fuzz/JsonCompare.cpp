@@ -38,7 +38,11 @@ bool SameNumber(const rapidjson::Value& a, const rapidjson::Value& b, Doubles do
 
 }  // namespace
 
-bool SameJson(const rapidjson::Value& a, const rapidjson::Value& b, Doubles doubles) {
+bool SameJson(const rapidjson::Value& a, const rapidjson::Value& b, Doubles doubles,
+              NonFinite nonFinite) {
+  if (nonFinite == NonFinite::WrittenAsNull && a.IsDouble() && !std::isfinite(a.GetDouble())) {
+    return b.IsNull();
+  }
   if (a.GetType() != b.GetType()) return false;
   switch (a.GetType()) {
     case rapidjson::kNullType:
@@ -53,14 +57,15 @@ bool SameJson(const rapidjson::Value& a, const rapidjson::Value& b, Doubles doub
     case rapidjson::kArrayType: {
       if (a.Size() != b.Size()) return false;
       for (rapidjson::SizeType i = 0; i < a.Size(); ++i) {
-        if (!SameJson(a[i], b[i], doubles)) return false;
+        if (!SameJson(a[i], b[i], doubles, nonFinite)) return false;
       }
       return true;
     }
     case rapidjson::kObjectType: {
       if (a.MemberCount() != b.MemberCount()) return false;
       for (auto x = a.MemberBegin(), y = b.MemberBegin(); x != a.MemberEnd(); ++x, ++y) {
-        if (!SameJson(x->name, y->name, doubles) || !SameJson(x->value, y->value, doubles)) {
+        if (!SameJson(x->name, y->name, doubles) ||
+            !SameJson(x->value, y->value, doubles, nonFinite)) {
           return false;
         }
       }

@@ -11,9 +11,14 @@ namespace Fuzz {
 // normal-precision number parser of the variant map may get wrong.
 enum class Doubles { Exact, NearlyEqual };
 
+// Whether an infinite number on the left may stand for a null on the right, as the writer
+// writes it (the parser lets a few out-of-range spellings through as infinities).
+enum class NonFinite { Same, WrittenAsNull };
+
 // Same kinds, same member names in the same order, same strings byte for byte, same
-// integers; floating numbers as `doubles` says.
-bool SameJson(const rapidjson::Value& a, const rapidjson::Value& b, Doubles doubles);
+// integers; floating numbers as `doubles` and `nonFinite` say.
+bool SameJson(const rapidjson::Value& a, const rapidjson::Value& b, Doubles doubles,
+              NonFinite nonFinite = NonFinite::Same);
 
 // Parses text exactly (full precision) with RapidJSON; false when it is not JSON.
 bool ParseExactly(const std::string& text, rapidjson::Document& document);
