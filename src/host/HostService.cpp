@@ -153,6 +153,8 @@ void HostService::FitResponse(uint64_t requestId, std::string& response) {
   }
   std::string stream;
   if (sizer_->Compress(response, stream) == 0 && stream.size() <= IPC::NamedPipe::kMaxMessageSize) {
+    // Compressed once only: the channel sends this very stream.
+    requestChannel_->SendNextAs(std::move(stream));
     return;
   }
   // Left as it is, the answer would be refused by the pipe and the plug-in would wait

@@ -6,7 +6,13 @@
 namespace Host {
 
 bool RequestChannel::Write(const std::string& message, uint32_t timeoutMs) {
-  const bool sent = message.empty() || inner_->Write(message, timeoutMs);
+  bool sent = true;
+  if (!nextStream_.empty()) {
+    sent = inner_->WriteCompressed(nextStream_, timeoutMs);
+    std::string().swap(nextStream_);  // a large answer's buffer is not kept
+  } else if (!message.empty()) {
+    sent = inner_->Write(message, timeoutMs);
+  }
   if (afterWrite_) {
     std::function<void()> action = std::move(afterWrite_);
     afterWrite_ = nullptr;

@@ -8,13 +8,14 @@
 #include <string>
 
 #include "transport/IPCInterface.h"
+#include "transport/NamedPipe.h"
 
 namespace Host {
 
 // Used by the request thread only, like the channel it wraps.
 class RequestChannel : public IPC::IPCInterface {
  public:
-  explicit RequestChannel(std::unique_ptr<IPC::IPCInterface> inner)
+  explicit RequestChannel(std::unique_ptr<IPC::NamedPipe> inner)
       : IPCInterface(inner->Name(), inner->GetMode()), inner_(std::move(inner)) {}
 
   bool Open(uint32_t timeoutMs) override { return inner_->Open(timeoutMs); }
@@ -27,10 +28,13 @@ class RequestChannel : public IPC::IPCInterface {
 
   // Runs once, after the next write (sent or not) or, if the next answer is empty, at once.
   void AfterNextWrite(std::function<void()> action) { afterWrite_ = std::move(action); }
+  // The next answer goes out as this stream, its text already compressed by the caller.
+  void SendNextAs(std::string stream) { nextStream_ = std::move(stream); }
 
  private:
-  std::unique_ptr<IPC::IPCInterface> inner_;
+  std::unique_ptr<IPC::NamedPipe> inner_;
   std::function<void()> afterWrite_;
+  std::string nextStream_;
 };
 
 }  // namespace Host

@@ -3,12 +3,16 @@
 
 #include <cmath>
 #include <limits>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
 
 #include "host/HostObject.h"
 #include "ipc/ObjectType.h"
 #include "ipc/ProxyInfo.h"
 #include "ipc/ProxyRef.h"
 #include "ipc/TableValue.h"
+#include "variant/KvVariantMapImpl.h"
 
 namespace Host {
 
@@ -22,31 +26,91 @@ bool Fail(ValueCodec::Failure& failure, std::string text, ErrorCode code) {
 
 std::string ArgumentPath(const std::string& path) { return "Argument " + path; }
 
+using Json = rapidjson::Value;
+
+// Tells whether a table member's name came earlier in the same table. Tables from host
+// code seldom repeat a name, but one that does must read as it always has.
+class TableKeys {
+ public:
+  explicit TableKeys(size_t count) : hashed_(count > kLinearLimit) {
+    if (hashed_) {
+      seen_.reserve(count);
+    }
+  }
+  bool Seen(const std::string& key) {
+    if (!hashed_) {
+      for (const std::string* earlier : small_) {
+        if (*earlier == key) {
+          return true;
+        }
+      }
+      small_.push_back(&key);
+      return false;
+    }
+    return !seen_.insert(key).second;
+  }
+
+ private:
+  static constexpr size_t kLinearLimit = 16;
+  bool hashed_;
+  std::vector<const std::string*> small_;
+  std::unordered_set<std::string_view> seen_;
+};
+
+// Adds a member as KvVariantMap::Set would: a new name at the end; a repeated one replaces
+// the earlier value in place, or, for a table or proxy, moves to the end.
+void AddMember(Json& members, const std::string& key, Json& value, bool repeated,
+               Json::AllocatorType& allocator) {
+  const auto size = static_cast<rapidjson::SizeType>(key.size());
+  if (repeated) {
+    const auto earlier = members.FindMember(Json(rapidjson::StringRef(key.data(), size)));
+    if (!value.IsObject()) {
+      earlier->value = value;
+      return;
+    }
+    members.EraseMember(earlier);
+  }
+  members.AddMember(Json(key.data(), size, allocator), value, allocator);
+}
+
 }  // namespace
 
 bool ValueCodec::Encode(const Value& value, IPC::KvVariantMap& map, const std::string& key,
                         Failure& failure) const {
-  return EncodeAt(value, map, key, 0, failure);
+  if (value.IsNone()) {
+    return true;  // sets nothing
+  }
+  IPC::KvVariantMapImpl& impl = IPC::KvVariantMapImpl::Of(map);
+  Json json;
+  if (!EncodeAt(value, key, impl.GetAllocator(), 0, json, failure)) {
+    return false;
+  }
+  if (impl.IsValid()) {
+    // As KvVariantMap::Set: a table or proxy moves the key to the end, a scalar keeps it.
+    if (json.IsObject()) {
+      impl.StoreLast(key, json);
+    } else {
+      impl.Store(key, json);
+    }
+  }
+  return true;
 }
 
-bool ValueCodec::EncodeAt(const Value& value, IPC::KvVariantMap& map, const std::string& key,
-                          int depth, Failure& failure) const {
+bool ValueCodec::EncodeAt(const Value& value, const std::string& key, Allocator& allocator,
+                          int depth, Json& json, Failure& failure) const {
   switch (value.GetKind()) {
     case Value::Kind::None:
-      if (depth > 0) {
-        return Fail(failure, "Result member " + key + " has no value", ErrorCode::BadResult);
-      }
-      return true;
+      return Fail(failure, "Result member " + key + " has no value", ErrorCode::BadResult);
     case Value::Kind::Bool:
-      map.Set(key, value.AsBool());
+      json.SetBool(value.AsBool());
       return true;
     case Value::Kind::Int: {
       const int64_t number = value.AsInt();
       if (number >= std::numeric_limits<int32_t>::min() &&
           number <= std::numeric_limits<int32_t>::max()) {
-        map.Set(key, static_cast<int32_t>(number));
+        json.SetInt(static_cast<int32_t>(number));
       } else {
-        map.Set(key, static_cast<double>(number));
+        json.SetDouble(static_cast<double>(number));
       }
       return true;
     }
@@ -55,38 +119,17 @@ bool ValueCodec::EncodeAt(const Value& value, IPC::KvVariantMap& map, const std:
       if (!std::isfinite(number)) {
         return Fail(failure, "Result holds a number that is not finite", ErrorCode::BadResult);
       }
-      map.Set(key, number);
+      json.SetDouble(number);
       return true;
     }
-    case Value::Kind::String:
-      map.Set(key, value.AsString());
+    case Value::Kind::String: {
+      const std::string& text = value.AsString();
+      json.SetString(text.data(), static_cast<rapidjson::SizeType>(text.size()), allocator);
       return true;
+    }
     case Value::Kind::Map:
-    case Value::Kind::List: {
-      if (depth >= kMaxDepth) {
-        return Fail(failure,
-                    "Result is nested more than " + std::to_string(kMaxDepth) + " tables deep",
-                    ErrorCode::BadResult);
-      }
-      IPC::TableValue table;
-      if (value.IsMap()) {
-        for (const auto& member : value.AsMap()) {
-          if (!EncodeAt(member.second, table.value, member.first, depth + 1, failure)) {
-            return false;
-          }
-        }
-      } else {
-        table.isList = true;
-        const ValueList& items = value.AsList();
-        for (size_t i = 0; i < items.size(); ++i) {
-          if (!EncodeAt(items[i], table.value, std::to_string(i), depth + 1, failure)) {
-            return false;
-          }
-        }
-      }
-      map.Set(key, table.ToVariantMap());
-      return true;
-    }
+    case Value::Kind::List:
+      return EncodeTable(value, allocator, depth, json, failure);
     case Value::Kind::Object: {
       const ObjectPtr& object = value.AsObject();
       const int64_t id = registry_.Register(object);
@@ -99,11 +142,50 @@ bool ValueCodec::EncodeAt(const Value& value, IPC::KvVariantMap& map, const std:
       proxy.uniqueId = object->GetUniqueId();
       proxy.name = object->GetKind();
       proxy.functions = object->GetFunctionNames();
-      map.Set(key, proxy.ToVariantMap());
+      json.CopyFrom(IPC::KvVariantMapImpl::Of(proxy.ToVariantMap()).document, allocator);
       return true;
     }
   }
   return Fail(failure, "Result holds a value of unknown kind", ErrorCode::BadResult);
+}
+
+// The table's wire form, {"type":"table","value":{members},"isList":true}, built in place:
+// each member is made once, in the document that sends it.
+bool ValueCodec::EncodeTable(const Value& value, Allocator& allocator, int depth, Json& json,
+                             Failure& failure) const {
+  if (depth >= kMaxDepth) {
+    return Fail(failure, "Result is nested more than " + std::to_string(kMaxDepth) + " tables deep",
+                ErrorCode::BadResult);
+  }
+  Json members(rapidjson::kObjectType);
+  if (value.IsMap()) {
+    const ValueMap& map = value.AsMap();
+    TableKeys keys(map.size());
+    for (const auto& member : map) {
+      Json encoded;
+      if (!EncodeAt(member.second, member.first, allocator, depth + 1, encoded, failure)) {
+        return false;
+      }
+      AddMember(members, member.first, encoded, keys.Seen(member.first), allocator);
+    }
+  } else {
+    const ValueList& items = value.AsList();
+    for (size_t i = 0; i < items.size(); ++i) {
+      const std::string key = std::to_string(i);
+      Json encoded;
+      if (!EncodeAt(items[i], key, allocator, depth + 1, encoded, failure)) {
+        return false;
+      }
+      AddMember(members, key, encoded, false, allocator);
+    }
+  }
+  json.SetObject();
+  json.AddMember(rapidjson::StringRef("type"), rapidjson::StringRef("table"), allocator);
+  json.AddMember(rapidjson::StringRef("value"), members, allocator);
+  if (value.IsList()) {
+    json.AddMember(rapidjson::StringRef("isList"), true, allocator);
+  }
+  return true;
 }
 
 bool ValueCodec::DecodeArguments(const IPC::KvVariantMap& args, ValueMap& members,

@@ -2,6 +2,8 @@
 // (maps and lists), proxy descriptions and proxy references.
 #pragma once
 
+#include <rapidjson/document.h>
+
 #include <string>
 
 #include "host/ErrorCode.h"
@@ -44,8 +46,15 @@ class ValueCodec {
               Value& value, Failure& failure) const;
 
  private:
-  bool EncodeAt(const Value& value, IPC::KvVariantMap& map, const std::string& key, int depth,
-                Failure& failure) const;
+  using Json = rapidjson::Value;
+  using Allocator = rapidjson::Document::AllocatorType;
+
+  // Builds the wire form of value in json, in the allocator of the map it goes to;
+  // key names the value in error texts.
+  bool EncodeAt(const Value& value, const std::string& key, Allocator& allocator, int depth,
+                Json& json, Failure& failure) const;
+  bool EncodeTable(const Value& value, Allocator& allocator, int depth, Json& json,
+                   Failure& failure) const;
   bool DecodeAt(const IPC::KvVariantMap& map, const std::string& key, const std::string& path,
                 int depth, Value& value, Failure& failure) const;
   bool DecodeObject(const IPC::KvVariantMap& object, const std::string& path, int depth,

@@ -57,14 +57,24 @@ bool NamedPipe::Write(const std::string& message, uint32_t timeoutMs) {
     LogFailure(kCompressFailed, static_cast<unsigned int>(status));
   } else if (writeBuffer_.empty()) {
     LogFailure(kCompressFailed, 0);
-  } else if (writeBuffer_.size() > kMaxMessageSize) {
-    const std::string text = kTooLong + std::to_string(writeBuffer_.size()) + ")";
-    LogFailure(text.c_str());
   } else {
-    sent = SendMessage(writeBuffer_.data(), writeBuffer_.size(), timeoutMs);
+    sent = WriteCompressed(writeBuffer_, timeoutMs);
   }
   if (writeBuffer_.capacity() > kKeptWriteBuffer) std::string().swap(writeBuffer_);
   return sent;
+}
+
+bool NamedPipe::WriteCompressed(const std::string& stream, uint32_t timeoutMs) {
+  if (stream.empty()) {
+    LogFailure(kMessageEmpty);
+    return false;
+  }
+  if (stream.size() > kMaxMessageSize) {
+    const std::string text = kTooLong + std::to_string(stream.size()) + ")";
+    LogFailure(text.c_str());
+    return false;
+  }
+  return SendMessage(stream.data(), stream.size(), timeoutMs);
 }
 
 void NamedPipe::LogFailure(const char* text) const { LogError(text, Name().c_str(), GetMode()); }

@@ -39,6 +39,12 @@ class NamedPipe : public IPCInterface {
   bool Write(const std::string& message, uint32_t timeoutMs) override;
   void Close() override;
 
+  // Sends a message that is already compressed (a bzip2 stream of the text and its NUL,
+  // as Write would make it), so that a caller who had to compress it anyway, to learn its
+  // size, does not pay for the compression twice. Refuses streams longer than
+  // kMaxMessageSize with Write's line.
+  bool WriteCompressed(const std::string& stream, uint32_t timeoutMs);
+
   bool IsOpen() const { return handle_ != kInvalidHandle; }
   const std::string& GetPipePath() const { return pipePath_; }
 

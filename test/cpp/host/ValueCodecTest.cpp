@@ -83,6 +83,27 @@ TEST_F(ValueCodecTest, MapsAndListsTravelAsTables) {
   EXPECT_EQ(Encoded(Value(ValueList{})), R"({"r":{"type":"table","value":{},"isList":true}})");
 }
 
+TEST_F(ValueCodecTest, ARepeatedNameReadsAsSetWouldLeaveIt) {
+  // A scalar replaces the earlier value in its place; a table moves the name to the end.
+  const Value table = Value::List({1});
+  EXPECT_EQ(Encoded(Value::Map({{"a", 1}, {"b", 2}, {"a", 3}})),
+            R"({"r":{"type":"table","value":{"a":3,"b":2}}})");
+  EXPECT_EQ(
+      Encoded(Value::Map({{"a", 1}, {"b", 2}, {"a", table}})),
+      R"({"r":{"type":"table","value":{"b":2,"a":{"type":"table","value":{"0":1},"isList":true}}}})");
+  // The same in a table large enough to be checked by hashing.
+  ValueMap many;
+  for (int i = 0; i < 40; ++i) {
+    many.emplace_back("k" + std::to_string(i % 30), i);
+  }
+  std::string expected = R"({"r":{"type":"table","value":{)";
+  for (int i = 0; i < 30; ++i) {
+    expected +=
+        (i ? ",\"k" : "\"k") + std::to_string(i) + "\":" + std::to_string(i < 10 ? i + 30 : i);
+  }
+  EXPECT_EQ(Encoded(Value(many)), expected + "}}}");
+}
+
 TEST_F(ValueCodecTest, ObjectsAreRegisteredAndTravelAsProxyDescriptions) {
   auto object = std::make_shared<HostObject>("Document");
   object->Define("GetTitle", nullptr).Define("Close", nullptr);
