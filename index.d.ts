@@ -66,7 +66,8 @@ export function CleanUp(): true;
 
 /**
  * Registers `callbackFunction` with the host under `callbackName`. When the host
- * fires the callback, the function runs on the JavaScript thread with no arguments.
+ * fires the callback, the function runs on the JavaScript thread with no arguments;
+ * an exception it throws becomes an uncaught exception of the process.
  * Registering a name again replaces its function without asking the host. Returns
  * `false` when the callback pipe cannot be opened. While any callback is registered
  * the process stays alive to receive them.

@@ -107,6 +107,43 @@ void DropEnvironment(void* arg) {
   }
 }
 
+// Runs a registered function on its JavaScript thread with no receiver and no
+// arguments. Nothing here throws: while the environment is torn down the call just
+// fails. An exception the function throws becomes the process's uncaught exception,
+// as one thrown by any other event handler would; left pending, Node would drop it.
+void CallRegisteredFunction(napi_env env, napi_value function, void* /*context*/,
+                            void* /*data*/) {
+  if (env == nullptr || function == nullptr) {
+    return;
+  }
+  napi_value undefined = nullptr;
+  if (napi_get_undefined(env, &undefined) != napi_ok) {
+    return;
+  }
+  if (napi_call_function(env, undefined, function, 0, nullptr, nullptr) == napi_ok) {
+    return;
+  }
+  bool pending = false;
+  napi_value exception = nullptr;
+  if (napi_is_exception_pending(env, &pending) == napi_ok && pending &&
+      napi_get_and_clear_last_exception(env, &exception) == napi_ok) {
+    napi_fatal_exception(env, exception);
+  }
+}
+
+// The thread-safe function of one registration: unlimited queue, one thread (the
+// registry's hold), no async resource object, no context, named after the callback.
+Napi::ThreadSafeFunction MakeThreadSafeFunction(Napi::Env env, Napi::Function function,
+                                                const std::string& callbackName) {
+  napi_value resourceName = Napi::String::New(env, callbackName);
+  napi_threadsafe_function made = nullptr;
+  napi_status status = napi_create_threadsafe_function(env, function, nullptr, resourceName, 0, 1,
+                                                       nullptr, nullptr, nullptr,
+                                                       CallRegisteredFunction, &made);
+  NAPI_THROW_IF_FAILED(env, status, Napi::ThreadSafeFunction());
+  return Napi::ThreadSafeFunction(made);
+}
+
 // Sends a registration or deregistration of callbackName; true when the host accepted
 // it with a true "result", else false with the operation's error thrown.
 bool AskHost(Napi::Env env, const char* operation, const std::string& callbackName,
@@ -154,10 +191,8 @@ Napi::Value RegisterCallback(const Napi::CallbackInfo& info) {
         !AskHost(env, "RegisterCallback", callbackName, "Failed to register callback with host")) {
       return Napi::Value();
     }
-    // Unlimited queue, one thread (the registry's hold), no context; the default
-    // call-back runs the function with no arguments.
-    Napi::ThreadSafeFunction function = Napi::ThreadSafeFunction::New(
-        env, info[1].As<Napi::Function>(), callbackName, 0, 1);
+    Napi::ThreadSafeFunction function =
+        MakeThreadSafeFunction(env, info[1].As<Napi::Function>(), callbackName);
     return Napi::Boolean::New(env, SetRegistryEntry(env, callbackName, function));
   });
 }

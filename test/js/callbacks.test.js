@@ -14,7 +14,8 @@ const NOT_INITIALIZED = 'Not initialized, call Initialize(<pluginId>) first';
 // The process's open sockets, where the system shows them (Linux); else null, and the
 // checks on them pass trivially.
 function openSockets() {
-  if (!fs.existsSync('/proc/self/fd')) return null;
+  // Under Wine, /proc is the Linux process's own and shows no Windows pipe handles.
+  if (process.platform !== 'linux') return null;
   return fs.readdirSync('/proc/self/fd').filter((fd) => {
     try {
       return fs.readlinkSync(`/proc/self/fd/${fd}`).startsWith('socket:');
@@ -268,6 +269,24 @@ test('a registration whose callback pipe cannot be opened returns false and keep
   `, { env: { MINIMAL_HOST: minimalHostBinary() } });
   assert.equal(child.status, 0, child.stderr);
   assert.deepEqual(JSON.parse(child.stdout), [false, false, false]);
+});
+
+test('an exception thrown by a callback reaches the process as an uncaught exception', () => {
+  const child = runChild(`
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    process.on('uncaughtException', (error) => {
+      process.stdout.write(error.message);
+      addon.DeregisterCallback('A');
+      addon.CleanUp();
+      host.stop();
+    });
+    addon.RegisterCallback('A', () => { throw new Error('thrown in a callback'); });
+    host.fire('A');
+  `);
+  assert.equal(child.status, 0, child.stderr);
+  assert.equal(child.stdout, 'thrown in a callback');
 });
 
 test('a script that deregisters its callbacks ends by itself', () => {
