@@ -1,6 +1,8 @@
 // The response's wire text, written and read through the variant map.
 #include "ipc/ResponseMessage.h"
 
+#include "variant/KvVariantMapImpl.h"
+
 namespace IPC {
 
 namespace {
@@ -57,9 +59,22 @@ std::string ResponseMessage::ToJSONString() const {
 }
 
 bool ResponseMessage::FromJSONString(const std::string& text) {
-  const KvVariantMap message(text);
+  KvVariantMap message(text);
   if (!message.IsMap("response")) {
     return false;
+  }
+  // The result, which may be most of the message, is taken out of the parsed document
+  // before the body is copied, and then moved into this message rather than copied.
+  KvVariantMapImpl& parsed = KvVariantMapImpl::Of(message);
+  rapidjson::Value* bodyValue = &parsed.document.FindMember("response")->value;
+  if (bodyValue->IsArray()) {
+    bodyValue = &*bodyValue->Begin();  // read as GetMap reads a list: its first element
+  }
+  rapidjson::Value resultValue;
+  const auto resultMember = bodyValue->FindMember(kResultKey);
+  const bool hasResult = resultMember != bodyValue->MemberEnd();
+  if (hasResult) {
+    resultValue = resultMember->value;  // moves; the body keeps a null in its place
   }
   const KvVariantMap body = message.GetMap("response");
   if (body.Has("requestId")) {
@@ -69,9 +84,9 @@ bool ResponseMessage::FromJSONString(const std::string& text) {
     status = body.GetBool("status");
   }
   if (status) {
-    if (body.Has(kResultKey)) {
-      // Whatever its JSON type; CopyKey replaces an earlier result.
-      result.CopyKey(kResultKey, body);
+    if (hasResult) {
+      // Whatever its JSON type; an earlier result is replaced.
+      TakeResult(parsed, resultValue);
     }
   } else if (body.Has("error")) {
     const KvVariantMap error = body.GetMap("error");
@@ -83,6 +98,24 @@ bool ResponseMessage::FromJSONString(const std::string& text) {
     }
   }
   return true;
+}
+
+void ResponseMessage::TakeResult(KvVariantMapImpl& parsed, rapidjson::Value& value) {
+  KvVariantMapImpl& own = KvVariantMapImpl::Of(result);
+  if (!own.IsValid()) {
+    return;
+  }
+  if (!own.document.ObjectEmpty()) {
+    rapidjson::Value copy(value, own.GetAllocator());
+    own.StoreLast(kResultKey, copy);
+    return;
+  }
+  // The result map takes the parsed document's pool, where the value lives, and becomes
+  // {"result": value} without copying it.
+  own.SwapContent(parsed);
+  rapidjson::Value root(rapidjson::kObjectType);
+  root.AddMember(rapidjson::StringRef(kResultKey), value, own.GetAllocator());
+  static_cast<rapidjson::Value&>(own.document) = root;
 }
 
 std::string ResponseMessage::FormatError() const {

@@ -1,6 +1,8 @@
 // A response: a success flag with a result, or an error text and code.
 #pragma once
 
+#include <rapidjson/document.h>
+
 #include <cstdint>
 #include <string>
 
@@ -8,6 +10,8 @@
 #include "variant/KvVariantMap.h"
 
 namespace IPC {
+
+class KvVariantMapImpl;
 
 class ResponseMessage final : public Message {
  public:
@@ -39,6 +43,10 @@ class ResponseMessage final : public Message {
   KvVariantMap result;
   std::string errorStr;
   int64_t errorCode;
+
+ private:
+  // Makes value, which lives in parsed's document, the member "result" of result.
+  void TakeResult(KvVariantMapImpl& parsed, rapidjson::Value& value);
 };
 
 }  // namespace IPC
