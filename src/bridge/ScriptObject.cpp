@@ -94,9 +94,14 @@ Napi::Value ScriptObject::Execute(const Napi::CallbackInfo& info) {
       return ThrowJsError(env, "Execute", "Receiver is not a proxy object");
     }
 
-    // A failed argument stays out of the map with its error pending; the call goes on.
+    // A failed argument stays out of the map with its error pending; the call goes on,
+    // unless the arguments were too large to convert at all.
     IPC::RequestMessage request(functionName, IPC::KvVariantMap(), self->proxyId);
-    request.args = GetArguments(info, functionName);
+    bool tooLarge = false;
+    request.args = GetArguments(info, functionName, &tooLarge);
+    if (tooLarge) {
+      return Napi::Value();
+    }
 
     std::string responseText;
     if (!manager.SendRequest(request, responseText)) {

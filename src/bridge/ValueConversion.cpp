@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -83,9 +85,8 @@ class MemberWriter {
   const bool namesAreNew;
 };
 
-void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
-                     MemberWriter& target, const std::string& functionName,
-                     Walk& walk);
+void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value, MemberWriter& target,
+                     const std::string& functionName, Walk& walk);
 
 bool IsAncestor(const Walk& walk, const Napi::Object& object) {
   for (const Napi::Object& ancestor : walk.ancestors) {
@@ -96,9 +97,8 @@ bool IsAncestor(const Walk& walk, const Napi::Object& object) {
   return false;
 }
 
-void ConvertObject(Napi::Env env, const std::string& key, Napi::Object object,
-                   MemberWriter& target, const std::string& functionName,
-                   Walk& walk) {
+void ConvertObject(Napi::Env env, const std::string& key, Napi::Object object, MemberWriter& target,
+                   const std::string& functionName, Walk& walk) {
   if (IsAncestor(walk, object)) {
     ThrowJsError(env, functionName, "GetArgument - Circular reference detected for key:" + key);
     return;
@@ -137,9 +137,8 @@ void ConvertObject(Napi::Env env, const std::string& key, Napi::Object object,
   ThrowJsError(env, functionName, "GetArgument - Unknown object type detected for key:" + key);
 }
 
-void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
-                     MemberWriter& target, const std::string& functionName,
-                     Walk& walk) {
+void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value, MemberWriter& target,
+                     const std::string& functionName, Walk& walk) {
   if (key.empty() || value.IsEmpty() || value.IsNull()) {
     ThrowJsError(env, functionName, "GetArgument - Invalid input key/value  (key:" + key + ")");
     return;
@@ -190,51 +189,164 @@ Napi::Value OrUndefined(Napi::Env env, Napi::Value value) {
   return value.IsEmpty() ? env.Undefined() : value;
 }
 
-// One member of a table's value map: its name, and the value a lookup of that name
-// finds (the first member of that name, as with every keyed access).
-struct TableMember {
-  std::string name;
-  const rapidjson::Value* value;
-};
+using Json = rapidjson::Value;
 
-// The members of map in order. Walking the document once keeps a table of n members
-// at O(n); looking each name up in turn would scan the map n times.
-std::vector<TableMember> TableMembers(const IPC::KvVariantMap& map) {
-  std::vector<TableMember> members;
-  const rapidjson::Value& root = IPC::KvVariantMapImpl::Of(map).document;
-  if (!root.IsObject()) {
-    return members;
+// What a keyed read of a variant map sees of a member: the value itself, or for a list
+// its first element (nothing for an empty list).
+const Json* Present(const Json& value) {
+  if (value.IsArray()) {
+    return value.Empty() ? nullptr : &*value.Begin();
   }
-  members.reserve(root.MemberCount());
-  std::unordered_map<std::string, const rapidjson::Value*> firstByName;
-  firstByName.reserve(root.MemberCount());
-  for (const auto& member : root.GetObject()) {
-    std::string name(member.name.GetString(), member.name.GetStringLength());
-    const rapidjson::Value* value = firstByName.emplace(name, &member.value).first->second;
-    members.push_back(TableMember{std::move(name), value});
-  }
-  return members;
+  return &value;
 }
 
-// Parses one member through a map that holds just that member, so that it is read
-// by exactly the typed access Parse uses, at the cost of one copy of its value.
-Napi::Value ParseMember(Napi::Env env, const TableMember& member, const std::string& functionName) {
-  IPC::KvVariantMap single;
-  IPC::KvVariantMapImpl& impl = IPC::KvVariantMapImpl::Of(single);
-  rapidjson::Value copy(*member.value, impl.GetAllocator());
-  impl.Store(member.name, copy);
-  return Parse(env, single, member.name, functionName);
+// The first member named name, as every keyed read of a variant map finds it.
+const Json* FirstMember(const Json& object, const char* name) {
+  const auto member = object.FindMember(name);
+  return member == object.MemberEnd() ? nullptr : &member->value;
+}
+
+// For each member of a table, the value a lookup of its name gives: its own, unless an
+// earlier member has the same name. Small tables are searched, large ones hashed, so a
+// table of n members costs O(n).
+class FirstByName {
+ public:
+  explicit FirstByName(const Json& object) : object_(object) {
+    if (object.MemberCount() > kSearchLimit) {
+      hashed_.reserve(object.MemberCount());
+      for (const auto& member : object.GetObject()) {
+        hashed_.emplace(NameOf(member), &member.value);
+      }
+    }
+  }
+  const Json& ValueOf(const Json::Member& member) const {
+    if (!hashed_.empty()) {
+      return *hashed_.find(NameOf(member))->second;
+    }
+    for (const auto& earlier : object_.GetObject()) {
+      if (NameOf(earlier) == NameOf(member)) {
+        return earlier.value;
+      }
+    }
+    return member.value;
+  }
+
+ private:
+  static constexpr rapidjson::SizeType kSearchLimit = 16;
+  static std::string_view NameOf(const Json::Member& member) {
+    return std::string_view(member.name.GetString(), member.name.GetStringLength());
+  }
+  const Json& object_;
+  std::unordered_map<std::string_view, const Json*> hashed_;
+};
+
+Napi::Value ParseValue(Napi::Env env, const Json& value, const std::string& key,
+                       const std::string& functionName);
+
+// A table typed value, read in place: "value" as GetMap reads it, "isList" as GetBool.
+Napi::Value ParseTable(Napi::Env env, const Json& table, const std::string& functionName) {
+  const Json* value = FirstMember(table, "value");
+  if (value == nullptr) {
+    return ThrowJsError(env, functionName, "ParseTableObject - Failed to parse table object");
+  }
+  const Json* isList = FirstMember(table, "isList");
+  const Json* isListValue = isList != nullptr ? Present(*isList) : nullptr;
+  const bool list = isListValue != nullptr && isListValue->IsBool() && isListValue->GetBool();
+  // A value that is not an object holds no members.
+  const Json* members = Present(*value);
+  const rapidjson::SizeType count =
+      members != nullptr && members->IsObject() ? members->MemberCount() : 0;
+  if (list) {
+    Napi::Array array = Napi::Array::New(env, count);
+    if (count > 0) {
+      const FirstByName lookup(*members);
+      uint32_t i = 0;
+      for (const auto& member : members->GetObject()) {
+        const std::string name(member.name.GetString(), member.name.GetStringLength());
+        array.Set(i++,
+                  OrUndefined(env, ParseValue(env, lookup.ValueOf(member), name, functionName)));
+      }
+    }
+    return array;
+  }
+  Napi::Object object = Napi::Object::New(env);
+  if (count > 0) {
+    const FirstByName lookup(*members);
+    for (const auto& member : members->GetObject()) {
+      const std::string name(member.name.GetString(), member.name.GetStringLength());
+      SetResultProperty(
+          object, name,
+          OrUndefined(env, ParseValue(env, lookup.ValueOf(member), name, functionName)));
+    }
+  }
+  return object;
+}
+
+// One value, read with the typed access of the variant map (a list by its first element),
+// straight from the response's document.
+Napi::Value ParseValue(Napi::Env env, const Json& value, const std::string& key,
+                       const std::string& functionName) {
+  const Json* present = Present(value);
+  if (present != nullptr) {
+    const Json& v = *present;
+    if (v.IsBool()) {
+      return Napi::Boolean::New(env, v.GetBool());
+    }
+    // Integers beyond 32 bits keep their value as numbers (exact up to 2^53).
+    if (v.IsInt()) {
+      return Napi::Number::New(env, v.GetInt());
+    }
+    if (v.IsInt64()) {
+      return Napi::Number::New(env, static_cast<double>(v.GetInt64()));
+    }
+    if (v.IsUint()) {
+      return Napi::Number::New(env, v.GetUint());
+    }
+    if (v.IsUint64()) {
+      return Napi::Number::New(env, static_cast<double>(v.GetUint64()));
+    }
+    if (v.IsDouble()) {
+      return Napi::Number::New(env, v.GetDouble());
+    }
+    if (v.IsString()) {
+      return Napi::String::New(env, v.GetString());  // up to the first zero byte
+    }
+    if (v.IsObject()) {
+      const Json* type = FirstMember(v, "type");
+      const Json* typeText = type != nullptr ? Present(*type) : nullptr;
+      if (typeText != nullptr && typeText->IsString() &&
+          std::strcmp(typeText->GetString(), "table") == 0) {
+        return ParseTable(env, v, functionName);
+      }
+      // Proxies, and objects of no known type with their log line, read as a map.
+      IPC::KvVariantMap member;
+      IPC::KvVariantMapImpl& impl = IPC::KvVariantMapImpl::Of(member);
+      impl.document.CopyFrom(v, impl.GetAllocator());
+      const IPC::ObjectType objectType = IPC::GetObjectType(member);
+      if (objectType == IPC::ObjectType::Proxy) {
+        return ParseProxyObject(env, member, functionName);
+      }
+      return ThrowJsError(env, functionName,
+                          "Parse - Unknown object type detected for key:" + key +
+                              " (type:" + std::to_string(static_cast<int32_t>(objectType)) + ")");
+    }
+  }
+  return ThrowJsError(env, functionName, "Parse - Unknown data type detected for key:" + key);
 }
 
 }  // namespace
 
-IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName) {
+IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName,
+                               bool* tooLarge) {
   IPC::KvVariantMap args;
   MemberWriter writer(args, true);
   Walk walk;
   const size_t count = info.Length();
   for (size_t i = 0; i < count && !walk.Exhausted(); ++i) {
     ConvertArgument(info.Env(), std::to_string(i), info[i], writer, functionName, walk);
+  }
+  if (tooLarge != nullptr) {
+    *tooLarge = walk.Exhausted();
   }
   return args;
 }
@@ -262,66 +374,19 @@ bool IsFractional(Napi::Env env, Napi::Value value) {
 
 Napi::Value Parse(Napi::Env env, const IPC::KvVariantMap& map, const std::string& key,
                   const std::string& functionName) {
-  if (!map.Has(key)) {
+  const Json* value = IPC::KvVariantMapImpl::Of(map).Find(key);
+  if (value == nullptr) {
     return Napi::Value();
   }
-  if (map.IsBool(key)) {
-    return Napi::Boolean::New(env, map.GetBool(key));
-  }
-  // Integers beyond 32 bits keep their value as numbers (exact up to 2^53).
-  if (map.IsInt(key)) {
-    return Napi::Number::New(env, map.GetInt(key));
-  }
-  if (map.IsInt64(key)) {
-    return Napi::Number::New(env, static_cast<double>(map.GetInt64(key)));
-  }
-  if (map.IsUInt(key)) {
-    return Napi::Number::New(env, map.GetUInt(key));
-  }
-  if (map.IsUInt64(key)) {
-    return Napi::Number::New(env, static_cast<double>(map.GetUInt64(key)));
-  }
-  if (map.IsDouble(key)) {
-    return Napi::Number::New(env, map.GetDouble(key));
-  }
-  if (map.IsString(key)) {
-    return Napi::String::New(env, map.GetString(key));
-  }
-  if (map.IsMap(key)) {
-    IPC::KvVariantMap member = map.GetMap(key);
-    const IPC::ObjectType type = IPC::GetObjectType(member);
-    if (type == IPC::ObjectType::Table) {
-      return ParseTableObject(env, member, functionName);
-    }
-    if (type == IPC::ObjectType::Proxy) {
-      return ParseProxyObject(env, member, functionName);
-    }
-    return ThrowJsError(env, functionName,
-                        "Parse - Unknown object type detected for key:" + key +
-                            " (type:" + std::to_string(static_cast<int32_t>(type)) + ")");
-  }
-  return ThrowJsError(env, functionName, "Parse - Unknown data type detected for key:" + key);
+  return ParseValue(env, *value, key, functionName);
 }
 
 Napi::Value ParseTableObject(Napi::Env env, const IPC::KvVariantMap& map,
                              const std::string& functionName) {
-  IPC::TableValue table;
-  if (IPC::GetObjectType(map) != IPC::ObjectType::Table || !table.FromVariantMap(map)) {
+  if (IPC::GetObjectType(map) != IPC::ObjectType::Table) {
     return ThrowJsError(env, functionName, "ParseTableObject - Failed to parse table object");
   }
-  const std::vector<TableMember> members = TableMembers(table.value);
-  if (table.isList) {
-    Napi::Array list = Napi::Array::New(env, members.size());
-    for (uint32_t i = 0; i < members.size(); ++i) {
-      list.Set(i, OrUndefined(env, ParseMember(env, members[i], functionName)));
-    }
-    return list;
-  }
-  Napi::Object object = Napi::Object::New(env);
-  for (const TableMember& member : members) {
-    SetResultProperty(object, member.name, OrUndefined(env, ParseMember(env, member, functionName)));
-  }
-  return object;
+  return ParseTable(env, IPC::KvVariantMapImpl::Of(map).document, functionName);
 }
 
 Napi::Value ParseProxyObject(Napi::Env env, const IPC::KvVariantMap& map,

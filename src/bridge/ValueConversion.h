@@ -19,8 +19,11 @@ constexpr int kMaxArgumentDepth = 64;
 // carry, and a bound on the work of an object graph that shares objects many times.
 constexpr size_t kMaxArgumentValues = 1u << 20;
 
-// One member per argument, keyed "0", "1", ...; failed arguments are absent.
-IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName);
+// One member per argument, keyed "0", "1", ...; failed arguments are absent. When the
+// arguments hold more than kMaxArgumentValues values, *tooLarge (if given) is set: the
+// conversion stopped part way, its error raised, and the map must not be sent.
+IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName,
+                               bool* tooLarge = nullptr);
 
 // Converts value and sets it as member key of map; on failure raises an error and
 // leaves map without key. Objects become tables of their enumerable properties, proxy

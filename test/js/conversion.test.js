@@ -175,11 +175,12 @@ test('arguments nest up to 64 objects deep', () => {
   assert.equal((tooDeep.args.match(/"type":"table"/g) || []).length, 64);
 });
 
-test('an argument that shares objects many times over is bounded, not expanded without end', () => {
+test('an argument that shares objects many times over is refused, not expanded without end', () => {
   let shared = { leaf: 1 };
   for (let i = 0; i < 40; i += 1) shared = { a: shared, b: shared };
   const result = call([shared]);
   assert.equal(result.error, 'f: GetArgument - Too many values in the arguments at key:leaf');
+  assert.equal(result.args, null);
 });
 
 test('scalar results become booleans, numbers and strings', () => {
@@ -228,6 +229,19 @@ test('table results become objects in member order, or arrays when they are list
 test('a member name given twice reads as its first member, as every keyed access does', () => {
   assert.deepEqual(resultOf('{"type":"table","value":{"a":1,"b":2,"a":3},"isList":true}'), [1, 2, 1]);
   assert.deepEqual(resultOf('{"type":"table","value":{"a":1,"b":2,"a":3}}'), { a: 1, b: 2 });
+  // The same in a table long enough to be looked up by hashing.
+  const members = Array.from({ length: 40 }, (_, i) => `"k${i % 30}":${i}`).join(',');
+  const expected = Array.from({ length: 40 }, (_, i) => i % 30);
+  assert.deepEqual(resultOf(`{"type":"table","isList":true,"value":{${members}}}`), expected);
+});
+
+test('a result read as a list reads its first element, as every keyed access does', () => {
+  assert.equal(resultOf('[7,8]'), 7);
+  assert.deepEqual(resultOf('[{"type":"table","value":{"a":1}}]'), { a: 1 });
+  assert.deepEqual(resultOf('{"type":"table","value":[{"a":1},{"b":2}]}'), { a: 1 });
+  assert.deepEqual(resultOf('{"type":"table","value":[],"isList":[true]}'), []);
+  assert.deepEqual(resultOf('{"type":"table","value":5,"isList":true}'), []);
+  assert.throws(() => resultOf('[]'), /Unknown data type detected for key:result/);
 });
 
 test('large arrays convert whole in both directions', () => {
