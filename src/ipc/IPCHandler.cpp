@@ -172,19 +172,46 @@ bool IPCHandler::SendRequest(const std::string& request, std::string& response) 
     LogError("IPCHandler : Failed to send request as the channel belongs to the worker thread");
     return false;
   }
+  DiscardWaitingMessages();
   if (!channel_->Write(request, kWriteTimeoutMs)) {
     response.clear();
     return false;
   }
-  uint32_t readTimeoutMs = GetTimeout();
-  if (readTimeoutMs == 0) {
-    readTimeoutMs = 0xFFFFFFFFu;
+  return ReadResponse(request, response);
+}
+
+void IPCHandler::DiscardWaitingMessages() {
+  // Nothing is ever sent unasked on a request channel: whatever waits before a request
+  // is written answers an earlier one.
+  for (int i = 0; i < kMaxDiscardedBeforeRequest && channel_->DiscardWaiting(); ++i) {
+    LogError("IPCHandler : Discarded a message that arrived before the request");
   }
-  if (!channel_->Read(response, readTimeoutMs)) {
-    LogError("IPCHandler : Failed to read response after sending request");
-    return false;
+}
+
+bool IPCHandler::ReadResponse(const std::string& request, std::string& response) {
+  using Clock = std::chrono::steady_clock;
+  const uint32_t apiTimeoutMs = GetTimeout();
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(apiTimeoutMs);
+  uint32_t readTimeoutMs = apiTimeoutMs == 0 ? 0xFFFFFFFFu : apiTimeoutMs;
+  // Should an earlier request that timed out have had the same identifier, its answer
+  // can no longer be told from this one's.
+  timedOut_.Forget(request);
+  for (;;) {
+    if (!channel_->Read(response, readTimeoutMs)) {
+      LogError("IPCHandler : Failed to read response after sending request");
+      timedOut_.Add(request);
+      return false;
+    }
+    if (!timedOut_.Answers(response)) {
+      return true;
+    }
+    LogError("IPCHandler : Discarded a late response to a timed-out request");
+    if (apiTimeoutMs != 0) {
+      // The wait goes on within what is left of the same limit (0 still reads once).
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+      readTimeoutMs = left.count() > 0 ? static_cast<uint32_t>(left.count()) : 0;
+    }
   }
-  return true;
 }
 
 void IPCHandler::QueueMessage(std::string message) {

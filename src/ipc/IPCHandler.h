@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "ipc/BaseMessageProcessor.h"
+#include "ipc/TimedOutRequests.h"
 #include "transport/IPCInterface.h"
 
 namespace IPC {
@@ -37,7 +38,9 @@ class IPCHandler {
   virtual void Run();
 
   // One exchange on a client request channel: writes the request within 300 ms, then
-  // takes the next message as the response, waiting up to the API time-out.
+  // takes the next message as the response, waiting up to the API time-out. Messages
+  // already waiting before the write, and answers to earlier requests that timed out,
+  // are late answers: each is dropped with a log line.
   bool SendRequest(const std::string& request, std::string& response);
 
   // The outgoing queue, sent one by one by a mode-2 worker.
@@ -60,11 +63,17 @@ class IPCHandler {
   static constexpr uint32_t kWriteTimeoutMs = 300;
   static constexpr uint32_t kWorkerReadTimeoutMs = 100;
   static constexpr uint32_t kIdleQueueWaitMs = 100;
+  // Bounds the clearing before a request, so a peer that never stops writing cannot
+  // hold the caller in it.
+  static constexpr int kMaxDiscardedBeforeRequest = 256;
 
   void ServeRequests();
   void SendQueuedMessages();
   void ReceiveCallbacks();
   void StopWorker();
+  void DiscardWaitingMessages();
+  // Reads the response to `request` within the API time-out, passing over late answers.
+  bool ReadResponse(const std::string& request, std::string& response);
 
   // Declared in reverse order of destruction: the lock and queue go first, then the
   // processor, the channel and last the thread object.
@@ -77,6 +86,8 @@ class IPCHandler {
   // Wakes an idle mode-2 worker when a message is queued or the handler stops.
   std::condition_variable_any queueChanged_;
   std::atomic<uint32_t> apiTimeout_{0};
+  // Used by the calling thread of SendRequest only.
+  TimedOutRequests timedOut_;
 };
 
 }  // namespace IPC

@@ -31,6 +31,10 @@ class IPCInterface {
   virtual bool Write(const std::string& message, uint32_t timeoutMs) = 0;
   // Releases the connection; harmless when not open.
   virtual void Close() = 0;
+  // Drops one whole message that is already waiting, without waiting for one and without
+  // reconnecting; true when one was dropped. A request channel uses it to clear away
+  // answers that came too late, before it writes the next request.
+  virtual bool DiscardWaiting() { return false; }
 
   std::string GetName() const { return name_; }
   const std::string& Name() const { return name_; }

@@ -38,6 +38,7 @@ class NamedPipe : public IPCInterface {
   bool Read(std::string& message, uint32_t timeoutMs) override;
   bool Write(const std::string& message, uint32_t timeoutMs) override;
   void Close() override;
+  bool DiscardWaiting() override;
 
   // Sends a message that is already compressed (a bzip2 stream of the text and its NUL,
   // as Write would make it), so that a caller who had to compress it anyway, to learn its

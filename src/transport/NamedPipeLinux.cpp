@@ -232,6 +232,19 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
   }
 }
 
+bool NamedPipe::DiscardWaiting() {
+  const NativeHandle fd = IsServer() ? client_ : handle_;
+  if (fd == kInvalidHandle) return false;
+  for (;;) {
+    // No room given: MSG_TRUNC takes the whole message off the socket and copies nothing.
+    const ssize_t received = recv(static_cast<int>(fd), nullptr, 0, MSG_DONTWAIT | MSG_TRUNC);
+    if (received > 0) return true;
+    if (received == 0) return !PeerClosed(static_cast<int>(fd));  // an empty message
+    // Nothing waiting, or the peer is gone: the next Write reconnects.
+    if (errno != EINTR) return false;
+  }
+}
+
 bool NamedPipe::SendMessage(const char* data, size_t length, uint32_t timeoutMs) {
   const auto deadline = DeadlineAfter(timeoutMs);
   int error = 0;

@@ -184,6 +184,17 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
   }
 }
 
+bool NamedPipe::DiscardWaiting() {
+  if (handle_ == kInvalidHandle) return false;
+  const HANDLE pipe = ToHandle(handle_);
+  DWORD received = 0;
+  // The pipe does not block: with nothing waiting the read fails with ERROR_NO_DATA.
+  if (ReadFile(pipe, readBuffer_.get(), kReadBufferSize, &received, nullptr)) return true;
+  if (GetLastError() != ERROR_MORE_DATA) return false;
+  DiscardRestOfMessage(pipe, readBuffer_.get(), kReadBufferSize);
+  return true;
+}
+
 bool NamedPipe::SendMessage(const char* data, size_t length, uint32_t timeoutMs) {
   const auto deadline = DeadlineAfter(timeoutMs);
   const DWORD size = static_cast<DWORD>(length);
