@@ -145,7 +145,13 @@ void IPCHandler::SendQueuedMessages() {
 void IPCHandler::ReceiveCallbacks() {
   std::string message;
   while (!StopRequested()) {
+    const auto turnEnd =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kWorkerReadTimeoutMs);
     if (!channel_->Read(message, kWorkerReadTimeoutMs)) {
+      // A read that gave up before its limit found the pipe gone and could not reopen it
+      // (and logged so): the rest of the turn is waited out, so that a host that went away
+      // is looked for ten times a second rather than a thousand.
+      WaitUnlessStopped(turnEnd);
       continue;
     }
     if (StopRequested()) {
@@ -158,6 +164,11 @@ void IPCHandler::ReceiveCallbacks() {
                channel_->Name().c_str(), channel_->GetMode());
     }
   }
+}
+
+void IPCHandler::WaitUnlessStopped(std::chrono::steady_clock::time_point until) {
+  std::unique_lock<std::recursive_mutex> lock(queueLock_);
+  queueChanged_.wait_until(lock, until, [this] { return StopRequested(); });
 }
 
 bool IPCHandler::SendRequest(const std::string& request, std::string& response) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -71,6 +72,8 @@ class IPCHandler {
   void SendQueuedMessages();
   void ReceiveCallbacks();
   void StopWorker();
+  // Sleeps until the time given, or less when the handler stops.
+  void WaitUnlessStopped(std::chrono::steady_clock::time_point until);
   void DiscardWaitingMessages();
   // Reads the response to `request` within the API time-out, passing over late answers.
   bool ReadResponse(const std::string& request, std::string& response);
