@@ -79,6 +79,9 @@ class NamedPipe : public IPCInterface {
   Bzip2Codec codec_;
   std::unique_ptr<char[]> readBuffer_;
   std::string writeBuffer_;
+  // A request client asks again for a short while before it sleeps on an answer, unless
+  // it and the server can only run on one and the same CPU (set when the client opens).
+  bool spinForAnswers_ = false;
 };
 
 }  // namespace IPC
