@@ -4,6 +4,8 @@
 #include <chrono>
 #include <utility>
 
+#include "variant/KvVariantMapImpl.h"
+
 namespace IPC {
 
 namespace {
@@ -25,31 +27,49 @@ RequestMessage::RequestMessage(std::string name, KvVariantMap args, int64_t prox
       proxyId(proxyId) {}
 
 std::string RequestMessage::ToJSONString() const {
-  KvVariantMap body;
+  KvVariantMap head;
   if (requestId != 0) {
-    body.Set("requestId", requestId);
+    head.Set("requestId", requestId);
   }
   if (!name.empty()) {
-    body.Set("name", name);
+    head.Set("name", name);
   }
+  // The compact text of {"request": {head..., "args": args, "proxyId": proxyId}}, put
+  // together from the parts' own texts, so that the arguments are never copied.
+  std::string text = "{\"request\":";
+  head.AppendJSONString(text, true);
+  text.pop_back();  // the head's closing brace
+  bool first = head.IsEmpty();
   if (!args.IsEmpty()) {
-    body.Set("args", args);
+    text += first ? "\"args\":" : ",\"args\":";
+    args.AppendJSONString(text, true);
+    first = false;
   }
   if (proxyId >= 0) {
-    body.Set("proxyId", proxyId);
+    text += first ? "\"proxyId\":" : ",\"proxyId\":";
+    text += std::to_string(proxyId);
   }
-  // The compact text of {"request": body} is exactly this; wrapping the text spares a
-  // deep copy of the body into an outer map.
-  std::string text = "{\"request\":";
-  body.AppendJSONString(text, true);
-  text += '}';
+  text += "}}";
   return text;
 }
 
 bool RequestMessage::FromJSONString(const std::string& text) {
-  const KvVariantMap message(text);
+  KvVariantMap message(text);
   if (!message.IsMap("request")) {
     return false;
+  }
+  // The arguments, which may be most of the message, are taken out of the parsed
+  // document before the body is copied, and then moved into args rather than copied.
+  KvVariantMapImpl& parsed = KvVariantMapImpl::Of(message);
+  rapidjson::Value* bodyValue = &parsed.document.FindMember("request")->value;
+  if (bodyValue->IsArray()) {
+    bodyValue = &*bodyValue->Begin();  // read as GetMap reads a list: its first element
+  }
+  rapidjson::Value argsValue;
+  const auto argsMember = bodyValue->FindMember("args");
+  const bool hasArgs = argsMember != bodyValue->MemberEnd();
+  if (hasArgs) {
+    argsValue = argsMember->value;  // moves; the body keeps a null in its place
   }
   const KvVariantMap body = message.GetMap("request");
   if (body.Has("requestId")) {
@@ -58,8 +78,19 @@ bool RequestMessage::FromJSONString(const std::string& text) {
   if (body.Has("name")) {
     name = body.GetString("name");
   }
-  if (body.Has("args")) {
-    args = body.GetMap("args");
+  if (hasArgs) {
+    // As GetMap reads it: a list by its first element, an empty list as an empty map.
+    rapidjson::Value* present = &argsValue;
+    if (argsValue.IsArray()) {
+      present = argsValue.Empty() ? nullptr : &*argsValue.Begin();
+    }
+    KvVariantMapImpl& own = KvVariantMapImpl::Of(args);
+    own.SwapContent(parsed);
+    rapidjson::Value root(rapidjson::kObjectType);
+    if (present != nullptr) {
+      root = *present;
+    }
+    static_cast<rapidjson::Value&>(own.document) = root;
   }
   if (body.Has("proxyId")) {
     proxyId = body.GetInt64("proxyId");
