@@ -1,0 +1,276 @@
+'use strict';
+// Hostile host input: responses that are not JSON or not objects, nested far too deep,
+// 10 MB large, with NUL bytes and invalid UTF-8, with proxy identifiers out of range; and
+// a pipe name held by another user's process. Each gives its error, never a crash.
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const childProcess = require('node:child_process');
+const { uniquePluginId, hostBinary } = require('./helpers/host');
+const { addon, connect, disconnect, runChild, logLines, repoRoot } = require('./helpers/addon');
+
+const PARSE_FAILED = 'IPC | Error | KvVariantMap : JSON parse failed';
+
+let host;
+let proxy;
+
+test.before(() => {
+  host = connect();
+  host.replyJson({
+    response: { status: true, result: { type: 'proxy', value: { proxyId: 3, uniqueId: '', name: 'Hostile', functions: ['f'] } } },
+  });
+  proxy = addon.GetKestrel();
+});
+
+test.after(() => disconnect(host));
+
+// What proxy.f() gives when the host answers with these bytes: {value} or {error}.
+function outcome(answer) {
+  host.reply(answer);
+  try {
+    return { value: proxy.f() };
+  } catch (error) {
+    return { error: error.message };
+  }
+}
+
+// The same as a response with this result text.
+function resultOutcome(resultText) {
+  return outcome(Buffer.from(`{"response":{"status":true,"result":${resultText}}}`, 'latin1'));
+}
+
+// A value nested `levels` deep, each level an array or a one-member object at random.
+function deeplyNested(levels) {
+  let state = 2463534242;
+  const opens = [];
+  const closes = [];
+  for (let i = 0; i < levels; i += 1) {
+    state ^= state << 13; state >>>= 0;
+    state ^= state >>> 17;
+    state ^= state << 5; state >>>= 0;
+    opens.push(state & 1 ? '[' : '{"a":');
+    closes.push(state & 1 ? ']' : '}');
+  }
+  return `${opens.join('')}1${closes.reverse().join('')}`;
+}
+
+// `length` characters, almost all "a", with a letter from b to y at random places, a
+// fraction `rate` of them. The rate sets how well bzip2 compresses it.
+function sparseText(length, rate) {
+  const threshold = Math.floor(2 ** 32 * rate);
+  const bytes = Buffer.alloc(length, 'a');
+  let state = 2463534242;
+  for (let i = 0; i < length; i += 1) {
+    state ^= state << 13; state >>>= 0;
+    state ^= state >>> 17;
+    state ^= state << 5; state >>>= 0;
+    if (state < threshold) bytes[i] = 98 + (state % 25);
+  }
+  return bytes.toString('latin1');
+}
+
+// A string response whose whole text is `length` bytes.
+function stringResponse(length, rate) {
+  const head = '{"response":{"status":true,"result":"';
+  const tail = '"}}';
+  const body = sparseText(length - head.length - tail.length, rate);
+  return { text: head + body + tail, body };
+}
+
+test('responses that are not JSON objects give the invalid-response error with their text', () => {
+  const texts = [' ', '[1,2]', '5', '"s"', 'null', 'true', '{"response":[1]}', '{"response":"x"}',
+    '{"response":{"status":true,"result":1}}garbage', '{"response":{"status":true,"result":1}',
+    '\ufeff{"response":{"status":true,"result":1}}', '{"response":{"status":true,"result":NaN}}',
+    '{"response":{"status":true,"result":"\\ud800"}}'];
+  for (const text of texts) {
+    assert.deepEqual(outcome(text), { error: `f: Invalid response: ${text}` }, text);
+  }
+  // The next call is answered as ever.
+  assert.deepEqual(resultOutcome('7'), { value: 7 });
+});
+
+test('a response nested 100000 levels deep is refused as invalid, on any thread', () => {
+  const text = `{"response":{"status":true,"result":${deeplyNested(100000)}}}`;
+  const result = outcome(text);
+  assert.equal(result.error.length, 'f: Invalid response: '.length + text.length);
+  assert.ok(result.error === `f: Invalid response: ${text}`);
+
+  // A table nested as deep as the parser allows converts whole, also on a worker
+  // thread, whose stack is smaller; the same text nested further is refused there too.
+  const child = runChild(`
+    const { Worker } = require('node:worker_threads');
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    const table = (levels) => levels === 0 ? '1' : '{"type":"table","value":{"a":' + table(levels - 1) + '}}';
+    host.answer();  // the worker's GetKestrel
+    host.reply('{"response":{"status":true,"result":' + table(250) + '}}');
+    host.reply('{"response":{"status":true,"result":' + table(260) + '}}');
+    const worker = new Worker(\`
+      const { parentPort, workerData } = require('node:worker_threads');
+      const addon = require(workerData);
+      const app = addon.GetKestrel();
+      const depth = (value) => { let n = 0; while (typeof value === 'object') { value = value.a; n += 1; } return [n, value]; };
+      const outcomes = [];
+      for (let i = 0; i < 2; i += 1) {
+        try { outcomes.push(depth(app.GetName())); } catch (error) { outcomes.push(error.message.slice(0, 30)); }
+      }
+      parentPort.postMessage(outcomes);
+    \`, { eval: true, workerData: process.env.HOSTLINK_ROOT });
+    worker.once('message', (outcomes) => {
+      process.stdout.write(JSON.stringify(outcomes));
+      worker.terminate().then(() => { addon.CleanUp(); host.stop(); });
+    });
+  `, { env: { HOSTLINK_ROOT: repoRoot } });
+  assert.equal(child.signal, null, child.stderr);
+  assert.equal(child.status, 0, child.stderr);
+  assert.deepEqual(JSON.parse(child.stdout), [[250, 1], 'GetName: Invalid response: {"r']);
+});
+
+test('a 10 MB response that the channel can carry arrives whole', () => {
+  // 10000000 bytes compress to 101126: under the 102400 a message may take, and above
+  // the hundredth of its size that the decompression limit needs.
+  const { text, body } = stringResponse(10000000, 0.00563);
+  const result = outcome(text);
+  assert.equal(result.error, undefined);
+  assert.equal(result.value.length, body.length);
+  assert.ok(result.value === body);
+});
+
+test('a 10 MiB response is refused by the channel at one end or the other, never taken in part', () => {
+  const child = runChild(`
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(2);
+    const app = addon.GetKestrel();
+    const outcome = (fn) => { try { return fn(); } catch (error) { return error.message; } };
+    // Repetitive: it compresses to far less than a hundredth of its size, and the
+    // plug-in's channel refuses to decompress it.
+    host.reply('x'.repeat(10 * 1024 * 1024));
+    const bomb = outcome(() => app.GetName());
+    // Varied enough for the ratio, it no longer fits in one message: the host cannot send
+    // it, and the plug-in waits until its time-out.
+    ${sparseText}
+    ${stringResponse}
+    host.reply(stringResponse(10 * 1024 * 1024, 0.00563).text);
+    const tooLong = outcome(() => app.GetName());
+    const next = outcome(() => app.GetVersion());
+    process.stdout.write(JSON.stringify({ bomb, tooLong, next, hostErr: host.stderr() }));
+    addon.CleanUp();
+    host.stop();
+  `);
+  assert.equal(child.status, 0, child.stderr);
+  const result = JSON.parse(child.stdout);
+  assert.equal(result.bomb, 'GetName: Failed to communicate with host');
+  assert.equal(result.tooLong, 'GetName: Failed to communicate with host');
+  assert.equal(result.next, '1.0.0');
+  const lines = logLines(child.stderr);
+  assert.match(lines[0], /^IPC \| Error \| Read : Failed to decompress {2}\(error: \(PluginId:[^)]+\) \(Mode:3\) \(Error:4294967288\)$/);
+  assert.deepEqual(lines.slice(1), [
+    'IPC | Error | IPCHandler : Failed to read response after sending request',
+    'IPC | Error | IPCHandler : Failed to read response after sending request',
+  ]);
+  assert.match(result.hostErr, /Write : Failed to write as input buffer is too long \(Size:1\d{5}\)/);
+});
+
+test('NUL bytes and invalid UTF-8 in responses never crash and give fixed outcomes', () => {
+  const cases = [
+    // The parser reads a text up to its first zero byte.
+    ['{"response":{"status":true,"result":1}}\0garbage', { value: 1 }],
+    ['{"response":{"status":true,"result":"a\0b"}}', { error: 'f: Invalid response: {"response":{"status":true,"result":"a' }],
+    // A string value is taken up to its first zero byte, and a member name too.
+    ['{"response":{"status":true,"result":"a\\u0000b"}}', { value: 'a' }],
+    ['{"response":{"status":true,"result":{"type":"table","value":{"a\\u0000b":1}}}}', { value: { a: 1 } }],
+    // Bytes that are not UTF-8 reach JavaScript as replacement characters.
+    ['{"response":{"status":true,"result":"a\xff\xfeb"}}', { value: 'a\ufffd\ufffdb' }],
+    ['{"response":{"status":true,"result":"\xc0\x80"}}', { value: '\ufffd\ufffd' }],
+    ['{"response":{"status":true,"result":"\\udc00x"}}', { value: '\ufffd\ufffd\ufffdx' }],
+    ['{"response":{"status":true,"result":{"type":"table","value":{"k\xff":1}}}}', { value: { 'k\ufffd': 1 } }],
+    ['{"response":{"status":false,"error":{"errorStr":"e\xff"}}}', { error: 'f: Error response (errorStr:e\ufffd)' }],
+  ];
+  for (const [text, expected] of cases) {
+    assert.deepEqual(outcome(Buffer.from(text, 'latin1')), expected, JSON.stringify(text));
+  }
+});
+
+test('proxy identifiers out of range are refused; the largest one is taken', () => {
+  const description = (id) => `{"type":"proxy","value":{"proxyId":${id},"uniqueId":"","name":"Far","functions":["g"]}}`;
+  for (const id of ['0', '-1', '2147483648', '4294967297', '-2147483649', '1e20', '1.5', '"7"', 'true', 'null']) {
+    assert.deepEqual(resultOutcome(description(id)), { error: 'f: ParseProxyObject - Invalid proxyId' }, id);
+  }
+  const far = resultOutcome(description('2147483647')).value;
+  host.replyJson({ response: { status: true, result: 1 } });
+  far.g();
+  assert.equal(JSON.parse(host.requests().at(-1)).request.proxyId, 2147483647);
+
+  const text = JSON.stringify({ response: { status: true, result: JSON.parse(description('4294967297')) } });
+  host.reply(text);
+  assert.throws(() => addon.GetKestrel(), { message: `GetKestrel: Invalid proxy info received in response: ${text}` });
+});
+
+test('hostile callback messages are dropped and registered callbacks still arrive', () => {
+  const child = runChild(`
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    let calls = 0;
+    addon.RegisterCallback('Known', () => { calls += 1; });
+    ${deeplyNested}
+    const texts = [
+      '{"response":{"status":true,"result":' + deeplyNested(100000) + '}}',
+      '{"response":{"status":true,"result":"Kno\\\\u0000wn"}}',
+      '{"response":{"status":true,"result":"Known\\xff"}}',
+      '{"response":{"status":true,"result":"Known"}}\\0trailing',
+    ];
+    for (const text of texts) host.sendCallbackText(Buffer.from(text, 'latin1'));
+    host.fire('Known');
+    const waitUntil = Date.now() + 20000;
+    const poll = () => {
+      if (calls < 2 && Date.now() < waitUntil) return setTimeout(poll, 5);
+      process.stdout.write(String(calls));
+      addon.DeregisterCallback('Known');
+      addon.CleanUp();
+      host.stop();
+    };
+    poll();
+  `);
+  assert.equal(child.status, 0, child.stderr);
+  // The last text is the name itself, up to the parser's first zero byte.
+  assert.equal(child.stdout, '2');
+  const prefix = 'IPC | Error | CallbackMessageProcessor : ProcessCallbackMessage - ';
+  assert.deepEqual(logLines(child.stderr).filter((line) => !line.startsWith('IPC | Error | KvVariantMap')), [
+    `${prefix}Failed to parse callback message from host`,
+    `${prefix}No JS callback function found for callback:Kno`,
+    `${prefix}No JS callback function found for callback:Known\xff`,
+  ].map((line) => Buffer.from(line, 'latin1').toString('utf8')));
+});
+
+test('a pipe name held by another user is refused, and nothing is sent there', async (t) => {
+  if (process.platform !== 'linux' || process.getuid() !== 0) {
+    t.skip('needs root on Linux to run a host as another user');
+    return;
+  }
+  const pluginId = uniquePluginId('squat');
+  // The reference host, run as nobody, serves the plug-in's pipe names first.
+  const squatter = childProcess.spawn(hostBinary(), ['--plugin-id', pluginId],
+    { uid: 65534, gid: 65534, stdio: ['ignore', 'pipe', 'inherit'] });
+  try {
+    await new Promise((resolve, reject) => {
+      squatter.once('error', reject);
+      squatter.once('exit', (code) => reject(new Error(`the other user's host exited with ${code}`)));
+      squatter.stdout.once('data', resolve);
+    });
+    const child = runChild(`
+      let message = 'no error';
+      try { addon.Initialize(process.env.PLUGIN_ID); } catch (error) { message = error.message; }
+      process.stdout.write(message);
+    `, { env: { PLUGIN_ID: pluginId } });
+    assert.equal(child.status, 0, child.stderr);
+    assert.equal(child.stdout, 'Initialize: Failed to initialize communication with host');
+    // EACCES: refused for its owner at the first attempt, not for want of a server.
+    assert.deepEqual(logLines(child.stderr),
+      [`IPC | Error | Open : Client IPC object open failed (PluginId:${pluginId}) (Mode:3) (Error:13)`]);
+  } finally {
+    squatter.stdout.destroy();
+    squatter.kill('SIGKILL');
+  }
+});
