@@ -138,12 +138,31 @@ void HostService::HandleRequest(const std::string& request, std::string& respons
     case RequestAction::Kind::Answer:
       break;
   }
+  const bool hadCallbacks = !dispatcher_.GetRegisteredCallbacks().empty();
   const RequestDispatcher::Outcome outcome = dispatcher_.Dispatch(request, response);
+  if (!hadCallbacks && !dispatcher_.GetRegisteredCallbacks().empty()) {
+    RenewCallbackPipe();
+  }
   FitResponse(outcome.requestId, response);
   if (outcome.unload && unloadHandler_) {
     // The owner may stop the service as soon as it hears of the unload, so the answer
     // must be out first.
     requestChannel_->AfterNextWrite(unloadHandler_);
+  }
+}
+
+// The plug-in opens the callback pipe anew for its first callback. A Windows pipe instance
+// stays tied to a plug-in that closed it until the host next writes to it, so a fresh
+// instance must be listening before the registration is answered.
+void HostService::RenewCallbackPipe() {
+  std::lock_guard<std::mutex> lock(callbackLock_);
+  if (!callbacks_) {
+    return;
+  }
+  callbacks_->Stop();
+  if (!callbacks_->Start(
+          std::make_unique<IPC::NamedPipe>(pluginId_ + "_callback", IPC::ServerCallback))) {
+    IPC::LogError("HostService : Failed to renew the callback pipe");
   }
 }
 

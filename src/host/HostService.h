@@ -97,6 +97,8 @@ class HostService {
   bool WaitUnlessStopping(uint32_t ms);
   // Replaces an answer the pipe cannot carry by a failure saying so.
   void FitResponse(uint64_t requestId, std::string& response);
+  // Makes a fresh callback pipe listen, for a plug-in about to open it again.
+  void RenewCallbackPipe();
 
   std::string pluginId_;
   ObjectRegistry registry_;
