@@ -93,7 +93,13 @@ class HostProcess {
     return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
   }
 
-  void Signal(int number) { kill(pid_, number); }
+  // Never with a pid of -1 or 0 (a spawn that failed): kill would signal every process
+  // it may, or the whole process group.
+  void Signal(int number) {
+    if (pid_ > 0) {
+      kill(pid_, number);
+    }
+  }
 
   static std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
