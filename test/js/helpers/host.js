@@ -336,9 +336,11 @@ class Host {
     this.stopped = true;
   }
 
+  // Through the child's handle, never by bare pid: once the child has been reaped its pid
+  // may belong to another process (pids wrap around on a busy machine).
   signal(name) {
     try {
-      process.kill(this.pid, name);
+      this.child.kill(name);
     } catch {
       // already gone
     }
