@@ -5,6 +5,9 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const childProcess = require('node:child_process');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
 const { uniquePluginId, hostBinary } = require('./helpers/host');
 const { addon, connect, disconnect, runChild, logLines, repoRoot } = require('./helpers/addon');
 
@@ -250,8 +253,15 @@ test('a pipe name held by another user is refused, and nothing is sent there', a
     return;
   }
   const pluginId = uniquePluginId('squat');
+  // The checkout may sit in a folder that only root may enter: nobody runs a copy of the
+  // host from a folder of its own that everyone may read.
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hostlink-squat-'));
+  fs.chmodSync(folder, 0o755);
+  const binary = path.join(folder, path.basename(hostBinary()));
+  fs.copyFileSync(hostBinary(), binary);
+  fs.chmodSync(binary, 0o755);
   // The reference host, run as nobody, serves the plug-in's pipe names first.
-  const squatter = childProcess.spawn(hostBinary(), ['--plugin-id', pluginId],
+  const squatter = childProcess.spawn(binary, ['--plugin-id', pluginId],
     { uid: 65534, gid: 65534, stdio: ['ignore', 'pipe', 'inherit'] });
   try {
     await new Promise((resolve, reject) => {
@@ -272,5 +282,6 @@ test('a pipe name held by another user is refused, and nothing is sent there', a
   } finally {
     squatter.stdout.destroy();
     squatter.kill('SIGKILL');
+    fs.rmSync(folder, { recursive: true, force: true });
   }
 });
