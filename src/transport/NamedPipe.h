@@ -79,9 +79,10 @@ class NamedPipe : public IPCInterface {
   Bzip2Codec codec_;
   std::unique_ptr<char[]> readBuffer_;
   std::string writeBuffer_;
-  // A request client asks again for a short while before it sleeps on an answer, unless
-  // it and the server can only run on one and the same CPU (set when the client opens).
-  bool spinForAnswers_ = false;
+  // Both ends of a request pipe ask again for a short while before they sleep on the next
+  // message, yielding at each turn when the peer may share their CPU (found at connection).
+  bool spinForMessages_ = false;
+  bool spinYields_ = true;
 };
 
 }  // namespace IPC

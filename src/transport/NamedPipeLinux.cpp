@@ -57,14 +57,16 @@ bool PeerIsSameUser(int fd) {
          size == sizeof credentials && credentials.uid == geteuid();
 }
 
-// How long a request client asks again for its answer before it sleeps in poll(): waking
-// a sleeping thread costs tens of microseconds when the answer comes from another CPU,
-// and a small answer comes sooner than this.
-constexpr auto kAnswerSpin = std::chrono::microseconds(50);
+// How long the ends of a request pipe ask again for the next message before they sleep in
+// poll(): a client for its answer, the server for the next request. Waking a thread that
+// sleeps costs tens of microseconds, more when its CPU has gone idle, and in a run of
+// calls the next message comes sooner than this.
+constexpr auto kMessageSpin = std::chrono::microseconds(50);
 
-// Whether spinning can only delay the server: both ends may run on one CPU alone, the
-// same one, so that every moment the client spins is taken from the server.
-bool ShareOnlyCpu(int fd) {
+// Whether the peer may run on a CPU this thread runs on. A spinning end must then yield
+// at every turn: the kernel likes to wake the peer right where the spinner runs, and the
+// peer must not wait for the spin to end before it can answer.
+bool MayShareCpu(int fd) {
   ucred peer{};
   socklen_t size = sizeof peer;
   cpu_set_t own;
@@ -75,8 +77,8 @@ bool ShareOnlyCpu(int fd) {
     return true;  // unknown: never risk it
   }
   cpu_set_t both;
-  CPU_OR(&both, &own, &server);
-  return CPU_COUNT(&both) < 2;
+  CPU_AND(&both, &own, &server);
+  return CPU_COUNT(&both) > 0;
 }
 
 // Gives a connection the channel's buffer size; the kernel doubles it for its bookkeeping,
@@ -171,7 +173,8 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
     } else {
       SizeBuffer(fd);
       handle_ = fd;
-      spinForAnswers_ = GetMode() == ClientRequest && !ShareOnlyCpu(fd);
+      spinForMessages_ = GetMode() == ClientRequest;
+      spinYields_ = MayShareCpu(fd);
       return true;
     }
     if (Clock::now() >= deadline) break;
@@ -218,12 +221,15 @@ NamedPipe::NativeHandle NamedPipe::Connection(int& error) {
     }
     SizeBuffer(fd);
     client_ = fd;
+    spinForMessages_ = GetMode() == ServerRequest;
+    spinYields_ = MayShareCpu(fd);
   }
   return client_;
 }
 
 bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
   const auto deadline = DeadlineAfter(timeoutMs);
+  // Until when this read asks again before it sleeps; set when it first finds nothing.
   Clock::time_point spinEnd{};
   for (;;) {
     int error = 0;
@@ -249,10 +255,14 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
     if (PeerGone(error)) {
       if (!Reconnect()) return false;
     } else if (error == EAGAIN || error == EWOULDBLOCK) {
-      if (spinForAnswers_ && fd != kInvalidHandle) {
+      if (spinForMessages_ && fd != kInvalidHandle) {
         const auto now = Clock::now();
-        if (spinEnd == Clock::time_point{}) spinEnd = std::min(now + kAnswerSpin, deadline);
-        if (now < spinEnd) continue;
+        if (spinEnd == Clock::time_point{}) spinEnd = std::min(now + kMessageSpin, deadline);
+        if (now < spinEnd) {
+          // Where the peer may share this CPU, each turn lets it run first.
+          if (spinYields_) sched_yield();
+          continue;
+        }
       }
       // Nothing yet; a server without a client waits for one to connect.
       WaitFor(static_cast<int>(fd != kInvalidHandle ? fd : handle_), POLLIN, deadline);
