@@ -1,36 +1,40 @@
 // The log for the fuzz build: each line is formatted as the real log formats it (so a bad
 // argument still shows), then dropped instead of written to stderr.
-#include <cstdio>
+#include <string>
 
-#include "ipc/Log.h"
+#include "base/Log.h"
 
 namespace IPC {
 
 namespace {
 
-template <typename... Args>
-void Format(const char* format, Args... args) {
-  char line[256];
-  std::snprintf(line, sizeof line, format, args...);
+void Format(std::string_view severity, std::string_view message, std::string_view rest = {}) {
+  std::string line("IPC | ");
+  line.append(severity).append(" | ").append(message).append(rest).append("\n");
+}
+
+std::string Channel(std::string_view pluginId, int mode) {
+  return std::string(" (PluginId:").append(pluginId).append(") (Mode:") +
+         std::to_string(mode) + ")";
 }
 
 }  // namespace
 
-void LogInfo(const char* message) { Format("IPC | Info | %s\n", message); }
+void LogInfo(std::string_view message) { Format("Info", message); }
 
-void LogWarning(const char* message) { Format("IPC | Warning | %s\n", message); }
+void LogWarning(std::string_view message) { Format("Warning", message); }
 
-void LogError(const char* message) { Format("IPC | Error | %s\n", message); }
+void LogError(std::string_view message) { Format("Error", message); }
 
-void LogError(const char* message, const char* pluginId, int mode) {
-  Format("IPC | Error | %s (PluginId:%s) (Mode:%d)\n", message, pluginId, mode);
+void LogError(std::string_view message, std::string_view pluginId, int mode) {
+  Format("Error", message, Channel(pluginId, mode));
 }
 
-void LogError(const char* message, const char* pluginId, int mode, unsigned int errorCode) {
-  Format("IPC | Error | %s (PluginId:%s) (Mode:%d) (Error:%u)\n", message, pluginId, mode,
-         errorCode);
+void LogError(std::string_view message, std::string_view pluginId, int mode,
+              unsigned int errorCode) {
+  Format("Error", message, Channel(pluginId, mode) + " (Error:" + std::to_string(errorCode) + ")");
 }
 
-void LogFatal(const char* message) { Format("IPC | Fatal | %s\n", message); }
+void LogFatal(std::string_view message) { Format("Fatal", message); }
 
 }  // namespace IPC

@@ -1,27 +1,48 @@
 // The six log line forms.
-#include "ipc/Log.h"
+#include "base/Log.h"
 
 #include <cstdio>
+#include <string>
 
 namespace IPC {
 
-// stderr is unbuffered: glibc formats the whole line into a temporary buffer
-// and hands it to the kernel in one write.
-void LogInfo(const char* message) { std::fprintf(stderr, "IPC | Info | %s\n", message); }
+namespace {
 
-void LogWarning(const char* message) { std::fprintf(stderr, "IPC | Warning | %s\n", message); }
+// stderr is unbuffered: the line is formatted into one buffer and handed to the kernel in
+// one write, whatever its length.
+void WriteLine(const std::string& line) { std::fwrite(line.data(), 1, line.size(), stderr); }
 
-void LogError(const char* message) { std::fprintf(stderr, "IPC | Error | %s\n", message); }
-
-void LogError(const char* message, const char* pluginId, int mode) {
-  std::fprintf(stderr, "IPC | Error | %s (PluginId:%s) (Mode:%d)\n", message, pluginId, mode);
+std::string Line(std::string_view severity, std::string_view message) {
+  std::string line;
+  line.reserve(16 + message.size());
+  line.append("IPC | ").append(severity).append(" | ").append(message);
+  return line;
 }
 
-void LogError(const char* message, const char* pluginId, int mode, unsigned int errorCode) {
-  std::fprintf(stderr, "IPC | Error | %s (PluginId:%s) (Mode:%d) (Error:%u)\n", message, pluginId,
-               mode, errorCode);
+}  // namespace
+
+void LogInfo(std::string_view message) { WriteLine(Line("Info", message).append("\n")); }
+
+void LogWarning(std::string_view message) { WriteLine(Line("Warning", message).append("\n")); }
+
+void LogError(std::string_view message) { WriteLine(Line("Error", message).append("\n")); }
+
+void LogError(std::string_view message, std::string_view pluginId, int mode) {
+  std::string line = Line("Error", message);
+  line.append(" (PluginId:").append(pluginId).append(") (Mode:");
+  line.append(std::to_string(mode)).append(")\n");
+  WriteLine(line);
 }
 
-void LogFatal(const char* message) { std::fprintf(stderr, "IPC | Fatal | %s\n", message); }
+void LogError(std::string_view message, std::string_view pluginId, int mode,
+              unsigned int errorCode) {
+  std::string line = Line("Error", message);
+  line.append(" (PluginId:").append(pluginId).append(") (Mode:");
+  line.append(std::to_string(mode)).append(") (Error:");
+  line.append(std::to_string(errorCode)).append(")\n");
+  WriteLine(line);
+}
+
+void LogFatal(std::string_view message) { WriteLine(Line("Fatal", message).append("\n")); }
 
 }  // namespace IPC

@@ -1,7 +1,7 @@
 // Delivery of host callbacks to JavaScript through thread-safe functions.
 #include "bridge/CallbackMessageProcessor.h"
 
-#include "ipc/Log.h"
+#include "base/Log.h"
 #include "ipc/ResponseMessage.h"
 
 namespace Hostlink {

@@ -8,7 +8,7 @@
 #include "host/RequestChannel.h"
 #include "ipc/BaseMessageProcessor.h"
 #include "ipc/IPCHandler.h"
-#include "ipc/Log.h"
+#include "base/Log.h"
 #include "ipc/ResponseMessage.h"
 #include "transport/Bzip2Codec.h"
 #include "transport/NamedPipe.h"

@@ -1,7 +1,7 @@
 // Proxy identifier allocation and lookup.
 #include "host/ObjectRegistry.h"
 
-#include "ipc/Log.h"
+#include "base/Log.h"
 
 namespace Host {
 

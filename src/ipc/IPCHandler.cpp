@@ -5,7 +5,7 @@
 #include <system_error>
 #include <utility>
 
-#include "ipc/Log.h"
+#include "base/Log.h"
 #include "ipc/ResponseMessage.h"
 
 namespace IPC {

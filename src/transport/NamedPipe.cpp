@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "ipc/Log.h"
+#include "base/Log.h"
 
 namespace IPC {
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "ipc/Log.h"
+#include "base/Log.h"
 #include "variant/JsonValueKinds.h"
 #include "variant/KvVariantMapImpl.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <system_error>
 
-#include "ipc/Log.h"
+#include "base/Log.h"
 #include "variant/GuardedFileReadStream.h"
 #include "variant/JsonTextWriter.h"
 #include "variant/KvVariantMap.h"

@@ -1,7 +1,7 @@
 // Lookup, storage and JSON text of the document behind a KvVariantMap.
 #include "variant/KvVariantMapImpl.h"
 
-#include "ipc/Log.h"
+#include "base/Log.h"
 #include "variant/JsonGuard.h"
 #include "variant/JsonTextWriter.h"
 #include "variant/StringAppendStream.h"

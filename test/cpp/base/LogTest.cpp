@@ -1,5 +1,5 @@
 // The log's line forms, read back from a redirected stderr.
-#include "ipc/Log.h"
+#include "base/Log.h"
 
 #include <gtest/gtest.h>
 
