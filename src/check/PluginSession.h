@@ -1,0 +1,84 @@
+// The checker's end of a host's request pipe: it sends requests as a plug-in does, times
+// their answers, and keeps the evidence on every answer for the checks on answers as a whole.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ipc/RequestMessage.h"
+#include "ipc/ResponseMessage.h"
+#include "transport/NamedPipe.h"
+
+namespace Check {
+
+// One message that came back, read as a plug-in reads it.
+struct Answer {
+  // A message came within the limit and decompressed.
+  bool received = false;
+  // Nothing decompressible came, but the read ended early: a message that is not a valid
+  // bzip2 stream, or the host hung up.
+  bool unreadable = false;
+  std::string text;
+  double elapsedMs = 0;
+  // The text is a JSON object of the response form (see FormProblem).
+  bool isResponse = false;
+  IPC::ResponseMessage response;
+
+  // "status true, result ..." or "status false, errorStr ... errorCode ...", or why not.
+  std::string Describe() const;
+  bool Succeeded() const { return received && isResponse && response.status; }
+  bool FailedWithText() const {
+    return received && isResponse && !response.status && !response.errorStr.empty();
+  }
+};
+
+class PluginSession {
+ public:
+  // How long the session listens after an answer for a second one to the same request.
+  static constexpr uint32_t kSecondAnswerWindowMs = 100;
+
+  explicit PluginSession(std::string pluginId);
+
+  bool Connect(uint32_t limitMs);
+  void Disconnect();
+  bool IsConnected() const { return pipe_ && pipe_->IsOpen(); }
+  const std::string& PluginId() const { return pluginId_; }
+
+  // A request of the checker's own, with a fresh identifier.
+  IPC::RequestMessage NewRequest(const std::string& name, int64_t proxyId = -1);
+  // Sends the request and waits up to limitMs for its answer.
+  Answer Exchange(const IPC::RequestMessage& request, uint32_t limitMs);
+  // Sends any text, or an already compressed stream, and takes the answer that may come.
+  Answer SendText(const std::string& text, uint32_t limitMs);
+  Answer SendStream(const std::string& stream, uint32_t limitMs);
+  // Takes what may still come, after a message sent some other way.
+  Answer Receive(uint32_t limitMs, uint64_t requestId);
+
+  // Evidence gathered over every answer so far.
+  int AnswerCount() const { return answers_; }
+  const std::vector<std::string>& SecondAnswers() const { return secondAnswers_; }
+  const std::vector<std::string>& UnreadableAnswers() const { return unreadable_; }
+  const std::vector<std::string>& FormProblems() const { return formProblems_; }
+
+ private:
+  Answer Await(uint64_t requestId, const std::string& what, uint32_t limitMs);
+
+  std::string pluginId_;
+  std::unique_ptr<IPC::NamedPipe> pipe_;
+  uint64_t nextRequestId_;
+  int answers_ = 0;
+  std::vector<std::string> secondAnswers_;
+  std::vector<std::string> unreadable_;
+  std::vector<std::string> formProblems_;
+};
+
+// Why a text is not a JSON object of the response form, or empty when it is. When
+// requestId is not 0, an answer that carries "requestId" must carry this one.
+std::string FormProblem(const std::string& text, uint64_t requestId);
+
+// At most `limit` bytes of a text, for evidence.
+std::string Excerpt(const std::string& text, size_t limit = 120);
+
+}  // namespace Check

@@ -1,0 +1,133 @@
+// The raw probes on Linux: the host's request pipe is an abstract SOCK_SEQPACKET socket
+// named by the pipe path, so one send is one message, whatever its length.
+#ifdef __linux__
+
+#include <poll.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+#include <cstring>
+#include <thread>
+
+#include "check/RawPeer.h"
+#include "transport/NamedPipe.h"
+
+namespace Check {
+
+namespace {
+
+// A blocking socket connected to the request pipe of pluginId, or -1.
+int ConnectRaw(const std::string& pluginId) {
+  const std::string path = std::string(IPC::NamedPipe::kPipePrefix) + pluginId;
+  sockaddr_un address{};
+  if (path.size() + 1 > sizeof address.sun_path) return -1;
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path + 1, path.data(), path.size());
+  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
+  const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Waits up to limitMs for a message: 1 when one came (into `message`), 0 when the peer
+// hung up, -1 when the limit passed.
+int ReceiveWithin(int fd, uint32_t limitMs, std::string& message) {
+  pollfd entry{fd, POLLIN, 0};
+  if (poll(&entry, 1, static_cast<int>(limitMs)) <= 0) return -1;
+  message.assign(IPC::NamedPipe::kReadBufferSize, '\0');
+  const ssize_t received = recv(fd, message.data(), message.size(), 0);
+  if (received <= 0) {
+    message.clear();
+    return 0;
+  }
+  message.resize(static_cast<size_t>(received));
+  return 1;
+}
+
+bool SendAll(int fd, const std::string& message) {
+  return send(fd, message.data(), message.size(), MSG_NOSIGNAL) ==
+         static_cast<ssize_t>(message.size());
+}
+
+bool BecomeNobody() {
+  const passwd* nobody = getpwnam("nobody");
+  const uid_t uid = nobody ? nobody->pw_uid : 65534;
+  const gid_t gid = nobody ? nobody->pw_gid : 65534;
+  return setgroups(0, nullptr) == 0 && setgid(gid) == 0 && setuid(uid) == 0;
+}
+
+}  // namespace
+
+ForeignPeerResult ConnectAsAnotherUser(const std::string& pluginId,
+                                       const std::string& requestStream, uint32_t limitMs) {
+  const pid_t child = fork();
+  if (child < 0) return ForeignPeerResult::CannotSwitchUser;
+  if (child == 0) {
+    if (!BecomeNobody()) _exit(static_cast<int>(ForeignPeerResult::CannotSwitchUser));
+    const int fd = ConnectRaw(pluginId);
+    if (fd < 0) _exit(static_cast<int>(ForeignPeerResult::CannotConnect));
+    std::string answer;
+    if (!SendAll(fd, requestStream)) _exit(static_cast<int>(ForeignPeerResult::Refused));
+    switch (ReceiveWithin(fd, limitMs, answer)) {
+      case 1:
+        _exit(static_cast<int>(ForeignPeerResult::Answered));
+      case 0:
+        _exit(static_cast<int>(ForeignPeerResult::Refused));
+      default:
+        _exit(static_cast<int>(ForeignPeerResult::NoVerdict));
+    }
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!WIFEXITED(status)) return ForeignPeerResult::CannotSwitchUser;
+  return static_cast<ForeignPeerResult>(WEXITSTATUS(status));
+}
+
+bool SendOversizedThenRequest(const std::string& pluginId, const std::string& oversized,
+                              const std::string& requestStream, uint32_t limitMs,
+                              std::string& answerStream, std::string& failure) {
+  const int fd = ConnectRaw(pluginId);
+  if (fd < 0) {
+    failure = std::string("cannot connect: ") + std::strerror(errno);
+    return false;
+  }
+  // A message this long needs a send buffer to match.
+  const int size = static_cast<int>(oversized.size() * 2);
+  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+  bool done = false;
+  if (!SendAll(fd, oversized)) {
+    failure = std::string("the oversized message could not be sent: ") + std::strerror(errno);
+  } else if (!SendAll(fd, requestStream)) {
+    failure = "the host hung up after the oversized message";
+  } else {
+    switch (ReceiveWithin(fd, limitMs, answerStream)) {
+      case 1:
+        done = true;
+        break;
+      case 0:
+        failure = "the host hung up instead of answering";
+        break;
+      default:
+        failure = "no answer within " + std::to_string(limitMs) + " ms";
+        break;
+    }
+  }
+  close(fd);
+  return done;
+}
+
+}  // namespace Check
+
+#endif  // __linux__
