@@ -77,7 +77,8 @@ std::string HostChecker::CompressedRequest(const std::string& name) {
 
 bool HostChecker::AnswersValidRequest(std::string& evidence) {
   const Answer answer = session_.Exchange(session_.NewRequest("GetKestrel"), kAnswerLimitMs);
-  evidence = "then \"GetKestrel\" got " + answer.Describe();
+  evidence =
+      "then \"GetKestrel\" got " + (answer.Succeeded() ? answer.Summary() : answer.Describe());
   return answer.Succeeded();
 }
 
@@ -136,17 +137,16 @@ void HostChecker::CheckGetKestrel() {
     report_.Fail(name, "expected a proxy, got " + answer.Describe());
     return;
   }
-  const auto value = std::dynamic_pointer_cast<IPC::KvVariantMap>(
-      answer.response.result.GetVariantMap("result"));
+  const auto value =
+      std::dynamic_pointer_cast<IPC::KvVariantMap>(answer.response.result.GetVariantMap("result"));
   if (!value || IPC::GetObjectType(*value) != IPC::ObjectType::Proxy ||
       !root_.FromVariantMap(*value)) {
     report_.Fail(name, "the result is not a proxy value: " + Excerpt(answer.text));
     return;
   }
-  const std::string description = "proxy " + std::to_string(root_.proxyId) + " \"" +
-                                  root_.name + "\" with " +
-                                  std::to_string(root_.functions.size()) + " functions (" +
-                                  JoinNames(root_.functions) + ")";
+  const std::string description = "proxy " + std::to_string(root_.proxyId) + " \"" + root_.name +
+                                  "\" with " + std::to_string(root_.functions.size()) +
+                                  " functions (" + JoinNames(root_.functions) + ")";
   if (root_.proxyId < 1 || root_.proxyId > kLargestProxyId) {
     report_.Fail(name, "proxyId out of 1..2147483647: " + description);
   } else if (root_.name.empty()) {
@@ -166,7 +166,8 @@ void HostChecker::CheckAccepted(const std::string& name, const std::string& argu
   const Answer answer = session_.Exchange(request, kAnswerLimitMs);
   const bool accepted = answer.Succeeded() && answer.response.result.Has("result") &&
                         answer.response.result.IsTrue("result");
-  report_.Record(name, accepted, (accepted ? "" : "expected result true, got ") + answer.Describe());
+  report_.Record(name, accepted,
+                 (accepted ? "" : "expected result true, got ") + answer.Describe());
 }
 
 void HostChecker::CheckSetApiTimeout() {
@@ -231,8 +232,9 @@ void HostChecker::CheckAnswers() {
   }
   const auto& form = session_.FormProblems();
   report_.Record("answers.response-form", form.empty(),
-                 form.empty() ? count + ", each a JSON object {\"response\":{...}} with a boolean "
-                                        "\"status\" and the request's \"requestId\" when present"
+                 form.empty() ? count +
+                                    ", each a JSON object {\"response\":{...}} with a boolean "
+                                    "\"status\" and the request's \"requestId\" when present"
                               : JoinLines(form));
 }
 

@@ -1,5 +1,6 @@
 // Hostile input: after each message a plug-in would never send, the host must still answer
 // a valid request within a second.
+#include <random>
 #include <string>
 
 #include "check/HostChecker.h"
@@ -15,9 +16,22 @@ namespace {
 // or may not send.
 constexpr uint32_t kReplyWindowMs = 300;
 constexpr size_t kDeepNesting = 100000;
+// Text that bzip2 cannot shrink much, so that a deeply nested message stays within the 100x
+// decompression limit and reaches the host's JSON reader.
+constexpr size_t kPaddingLength = 4000;
 // Decompresses to far more than 100 times its compressed length.
 constexpr size_t kBombContent = 4 * 1024 * 1024;
 constexpr size_t kOversizedLength = IPC::NamedPipe::kMaxMessageSize + 20000;
+
+std::string Incompressible(size_t length) {
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::mt19937 random(16);
+  std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
+  std::string text(length, ' ');
+  for (char& letter : text) letter = kLetters[pick(random)];
+  return text;
+}
 
 std::string ReplyEvidence(const Answer& reply) {
   if (!reply.received) return "the input got no answer";
@@ -47,7 +61,8 @@ void HostChecker::CheckHostileInput() {
   CheckStillServing("hostile.no-name", "a request without a name",
                     session_.SendText(nameless.ToJSONString(), kReplyWindowMs));
 
-  std::string deep = "{\"request\":{\"name\":\"GetKestrel\",\"args\":{\"0\":";
+  std::string deep = "{\"request\":{\"name\":\"GetKestrel\",\"args\":{\"0\":\"";
+  deep.append(Incompressible(kPaddingLength)).append("\",\"1\":");
   deep.append(kDeepNesting, '[').append(kDeepNesting, ']').append("}}}");
   CheckStillServing("hostile.deep-nesting",
                     "an argument nested " + std::to_string(kDeepNesting) + " levels deep",
@@ -57,8 +72,8 @@ void HostChecker::CheckHostileInput() {
   std::string bomb;
   codec.Compress(std::string(kBombContent, 'A'), bomb);
   CheckStillServing("hostile.bzip2-bomb",
-                    "a " + std::to_string(bomb.size()) + "-byte stream of " +
-                        std::to_string(kBombContent) + " bytes",
+                    "a " + std::to_string(bomb.size()) + "-byte bzip2 stream of " +
+                        std::to_string(kBombContent) + " bytes (over 100x)",
                     session_.SendStream(bomb, kReplyWindowMs));
 
   std::string truncated;
@@ -82,21 +97,20 @@ void HostChecker::CheckOversizedMessage() {
   std::string answerStream;
   std::string failure;
   const std::string input = "a message of " + std::to_string(kOversizedLength) + " bytes";
-  const bool answered = SendOversizedThenRequest(pluginId_, oversized,
-                                                 CompressedRequest("GetKestrel"),
-                                                 kAnswerLimitMs, answerStream, failure);
+  const bool answered = SendOversizedThenRequest(
+      pluginId_, oversized, CompressedRequest("GetKestrel"), kAnswerLimitMs, answerStream, failure);
   std::string text;
   int status = 0;
   IPC::Bzip2Codec codec;
   IPC::ResponseMessage response;
-  const bool valid = answered &&
-                     codec.Decompress(answerStream.data(), answerStream.size(), text, status) &&
-                     FormProblem(text, 0).empty() && response.FromJSONString(text) &&
-                     response.status;
-  report_.Record(name, valid,
-                 input + ": then \"GetKestrel\" got " +
-                     (answered ? (valid ? "status true: " : "an invalid answer: ") + Excerpt(text)
-                               : failure));
+  const bool valid =
+      answered && codec.Decompress(answerStream.data(), answerStream.size(), text, status) &&
+      FormProblem(text, 0).empty() && response.FromJSONString(text) && response.status;
+  report_.Record(
+      name, valid,
+      input + ": then \"GetKestrel\" got " +
+          (answered ? (valid ? std::string("status true") : "an invalid answer: " + Excerpt(text))
+                    : failure));
   session_.Connect(kOpenLimitMs);
 #else
   report_.Skip(name, "not tested on this platform");

@@ -79,6 +79,10 @@ std::string Answer::Describe() const {
   return description;
 }
 
+std::string Answer::Summary() const {
+  return Succeeded() ? "status true in " + Millis(elapsedMs) : Describe();
+}
+
 PluginSession::PluginSession(std::string pluginId)
     : pluginId_(std::move(pluginId)), nextRequestId_(NowMillis()) {}
 

@@ -28,6 +28,8 @@ struct Answer {
 
   // "status true, result ..." or "status false, errorStr ... errorCode ...", or why not.
   std::string Describe() const;
+  // Describe without the text of a success.
+  std::string Summary() const;
   bool Succeeded() const { return received && isResponse && response.status; }
   bool FailedWithText() const {
     return received && isResponse && !response.status && !response.errorStr.empty();

@@ -2,8 +2,8 @@
 // named by the pipe path, so one send is one message, whatever its length.
 #ifdef __linux__
 
-#include <poll.h>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
