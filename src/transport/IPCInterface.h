@@ -1,6 +1,7 @@
 // The abstract message channel: whole text messages with millisecond limits.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -13,6 +14,35 @@ enum ChannelMode : int32_t {
   ServerCallback = 2,
   ClientRequest = 3,
   ClientCallback = 4,
+};
+
+// Why the last Open, Read or Write of a channel failed; None after a success.
+enum class ChannelError {
+  None,
+  // The limit passed with nothing read, or with no room or no peer to write to.
+  Timeout,
+  // The peer closed the connection; the next Open or Write connects anew.
+  Closed,
+  // The compressed message is longer than the channel carries.
+  TooLarge,
+  // The text compresses so well that the receiver would refuse to decompress it.
+  TooRepetitive,
+  // The server is serving another client.
+  Busy,
+  // The peer is another user's process, or the system refused access to the pipe.
+  Access,
+  // A message arrived that is not a valid compressed text.
+  BadMessage,
+  Other,
+};
+
+// A short lower-case word for a log or trace line, e.g. "too repetitive".
+const char* ChannelErrorName(ChannelError error);
+
+// The two sizes of one message: as it travelled and as text (without its NUL).
+struct MessageSizes {
+  size_t compressed = 0;
+  size_t text = 0;
 };
 
 class IPCInterface {
@@ -35,6 +65,18 @@ class IPCInterface {
   // reconnecting; true when one was dropped. A request channel uses it to clear away
   // answers that came too late, before it writes the next request.
   virtual bool DiscardWaiting() { return false; }
+  // Sends a text its caller compressed already (to learn its size), as the channel would
+  // have compressed it. A channel that cannot send such a stream refuses it.
+  virtual bool WriteCompressed(const std::string& /*stream*/, size_t /*textLength*/,
+                               uint32_t /*timeoutMs*/) {
+    return false;
+  }
+
+  // Why the last Open, Read or Write failed (None after a success).
+  virtual ChannelError LastError() const { return lastError_; }
+  // The sizes of the last message read and of the last message written (or refused).
+  virtual MessageSizes LastReadSizes() const { return lastRead_; }
+  virtual MessageSizes LastWriteSizes() const { return lastWrite_; }
 
   std::string GetName() const { return name_; }
   const std::string& Name() const { return name_; }
@@ -42,9 +84,17 @@ class IPCInterface {
   bool IsValid() const { return !name_.empty() && mode_ != 0; }
   bool IsServer() const { return mode_ == ServerRequest || mode_ == ServerCallback; }
 
+ protected:
+  void SetChannelError(ChannelError error) { lastError_ = error; }
+  void SetReadSizes(size_t compressed, size_t text) { lastRead_ = {compressed, text}; }
+  void SetWriteSizes(size_t compressed, size_t text) { lastWrite_ = {compressed, text}; }
+
  private:
   std::string name_;
   int32_t mode_;
+  ChannelError lastError_ = ChannelError::None;
+  MessageSizes lastRead_;
+  MessageSizes lastWrite_;
 };
 
 }  // namespace IPC
