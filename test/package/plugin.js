@@ -1,0 +1,93 @@
+'use strict';
+// A plug-in as its author would write it, run from a project that installed the packed
+// package: it loads require('hostlink') from that project's node_modules and drives the
+// reference host through the root object, a method call with a table, a callback and
+// CleanUp. Exits 0 only when every step gave the expected answer.
+//
+//   node plugin.js PATH_TO_HOSTLINK_HOST     (hostlink-host or hostlink-host.exe)
+
+const assert = require('node:assert/strict');
+const childProcess = require('node:child_process');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+
+const hostlink = require('hostlink');
+
+const STEP_TIMEOUT_MS = 20000;
+
+function waitUntil(check, what) {
+  return new Promise((resolve, reject) => {
+    const deadline = Date.now() + STEP_TIMEOUT_MS;
+    const poll = () => {
+      if (check()) resolve();
+      else if (Date.now() > deadline) reject(new Error(`plugin: no ${what} within ${STEP_TIMEOUT_MS} ms`));
+      else setTimeout(poll, 10);
+    };
+    poll();
+  });
+}
+
+// The host writes to files rather than pipes: the Windows node.exe under Wine cannot
+// read a child's pipe reliably, and files can be read back after the host has ended.
+function startHost(binary, pluginId) {
+  const directory = fs.mkdtempSync(path.join(os.tmpdir(), 'hostlink-plugin-'));
+  const out = fs.openSync(path.join(directory, 'stdout'), 'w');
+  const err = fs.openSync(path.join(directory, 'stderr'), 'w');
+  const child = childProcess.spawn(binary, ['--plugin-id', pluginId], { stdio: ['ignore', out, err] });
+  fs.closeSync(out);
+  fs.closeSync(err);
+  const exited = new Promise((resolve) => child.on('exit', (code) => resolve(code)));
+  const read = (name) => fs.readFileSync(path.join(directory, name), 'utf8');
+  return { child, exited, read, directory };
+}
+
+async function main() {
+  const binary = process.argv[2];
+  if (!binary) throw new Error('usage: node plugin.js PATH_TO_HOSTLINK_HOST');
+  const pluginId = `package-${process.pid}-${Date.now()}`;
+  const host = startHost(path.resolve(binary), pluginId);
+  try {
+    await waitUntil(() => host.read('stdout').includes('hostlink-host: ready'), 'ready line from the host');
+
+    assert.equal(hostlink.Initialize(pluginId), true);
+    assert.equal(hostlink.SetAPITimeout(10), true);
+
+    const app = hostlink.GetKestrel();
+    assert.equal(app.constructor.name, 'Application');
+    console.log(`plugin: root object ${app.constructor.name} "${app.GetName()}"`);
+
+    let changes = 0;
+    assert.equal(hostlink.RegisterCallback('DocumentChanged', () => { changes += 1; }), true);
+
+    const drawing = app.GetDocuments().Create('Package check');
+    const shape = drawing.AddShape({ type: 'ellipse', x: 5, y: 6, width: 70, height: 80 });
+    assert.deepEqual(shape, { id: 1, type: 'ellipse', x: 5, y: 6, width: 70, height: 80 });
+    console.log(`plugin: AddShape with a table gave ${JSON.stringify(shape)}`);
+
+    await waitUntil(() => changes > 0, 'DocumentChanged callback');
+    console.log(`plugin: callback DocumentChanged ran ${changes} time(s)`);
+    assert.equal(hostlink.DeregisterCallback('DocumentChanged'), true);
+
+    assert.equal(hostlink.CleanUp(), true);
+    const code = await Promise.race([
+      host.exited,
+      new Promise((resolve) => setTimeout(() => resolve('still running'), STEP_TIMEOUT_MS)),
+    ]);
+    assert.equal(code, 0, `the host did not stop cleanly on UnloadPlugin: ${host.read('stderr')}`);
+    assert.match(host.read('stdout'), /hostlink-host: stopped/);
+    console.log('plugin: CleanUp unloaded the plug-in and the host stopped');
+  } finally {
+    if (host.child.exitCode === null) host.child.kill();
+    await host.exited;
+    fs.rmSync(host.directory, { recursive: true, force: true });
+  }
+}
+
+main().then(
+  () => console.log('plugin: all steps passed'),
+  (error) => {
+    console.error(error && error.stack ? error.stack : error);
+    process.exitCode = 1;
+  },
+);
