@@ -4,24 +4,15 @@
 #include <chrono>
 #include <utility>
 
+#include "ipc/RequestIds.h"
 #include "variant/KvVariantMapImpl.h"
 
 namespace IPC {
 
-namespace {
-
-uint64_t NowInMilliseconds() {
-  using namespace std::chrono;
-  return static_cast<uint64_t>(
-      duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
-}
-
-}  // namespace
-
 RequestMessage::RequestMessage() : requestId(0), proxyId(-1) {}
 
 RequestMessage::RequestMessage(std::string name, KvVariantMap args, int64_t proxyId)
-    : requestId(NowInMilliseconds()),
+    : requestId(NextRequestId()),
       name(std::move(name)),
       args(std::move(args)),
       proxyId(proxyId) {}
