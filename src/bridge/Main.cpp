@@ -1,18 +1,22 @@
 // The module's face towards JavaScript: the module record registered at load time,
 // the export table, and the exported functions Initialize, CleanUp and SetAPITimeout.
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include <napi.h>
 
+#include "base/Trace.h"
+#include "bridge/AsyncCalls.h"
 #include "bridge/Callbacks.h"
 #include "bridge/Errors.h"
 #include "bridge/ExportedCall.h"
 #include "bridge/PluginManager.h"
 #include "bridge/ProxyClassCache.h"
-#include "bridge/RootObject.h"
+#include "bridge/GetKestrel.h"
+#include "bridge/HostCall.h"
 #include "ipc/RequestMessage.h"
-#include "ipc/ResponseMessage.h"
 #include "variant/KvVariantMap.h"
 
 namespace Hostlink {
@@ -43,9 +47,26 @@ Napi::Value CleanUp(const Napi::CallbackInfo& info) {
     if (!PluginManager::GetInstance().CleanUp()) {
       return ThrowJsError(env, "CleanUp", "Failed to stop communication with host");
     }
-    PluginManager::DestroyInstance();
     return Napi::Boolean::New(env, true);
   });
+}
+
+// The largest time-out in seconds: its milliseconds fill 32 bits.
+constexpr double kMaxTimeoutSeconds = 4294967.295;
+
+// Seconds to milliseconds, a fraction rounded up to the next millisecond (counted from
+// whole microseconds, so 0.3 s is 300 ms), so that a positive value never becomes 0,
+// which means no limit. False for a value that is negative, not finite or too large.
+bool TimeoutMilliseconds(double seconds, uint32_t& timeoutMs) {
+  if (!std::isfinite(seconds) || seconds < 0 || seconds > kMaxTimeoutSeconds) {
+    return false;
+  }
+  const double milliseconds = std::ceil(std::round(seconds * 1e6) / 1000.0);
+  timeoutMs = static_cast<uint32_t>(milliseconds);
+  if (timeoutMs == 0 && seconds > 0) {
+    timeoutMs = 1;
+  }
+  return true;
 }
 
 Napi::Value SetAPITimeout(const Napi::CallbackInfo& info) {
@@ -55,9 +76,11 @@ Napi::Value SetAPITimeout(const Napi::CallbackInfo& info) {
       if (!info[0].IsNumber()) {
         return ThrowJsError(env, "SetAPITimeout", "Invalid timeout value");
       }
-      // Seconds to milliseconds in unsigned 32-bit arithmetic: the fraction is
-      // dropped and the product wraps modulo 2^32.
-      timeoutMs = info[0].ToNumber().Uint32Value() * 1000u;
+      if (!TimeoutMilliseconds(info[0].As<Napi::Number>().DoubleValue(), timeoutMs)) {
+        return ThrowJsError(env, "SetAPITimeout",
+                            "Timeout out of range, a number of seconds from 0 to 4294967.295 "
+                            "expected");
+      }
     }
     PluginManager& manager = PluginManager::GetInstance();
     if (timeoutMs == manager.GetTimeout()) {
@@ -68,38 +91,38 @@ Napi::Value SetAPITimeout(const Napi::CallbackInfo& info) {
     }
     IPC::KvVariantMap args;
     args.Set("timeout", timeoutMs);
-    IPC::RequestMessage request("SetAPITimeout", args, -1);
-    std::string responseText;
-    if (!manager.SendRequest(request, responseText)) {
-      return ThrowJsError(env, "SetAPITimeout", "Failed to communicate with host");
+    HostCall call{"SetAPITimeout", "SetAPITimeout", ResultUse::Accepted};
+    call.refusedText = "Failed to set API timeout with host";
+    Napi::Value accepted =
+        CallHost(env, call, IPC::RequestMessage("SetAPITimeout", args, -1).ToJSONString());
+    if (!accepted.IsEmpty()) {
+      manager.SetTimeout(timeoutMs);
     }
-    IPC::ResponseMessage response;
-    std::string errorText;
-    if (!CheckResponse("SetAPITimeout", responseText, response, errorText, true)) {
-      return ThrowJsMessage(env, errorText);
-    }
-    if (!response.result.IsBool("result") || !response.result.GetBool("result")) {
-      return ThrowJsError(env, "SetAPITimeout", "Failed to set API timeout with host");
-    }
-    manager.SetTimeout(timeoutMs);
-    return Napi::Boolean::New(env, true);
+    return accepted;
   });
 }
 
-// Puts the six functions on the exports object, in this order, each nameless and set
+// Puts the six functions, then Async and GetKestrelAsync, on the exports object, in this order, each nameless and set
 // by plain assignment. A failing Node-API call throws Napi::Error, which the
 // registration guard turns into the load's exception.
 Napi::Object InitExports(Napi::Env env, Napi::Object exports) {
+  // The wire trace follows Node's NODE_DEBUG, read once per process.
+  static const bool traceSet = (IPC::EnableTraceFromNodeDebug(std::getenv("NODE_DEBUG")), true);
+  (void)traceSet;
   // Per-environment state is made once, however often the module is loaded into it.
   if (ProxyClassCache::InstallFor(env)) {
     WatchCallbackEnvironment(env);
   }
+  AsyncEnvironment* asyncEnvironment = InstallAsyncEnvironment(env);
   exports.Set("Initialize", Napi::Function::New<Initialize>(env));
   exports.Set("GetKestrel", Napi::Function::New<GetKestrel>(env));
   exports.Set("CleanUp", Napi::Function::New<CleanUp>(env));
   exports.Set("RegisterCallback", Napi::Function::New<RegisterCallback>(env));
   exports.Set("DeregisterCallback", Napi::Function::New<DeregisterCallback>(env));
   exports.Set("SetAPITimeout", Napi::Function::New<SetAPITimeout>(env));
+  exports.Set("Async", Napi::Function::New<Async>(env, nullptr, asyncEnvironment));
+  exports.Set("GetKestrelAsync",
+              Napi::Function::New<GetKestrelAsync>(env, nullptr, asyncEnvironment));
   return exports;
 }
 
