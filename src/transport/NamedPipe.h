@@ -2,6 +2,7 @@
 // time limits and reconnection. The platform backend lives in NamedPipe<Platform>.cpp.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -39,21 +40,43 @@ class NamedPipe : public IPCInterface {
   bool Write(const std::string& message, uint32_t timeoutMs) override;
   void Close() override;
   bool DiscardWaiting() override;
+  // A server lets its current client go and goes on listening under the same name, which
+  // it never gives up while open. Nothing for a client.
+  void DropClient();
 
   // Sends a message that is already compressed (a bzip2 stream of the text and its NUL,
   // as Write would make it), so that a caller who had to compress it anyway, to learn its
-  // size, does not pay for the compression twice. Refuses streams longer than
-  // kMaxMessageSize with Write's line.
+  // size, does not pay for the compression twice. Refuses, with Write's lines, streams
+  // longer than kMaxMessageSize and streams of a `textLength`-byte text that the receiver
+  // would refuse to decompress.
+  bool WriteCompressed(const std::string& stream, size_t textLength, uint32_t timeoutMs) override;
+  // The same without the decompression check, for a stream whose text is unknown (a test
+  // of how a peer treats a stream it must refuse).
   bool WriteCompressed(const std::string& stream, uint32_t timeoutMs);
 
   bool IsOpen() const { return handle_ != kInvalidHandle; }
   const std::string& GetPipePath() const { return pipePath_; }
 
  private:
+  // Deadlines come from the monotonic clock, so a change of the wall clock cannot stretch
+  // or cut a wait.
+  using Clock = std::chrono::steady_clock;
+  // A limit of 0 counts as 1 ms.
+  static Clock::time_point DeadlineAfter(uint32_t timeoutMs);
+  // Sleeps one retry pause, or less when the deadline comes first.
+  static void PauseUntil(Clock::time_point deadline);
+
   // The channel's log lines, with its name and mode.
   void LogFailure(const char* text) const;
   void LogFailure(const char* text, unsigned int errorCode) const;
-  void LogDecompressFailure(unsigned int errorCode) const;
+  void LogCreateFailed(unsigned int errorCode) const;
+  void LogClientOpenFailed(unsigned int errorCode) const;
+  void LogWriteFailed(unsigned int errorCode) const;
+  // A message longer than any valid one arrived; it is reported as one that cannot be
+  // decompressed, which it is.
+  void LogOversizedMessage(unsigned int errorCode) const;
+  // Sends one stream that passed every check.
+  bool SendStream(const std::string& stream, uint32_t timeoutMs);
 
   // Platform backend. The open steps log their own failures.
   bool OpenServer();
@@ -67,13 +90,18 @@ class NamedPipe : public IPCInterface {
   NativeHandle Connection(int& error);
   // After the peer went away: a server drops its client, a client closes and reopens.
   bool Reconnect();
-  void DropClient();
+  // Linux server, on accepting a client: takes the one place in its queue (queueHolder_).
+  void HoldQueue();
 
   std::string pipePath_;
   // What Open made: a server's listening endpoint, or a client's connection.
   NativeHandle handle_ = kInvalidHandle;
   // A server's current client, where the platform keeps it apart from handle_.
   NativeHandle client_ = kInvalidHandle;
+  // Where a server's queue of waiting clients would let a second client in while one is
+  // served (Linux), a connection of the server's own that keeps the one place of that
+  // queue taken, so that other clients are refused at once as busy.
+  NativeHandle queueHolder_ = kInvalidHandle;
 
   // Kept between messages so that the hot path neither allocates nor clears buffers.
   Bzip2Codec codec_;

@@ -14,7 +14,6 @@
 #include <climits>
 #include <cstddef>
 #include <cstring>
-#include <thread>
 
 #include "transport/NamedPipe.h"
 
@@ -24,16 +23,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kCreateFailed = "Open : Failed to create IPC object";
-constexpr const char* kClientOpenFailed = "Open : Client IPC object open failed";
-constexpr const char* kWriteFailed = "Write : Failed to write message";
-constexpr int kListenBacklog = 16;
-
-// Deadlines come from the monotonic clock, so a change of the wall clock cannot stretch or
-// cut a wait. A limit of 0 counts as 1 ms.
-Clock::time_point DeadlineAfter(uint32_t timeoutMs) {
-  return Clock::now() + std::chrono::milliseconds(std::max<uint32_t>(timeoutMs, 1));
-}
+// One client may wait to be accepted, none beyond it; while a client is served, the
+// server's own queue holder takes that place (see queueHolder_).
+constexpr int kListenBacklog = 0;
+// Clients that slip into the queue between an accept and the holder's connect are turned
+// away; past this many the holder gives up until the next client.
+constexpr int kHolderAttempts = 4;
 
 // The abstract address: a NUL, then the path's bytes with no terminating NUL. A path that
 // does not fit is refused rather than cut, since a cut name would reach another pipe.
@@ -109,15 +104,33 @@ void WaitFor(int fd, short events, Clock::time_point deadline) {
   poll(&entry, 1, static_cast<int>(std::min<decltype(ms)>(ms, INT_MAX)));
 }
 
-void PauseUntil(Clock::time_point deadline) {
-  const auto pauseEnd = Clock::now() + std::chrono::milliseconds(NamedPipe::kRetryPauseMs);
-  std::this_thread::sleep_until(std::min(pauseEnd, deadline));
-}
-
 void CloseHandle(NamedPipe::NativeHandle& handle) {
   if (handle == NamedPipe::kInvalidHandle) return;
   close(static_cast<int>(handle));
   handle = NamedPipe::kInvalidHandle;
+}
+
+// Why a client could not connect, as the channel reports it.
+ChannelError OpenError(int error) {
+  if (error == EAGAIN || error == EWOULDBLOCK) return ChannelError::Busy;  // queue taken
+  if (error == EACCES) return ChannelError::Access;
+  return ChannelError::Timeout;  // nothing listened under the name within the limit
+}
+
+// A connection of this process to the listening socket `listener`, or -1 with errno set.
+int ConnectToSelf(int listener) {
+  sockaddr_un address;
+  socklen_t length = sizeof address;
+  if (getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) return -1;
+  const int fd = NewSocket();
+  if (fd < 0) return -1;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
 }
 
 }  // namespace
@@ -126,12 +139,14 @@ bool NamedPipe::OpenServer() {
   sockaddr_un address;
   socklen_t length = 0;
   if (!MakeAddress(pipePath_, address, length)) {
-    LogFailure(kCreateFailed, ENAMETOOLONG);
+    LogCreateFailed(ENAMETOOLONG);
+    SetChannelError(ChannelError::Other);
     return false;
   }
   const int fd = NewSocket();
   if (fd < 0) {
-    LogFailure(kCreateFailed, static_cast<unsigned int>(errno));
+    LogCreateFailed(static_cast<unsigned int>(errno));
+    SetChannelError(ChannelError::Other);
     return false;
   }
   // A name bound by another process fails here with EADDRINUSE.
@@ -139,7 +154,8 @@ bool NamedPipe::OpenServer() {
       listen(fd, kListenBacklog) != 0) {
     const int error = errno;
     close(fd);
-    LogFailure(kCreateFailed, static_cast<unsigned int>(error));
+    LogCreateFailed(static_cast<unsigned int>(error));
+    SetChannelError(error == EADDRINUSE ? ChannelError::Access : ChannelError::Other);
     return false;
   }
   handle_ = fd;
@@ -150,7 +166,8 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
   sockaddr_un address;
   socklen_t length = 0;
   if (!MakeAddress(pipePath_, address, length)) {
-    LogFailure(kClientOpenFailed, ENAMETOOLONG);
+    LogClientOpenFailed(ENAMETOOLONG);
+    SetChannelError(ChannelError::Other);
     return false;
   }
   const auto deadline = DeadlineAfter(timeoutMs);
@@ -180,7 +197,8 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
     if (Clock::now() >= deadline) break;
     PauseUntil(deadline);
   }
-  LogFailure(kClientOpenFailed, static_cast<unsigned int>(error));
+  LogClientOpenFailed(static_cast<unsigned int>(error));
+  SetChannelError(OpenError(error));
   return false;
 }
 
@@ -189,7 +207,30 @@ void NamedPipe::Close() {
   CloseHandle(handle_);
 }
 
-void NamedPipe::DropClient() { CloseHandle(client_); }
+void NamedPipe::DropClient() {
+  CloseHandle(client_);
+  if (queueHolder_ == kInvalidHandle) return;
+  // The holder's waiting connection is the only one queued: take it off the queue, so
+  // that the next client finds the place free.
+  const int queued = accept4(static_cast<int>(handle_), nullptr, nullptr, SOCK_CLOEXEC);
+  if (queued >= 0) close(queued);
+  CloseHandle(queueHolder_);
+}
+
+void NamedPipe::HoldQueue() {
+  const int listener = static_cast<int>(handle_);
+  for (int attempt = 0; attempt < kHolderAttempts; ++attempt) {
+    const int fd = ConnectToSelf(listener);
+    if (fd >= 0) {
+      queueHolder_ = fd;
+      return;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return;
+    // Another client came between the accept and now: turn it away, then hold the place.
+    const int waiting = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (waiting >= 0) close(waiting);
+  }
+}
 
 bool NamedPipe::Reconnect() {
   // A server keeps its name bound and just goes back to accepting.
@@ -223,6 +264,7 @@ NamedPipe::NativeHandle NamedPipe::Connection(int& error) {
     client_ = fd;
     spinForMessages_ = GetMode() == ServerRequest;
     spinYields_ = MayShareCpu(fd);
+    HoldQueue();
   }
   return client_;
 }
@@ -239,7 +281,8 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
       const ssize_t received =
           recv(static_cast<int>(fd), readBuffer_.get(), kReadBufferSize, MSG_DONTWAIT | MSG_TRUNC);
       if (received > static_cast<ssize_t>(kReadBufferSize)) {
-        LogDecompressFailure(EMSGSIZE);  // the rest of the message is already discarded
+        LogOversizedMessage(EMSGSIZE);  // the rest of the message is already discarded
+        SetChannelError(ChannelError::TooLarge);
         return false;
       }
       if (received > 0 || (received == 0 && !PeerClosed(static_cast<int>(fd)))) {
@@ -249,9 +292,19 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
       error = received == 0 ? ECONNRESET : errno;
     }
     if (error == EINTR || error == ECONNABORTED) continue;
+    if (PeerGone(error) && GetMode() == ClientRequest) {
+      // The host hung up, and with it went any answer to what was sent: waiting on a new
+      // connection would wait for nothing. The next write connects anew.
+      Close();
+      SetChannelError(ChannelError::Closed);
+      return false;
+    }
     // Reconnecting, waiting and pausing all happen only before the deadline; every one of
     // them is followed by another attempt.
-    if (Clock::now() >= deadline) return false;
+    if (Clock::now() >= deadline) {
+      SetChannelError(ChannelError::Timeout);
+      return false;
+    }
     if (PeerGone(error)) {
       if (!Reconnect()) return false;
     } else if (error == EAGAIN || error == EWOULDBLOCK) {
@@ -303,14 +356,18 @@ bool NamedPipe::SendMessage(const char* data, size_t length, uint32_t timeoutMs)
     if (awaitingClient) {
       WaitFor(static_cast<int>(handle_), POLLIN, deadline);
     } else if (PeerGone(error)) {
-      if (!Reconnect()) return false;
+      if (!Reconnect()) {
+        if (LastError() == ChannelError::None) SetChannelError(ChannelError::Closed);
+        return false;
+      }
     } else if (error == EAGAIN || error == EWOULDBLOCK) {
       WaitFor(static_cast<int>(fd), POLLOUT, deadline);
     } else {
       PauseUntil(deadline);
     }
   }
-  LogFailure(kWriteFailed, static_cast<unsigned int>(error));
+  LogWriteFailed(static_cast<unsigned int>(error));
+  SetChannelError(ChannelError::Timeout);
   return false;
 }
 

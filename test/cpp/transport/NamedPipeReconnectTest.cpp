@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "transport/ChannelTestKit.h"
@@ -32,11 +33,12 @@ TEST(NamedPipeReconnect, ClientWriteReconnectsToAServerThatCameBack) {
   EXPECT_EQ(GetCapturedStderr(), "");
 }
 
-TEST(NamedPipeReconnect, ClientReadReconnectsToAServerProcessThatCameBack) {
+// A callback client has nothing to resend: its read reconnects and goes on waiting.
+TEST(NamedPipeReconnect, CallbackClientReadReconnectsToAServerProcessThatCameBack) {
   const std::string name = UniqueName("reread");
   Signal firstReady;
   const pid_t first = Fork([&] {
-    NamedPipe server(name, IPC::ServerRequest);
+    NamedPipe server(name, IPC::ServerCallback);
     if (!server.Open(300)) return 1;
     firstReady.Raise();
     std::string message;
@@ -44,7 +46,7 @@ TEST(NamedPipeReconnect, ClientReadReconnectsToAServerProcessThatCameBack) {
     return 0;  // leaves, closing the connection
   });
   ASSERT_TRUE(firstReady.Await());
-  NamedPipe client(name, IPC::ClientRequest);
+  NamedPipe client(name, IPC::ClientCallback);
   ASSERT_TRUE(client.Open(300));
   ASSERT_TRUE(client.Write("question", 300));
   std::string message;
@@ -53,7 +55,7 @@ TEST(NamedPipeReconnect, ClientReadReconnectsToAServerProcessThatCameBack) {
 
   Signal secondReady;
   const pid_t second = Fork([&] {
-    NamedPipe server(name, IPC::ServerRequest);
+    NamedPipe server(name, IPC::ServerCallback);
     if (!server.Open(300)) return 1;
     secondReady.Raise();
     return server.Write("from the new server", 5000) ? 0 : 2;
@@ -66,6 +68,35 @@ TEST(NamedPipeReconnect, ClientReadReconnectsToAServerProcessThatCameBack) {
   EXPECT_EQ(Join(second), 0);
 }
 
+// The host hung up after the request was written, so its answer can never come: the read
+// fails at once, without reconnecting and waiting out its limit on a new connection, and
+// the next write connects again.
+TEST(NamedPipeReconnect, RequestClientReadFailsAtOnceWhenTheHostHangsUpAfterTheRequest) {
+  const std::string name = UniqueName("hangup");
+  NamedPipe server(name, IPC::ServerRequest);
+  ASSERT_TRUE(server.Open(300));
+  NamedPipe client(name, IPC::ClientRequest);
+  ASSERT_TRUE(client.Open(300));
+  ASSERT_TRUE(client.Write("question", 300));
+  std::string message;
+  ASSERT_TRUE(server.Read(message, 300));
+  server.DropClient();  // the host hangs up; its name stays bound
+
+  CaptureStderr();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(client.Read(message, 3000));
+  EXPECT_LT(MillisSince(start), 1000);
+  EXPECT_EQ(client.LastError(), IPC::ChannelError::Closed);
+  EXPECT_FALSE(client.IsOpen());
+  EXPECT_FALSE(server.Read(message, 20));  // a new connection would have been taken here
+  EXPECT_EQ(GetCapturedStderr(), "");
+
+  ASSERT_TRUE(client.Write("again", 300));
+  ASSERT_TRUE(server.Read(message, 300));
+  EXPECT_EQ(message, "again");
+}
+
+// The server sees its client leave on its next read, and the next client then gets in.
 TEST(NamedPipeReconnect, ServerDropsADepartedClientAndTakesTheNext) {
   const std::string name = UniqueName("next");
   NamedPipe server(name, IPC::ServerRequest);
@@ -79,6 +110,7 @@ TEST(NamedPipeReconnect, ServerDropsADepartedClientAndTakesTheNext) {
     ASSERT_TRUE(server.Read(message, 300));
     EXPECT_EQ(message, "one");
   }
+  EXPECT_FALSE(server.Read(message, 50));
   NamedPipe second(name, IPC::ClientRequest);
   ASSERT_TRUE(second.Open(300));
   ASSERT_TRUE(second.Write("two", 300));
@@ -105,7 +137,11 @@ TEST(NamedPipeReconnect, ServerGoneForGoodFailsWithTheOpenLine) {
   CaptureStderr();
   EXPECT_FALSE(pair.client.Write("anyone?", 300));
   EXPECT_FALSE(pair.client.IsOpen());
+  EXPECT_EQ(pair.client.LastError(), IPC::ChannelError::Timeout);
+  // A request client's read waits for no new connection; its next write tries again.
   EXPECT_FALSE(pair.client.Read(message, 300));
+  EXPECT_EQ(pair.client.LastError(), IPC::ChannelError::Closed);
+  EXPECT_FALSE(pair.client.Write("anyone?", 300));
   EXPECT_EQ(GetCapturedStderr(), openFailed + openFailed);
 }
 

@@ -1,0 +1,86 @@
+// A server serves one client at a time and keeps its name while open: a second client is
+// turned away as busy at once, and a server that opens again never leaves its name free for
+// another process to bind.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "transport/ChannelTestKit.h"
+#include "transport/NamedPipe.h"
+
+namespace {
+
+using namespace ChannelTestKit;
+using IPC::ChannelError;
+using IPC::NamedPipe;
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+TEST(NamedPipeBusy, SecondClientIsTurnedAwayAsBusyWhileOneIsServed) {
+  Pair pair("busy");
+  ASSERT_TRUE(pair.opened);
+  std::string message;
+  ASSERT_TRUE(pair.client.Write("first", 300));
+  ASSERT_TRUE(pair.server.Read(message, 300));
+
+  for (const int mode : {IPC::ClientRequest, IPC::ClientCallback}) {
+    NamedPipe second(pair.name, mode);
+    CaptureStderr();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(second.Open(100));
+    EXPECT_LT(MillisSince(start), 1000);
+    EXPECT_EQ(second.LastError(), ChannelError::Busy);
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(GetCapturedStderr(),
+              Line("Open : Client IPC object open failed", pair.name, mode, EAGAIN));
+  }
+  // The client being served is not disturbed.
+  ASSERT_TRUE(pair.server.Write("answer", 300));
+  ASSERT_TRUE(pair.client.Read(message, 300));
+  EXPECT_EQ(message, "answer");
+
+  // Once it leaves and the server has seen it go, the next client gets in.
+  pair.client.Close();
+  EXPECT_FALSE(pair.server.Read(message, 50));
+  NamedPipe next(pair.name, IPC::ClientRequest);
+  ASSERT_TRUE(next.Open(300));
+  ASSERT_TRUE(next.Write("next", 300));
+  ASSERT_TRUE(pair.server.Read(message, 300));
+  EXPECT_EQ(message, "next");
+}
+
+// A server told to open again (as a host renews its callback pipe) lets its client go but
+// keeps the name bound throughout, so a process trying all along to bind the name never
+// gets it.
+TEST(NamedPipeBusy, ServerOpeningAgainNeverLeavesItsNameFree) {
+  const std::string name = UniqueName("keep");
+  NamedPipe server(name, IPC::ServerCallback);
+  ASSERT_TRUE(server.Open(300));
+  std::atomic<bool> done{false};
+  std::atomic<int> squatted{0};
+  std::thread squatter([&] {
+    while (!done) {
+      const int fd = RawListen(name);
+      if (fd >= 0) {
+        ++squatted;
+        close(fd);
+      }
+    }
+  });
+  for (int turn = 0; turn < 2000; ++turn) ASSERT_TRUE(server.Open(300));
+  done = true;
+  squatter.join();
+  EXPECT_EQ(squatted, 0);
+
+  NamedPipe client(name, IPC::ClientCallback);
+  ASSERT_TRUE(client.Open(300));
+  ASSERT_TRUE(server.Write("still here", 300));
+  std::string message;
+  ASSERT_TRUE(client.Read(message, 300));
+  EXPECT_EQ(message, "still here");
+}
+
+}  // namespace
