@@ -65,6 +65,7 @@ std::string FormProblem(const std::string& text, uint64_t requestId) {
 }
 
 std::string Answer::Describe() const {
+  if (notSent) return "nothing: the connection is gone, the host hung up or ended";
   if (unreadable) return "a message that did not decompress, or the host hung up";
   if (!received) return "no answer";
   if (!isResponse) return "not a response: " + Excerpt(text);
@@ -104,25 +105,24 @@ IPC::RequestMessage PluginSession::NewRequest(const std::string& name, int64_t p
 }
 
 Answer PluginSession::Exchange(const IPC::RequestMessage& request, uint32_t limitMs) {
-  if (!IsConnected() || !pipe_->Write(request.ToJSONString(), 300)) {
-    Answer none;
-    return none;
-  }
+  if (!IsConnected() || !pipe_->Write(request.ToJSONString(), 300)) return NotSent();
   return Await(request.requestId, "\"" + request.name + "\"", limitMs);
 }
 
 Answer PluginSession::SendText(const std::string& text, uint32_t limitMs) {
-  if (!IsConnected() || !pipe_->Write(text, 300)) return Answer();
-  return Await(0, Excerpt(text, 40), limitMs);
+  if (!IsConnected() || !pipe_->Write(text, 300)) return NotSent();
+  return Await(0, "\"" + Excerpt(text, 40) + "\"", limitMs);
 }
 
 Answer PluginSession::SendStream(const std::string& stream, uint32_t limitMs) {
-  if (!IsConnected() || !pipe_->WriteCompressed(stream, 300)) return Answer();
+  if (!IsConnected() || !pipe_->WriteCompressed(stream, 300)) return NotSent();
   return Await(0, "a raw stream", limitMs);
 }
 
-Answer PluginSession::Receive(uint32_t limitMs, uint64_t requestId) {
-  return Await(requestId, "a message sent beside the session", limitMs);
+Answer PluginSession::NotSent() {
+  Answer answer;
+  answer.notSent = true;
+  return answer;
 }
 
 Answer PluginSession::Await(uint64_t requestId, const std::string& what, uint32_t limitMs) {
@@ -134,7 +134,9 @@ Answer PluginSession::Await(uint64_t requestId, const std::string& what, uint32_
   if (!answer.received) {
     // A read that gives up well before its limit met a message it could not take.
     answer.unreadable = answer.elapsedMs + 20 < limitMs;
-    if (answer.unreadable) unreadable_.push_back("the answer to " + what);
+    if (answer.unreadable) {
+      unreadable_.push_back("the answer to " + what + " did not decompress, or the host hung up");
+    }
     return answer;
   }
   ++answers_;

@@ -20,6 +20,8 @@ struct Answer {
   // Nothing decompressible came, but the read ended early: a message that is not a valid
   // bzip2 stream, or the host hung up.
   bool unreadable = false;
+  // Nothing could be sent: the connection is gone (the host hung up or ended).
+  bool notSent = false;
   std::string text;
   double elapsedMs = 0;
   // The text is a JSON object of the response form (see FormProblem).
@@ -55,8 +57,6 @@ class PluginSession {
   // Sends any text, or an already compressed stream, and takes the answer that may come.
   Answer SendText(const std::string& text, uint32_t limitMs);
   Answer SendStream(const std::string& stream, uint32_t limitMs);
-  // Takes what may still come, after a message sent some other way.
-  Answer Receive(uint32_t limitMs, uint64_t requestId);
 
   // Evidence gathered over every answer so far.
   int AnswerCount() const { return answers_; }
@@ -65,6 +65,7 @@ class PluginSession {
   const std::vector<std::string>& FormProblems() const { return formProblems_; }
 
  private:
+  static Answer NotSent();
   Answer Await(uint64_t requestId, const std::string& what, uint32_t limitMs);
 
   std::string pluginId_;
