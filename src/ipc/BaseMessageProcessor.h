@@ -1,20 +1,57 @@
-// The interface of the objects an IPCHandler hands its incoming messages to.
+// What the handler's roles hand their incoming messages to: a request server asks a
+// RequestProcessor for each answer, a callback receiver gives each message to a
+// CallbackProcessor. BaseMessageProcessor is both, for code that picks the role by mode.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace IPC {
 
+// A request server's answer to one request. Sent as `stream` when that is set (`text`
+// compressed already, as IPCInterface::WriteCompressed takes it; `text` is kept for the
+// trace), else as `text`; nothing is sent when both are empty. `afterWrite` runs once the answer was written (sent or not),
+// or at once when nothing is sent.
+struct ServerAnswer {
+  std::string text;
+  std::string stream;
+  std::function<void()> afterWrite;
+
+  void Clear() {
+    text.clear();
+    std::string().swap(stream);  // a large answer's buffer is not kept
+    afterWrite = nullptr;
+  }
+};
+
+class RequestProcessor {
+ public:
+  virtual ~RequestProcessor() = default;
+  // Fills the answer to one request (it arrives cleared).
+  virtual void Answer(const std::string& request, ServerAnswer& answer) = 0;
+  // A message arrived that is no readable request (it could not be decompressed): the
+  // answer, if any, tells the client so at once instead of leaving it waiting.
+  virtual void AnswerUnreadable(ServerAnswer& /*answer*/) {}
+};
+
+class CallbackProcessor {
+ public:
+  virtual ~CallbackProcessor() = default;
+  // Handles one callback message; nothing is sent back.
+  virtual void ProcessCallbackMessage(const std::string& message) = 0;
+};
+
 // Both operations do nothing here; a processor overrides the one its handler's mode
 // uses (requests for the serving end, callback messages for the receiving end).
-class BaseMessageProcessor {
+class BaseMessageProcessor : public RequestProcessor, public CallbackProcessor {
  public:
-  virtual ~BaseMessageProcessor() = default;
-
   // Answers one request; a response left empty is not sent.
   virtual void ProcessRequest(const std::string& /*request*/, std::string& /*response*/) {}
-  // Handles one callback message; nothing is sent back.
-  virtual void ProcessCallbackMessage(const std::string& /*message*/) {}
+  void ProcessCallbackMessage(const std::string& /*message*/) override {}
+
+  void Answer(const std::string& request, ServerAnswer& answer) override {
+    ProcessRequest(request, answer.text);
+  }
 };
 
 }  // namespace IPC

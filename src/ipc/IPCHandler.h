@@ -1,19 +1,21 @@
-// Owns one message channel and runs the traffic its mode calls for: serving requests,
-// sending queued messages, request/response exchanges, or receiving callback messages.
+// The handler the rest of the code knows: owns one message channel and, chosen by the
+// channel's mode, runs the one role it calls for. Each role is a small class of its own
+// that can also be used without this face:
+//   mode 1, ServerRequest:  RequestServer    serves requests with the processor
+//   mode 2, ServerCallback: CallbackSender   sends queued messages
+//   mode 3, ClientRequest:  RequestClient    request/response exchanges (SendRequest)
+//   mode 4, ClientCallback: CallbackReceiver hands callback messages to the processor
 #pragma once
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "ipc/BaseMessageProcessor.h"
-#include "ipc/TimedOutRequests.h"
+#include "ipc/CallbackReceiver.h"
+#include "ipc/CallbackSender.h"
+#include "ipc/RequestClient.h"
+#include "ipc/RequestServer.h"
 #include "transport/IPCInterface.h"
 
 namespace IPC {
@@ -22,9 +24,8 @@ class IPCHandler {
  public:
   // The processor may be null; the handler owns it.
   explicit IPCHandler(std::unique_ptr<BaseMessageProcessor> processor = nullptr);
-  // Stops the worker first. A derived class that overrides Run must call Stop in its
-  // own destructor, so that the worker never runs an object half destroyed.
-  virtual ~IPCHandler();
+  // Stops the worker first, then destroys the channel and the processor.
+  ~IPCHandler();
 
   IPCHandler(const IPCHandler&) = delete;
   IPCHandler& operator=(const IPCHandler&) = delete;
@@ -32,65 +33,42 @@ class IPCHandler {
   // Takes the channel, opens it within 300 ms and, for modes 1, 2 and 4, starts the
   // worker. An invalid channel is refused (and destroyed); a channel that fails to
   // open is kept, closed. Passing the channel already held changes nothing.
-  virtual bool Start(std::unique_ptr<IPCInterface> channel);
+  bool Start(std::unique_ptr<IPCInterface> channel);
   // Ends the worker, if any, and destroys the channel.
-  virtual void Stop();
-  // The worker's body, chosen by the channel's mode.
-  virtual void Run();
+  void Stop();
 
-  // One exchange on a client request channel: writes the request within 300 ms, then
-  // takes the next message as the response, waiting up to the API time-out. Messages
-  // already waiting before the write, and answers to earlier requests that timed out,
-  // are late answers: each is dropped with a log line.
+  // One exchange on a client request channel (see RequestClient::SendRequest).
   bool SendRequest(const std::string& request, std::string& response);
+  // Why the last SendRequest failed.
+  ExchangeFailure LastFailure() const { return client_.LastFailure(); }
 
   // The outgoing queue, sent one by one by a mode-2 worker.
-  void QueueMessage(std::string message);
-  bool DequeueMessage(std::string& message);
-  bool IsQueueEmpty();
+  bool QueueMessage(std::string message) { return sender_.QueueMessage(std::move(message)); }
+  bool DequeueMessage(std::string& message) { return sender_.DequeueMessage(message); }
+  bool IsQueueEmpty() { return sender_.IsQueueEmpty(); }
 
   // The API time-out in milliseconds; 0 waits for a response without limit.
-  void SetTimeout(uint32_t timeoutMs) { apiTimeout_.store(timeoutMs, std::memory_order_relaxed); }
-  uint32_t GetTimeout() const { return apiTimeout_.load(std::memory_order_relaxed); }
+  void SetTimeout(uint32_t timeoutMs) { client_.SetTimeout(timeoutMs); }
+  uint32_t GetTimeout() const { return client_.GetTimeout(); }
 
   BaseMessageProcessor* GetProcessor() const { return processor_.get(); }
   IPCInterface* GetChannel() const { return channel_.get(); }
 
- protected:
-  bool StopRequested() const { return stop_.load(std::memory_order_acquire); }
-
  private:
   static constexpr uint32_t kOpenTimeoutMs = 300;
-  static constexpr uint32_t kWriteTimeoutMs = 300;
-  static constexpr uint32_t kWorkerReadTimeoutMs = 100;
-  static constexpr uint32_t kIdleQueueWaitMs = 100;
-  // Bounds the clearing before a request, so a peer that never stops writing cannot
-  // hold the caller in it.
-  static constexpr int kMaxDiscardedBeforeRequest = 256;
 
-  void ServeRequests();
-  void SendQueuedMessages();
-  void ReceiveCallbacks();
+  bool StartWorker();
   void StopWorker();
-  // Sleeps until the time given, or less when the handler stops.
-  void WaitUnlessStopped(std::chrono::steady_clock::time_point until);
-  void DiscardWaitingMessages();
-  // Reads the response to `request` within the API time-out, passing over late answers.
-  bool ReadResponse(const std::string& request, std::string& response);
+  bool HasWorker() const;
 
-  // Declared in reverse order of destruction: the lock and queue go first, then the
-  // processor, the channel and last the thread object.
-  std::thread worker_;
-  std::atomic<bool> stop_{false};
-  std::unique_ptr<IPCInterface> channel_;
+  // Declared in reverse order of destruction: the roles (and their threads) go first,
+  // then the channel they use and last the processor.
   std::unique_ptr<BaseMessageProcessor> processor_;
-  std::deque<std::string> queue_;
-  std::recursive_mutex queueLock_;
-  // Wakes an idle mode-2 worker when a message is queued or the handler stops.
-  std::condition_variable_any queueChanged_;
-  std::atomic<uint32_t> apiTimeout_{0};
-  // Used by the calling thread of SendRequest only.
-  TimedOutRequests timedOut_;
+  std::unique_ptr<IPCInterface> channel_;
+  RequestClient client_;
+  RequestServer server_;
+  CallbackSender sender_;
+  CallbackReceiver receiver_;
 };
 
 }  // namespace IPC

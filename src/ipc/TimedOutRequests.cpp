@@ -97,19 +97,17 @@ bool TimedOutRequests::ScanRequestId(const std::string& text, uint64_t& id) {
 void TimedOutRequests::Add(const std::string& requestText) {
   uint64_t id = 0;
   if (!ScanRequestId(requestText, id) || id == 0 || Contains(id)) return;
+  if (ids_.empty()) ids_.resize(kCapacity);
   if (count_ == kCapacity) Erase(0);  // the oldest goes
-  ids_[count_++] = id;
+  ids_[(first_ + count_) % kCapacity] = id;
+  ++count_;
 }
 
 void TimedOutRequests::Forget(const std::string& requestText) {
   uint64_t id = 0;
   if (IsEmpty() || !ScanRequestId(requestText, id)) return;
-  for (size_t i = 0; i < count_; ++i) {
-    if (ids_[i] == id) {
-      Erase(i);
-      return;
-    }
-  }
+  const size_t at = Find(id);
+  if (at != count_) Erase(at);
 }
 
 bool TimedOutRequests::Answers(const std::string& responseText) const {
@@ -117,16 +115,31 @@ bool TimedOutRequests::Answers(const std::string& responseText) const {
   return !IsEmpty() && ScanRequestId(responseText, id) && id != 0 && Contains(id);
 }
 
+bool TimedOutRequests::TakeAnswered(const std::string& responseText) {
+  uint64_t id = 0;
+  if (IsEmpty() || !ScanRequestId(responseText, id) || id == 0) return false;
+  const size_t at = Find(id);
+  if (at == count_) return false;
+  Erase(at);
+  return true;
+}
+
 void TimedOutRequests::Erase(size_t index) {
-  for (size_t i = index + 1; i < count_; ++i) ids_[i - 1] = ids_[i];
+  if (index == 0) {
+    first_ = (first_ + 1) % kCapacity;
+  } else {
+    for (size_t i = index + 1; i < count_; ++i) {
+      ids_[(first_ + i - 1) % kCapacity] = ids_[(first_ + i) % kCapacity];
+    }
+  }
   --count_;
 }
 
-bool TimedOutRequests::Contains(uint64_t id) const {
+size_t TimedOutRequests::Find(uint64_t id) const {
   for (size_t i = 0; i < count_; ++i) {
-    if (ids_[i] == id) return true;
+    if (ids_[(first_ + i) % kCapacity] == id) return i;
   }
-  return false;
+  return count_;
 }
 
 }  // namespace IPC

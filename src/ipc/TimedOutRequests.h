@@ -1,17 +1,20 @@
-// The identifiers of the last requests whose answers did not come in time, so that such
-// an answer, arriving later, is not taken for the answer to another request.
+// The identifiers of the requests whose answers did not come in time and have not come
+// since, so that such an answer, arriving later, is not taken for the answer to another
+// request.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace IPC {
 
 class TimedOutRequests {
  public:
-  // How many identifiers are kept; a new one pushes out the oldest.
-  static constexpr size_t kCapacity = 8;
+  // How many identifiers are kept; a new one pushes out the oldest. Far more than a
+  // plug-in makes calls within the longest time a host may take to answer late.
+  static constexpr size_t kCapacity = 4096;
 
   bool IsEmpty() const { return count_ == 0; }
 
@@ -22,6 +25,8 @@ class TimedOutRequests {
   void Forget(const std::string& requestText);
   // True when the response answers one of the kept requests.
   bool Answers(const std::string& responseText) const;
+  // The same, and the request's identifier is forgotten: its answer has come.
+  bool TakeAnswered(const std::string& responseText);
 
   // Reads the "requestId" member of a message's inner object ({"request":{...}} or
   // {"response":{...}}) straight off the text, without parsing the rest: the first such
@@ -29,11 +34,15 @@ class TimedOutRequests {
   static bool ScanRequestId(const std::string& text, uint64_t& id);
 
  private:
-  bool Contains(uint64_t id) const;
+  // The position of id (0 = oldest), or count_ when absent.
+  size_t Find(uint64_t id) const;
+  bool Contains(uint64_t id) const { return Find(id) != count_; }
   void Erase(size_t index);
 
-  // Oldest first; never holds 0 (no identifier) or the same identifier twice.
-  uint64_t ids_[kCapacity] = {};
+  // Oldest first (a ring of kCapacity from first_); never holds 0 (no identifier) or the
+  // same identifier twice. Allocated at the first time-out.
+  std::vector<uint64_t> ids_;
+  size_t first_ = 0;
   size_t count_ = 0;
 };
 

@@ -179,3 +179,56 @@ TEST(IPCHandlerLateAnswers, AnAnswerInTimeIsNeverDropped) {
 }
 
 }  // namespace
+
+namespace {
+
+// Fifteen calls time out; then call 5's answer arrives while call 16 waits. Only the last
+// eight timed-out identifiers used to be remembered, so call 16 returned call 5's answer.
+TEST(IPCHandlerLateAnswers, AnAnswerTenTimeoutsLateIsStillNotTakenForTheNextCall) {
+  Connection connection;
+  testing::internal::CaptureStderr();
+  connection.plugin.SetTimeout(1);
+  std::string response;
+  for (uint64_t call = 1; call <= 15; ++call) {
+    EXPECT_FALSE(connection.plugin.SendRequest(Request(4000 + call), response));
+    EXPECT_EQ(connection.plugin.LastFailure(), IPC::ExchangeFailure::TimedOut);
+    std::string received;
+    ASSERT_TRUE(connection.host.Read(received, 5000));
+  }
+  std::thread host([&] {
+    std::string received;
+    if (connection.host.Read(received, 10000)) {
+      connection.host.Write(Answer(4005, "five"), 300);
+      connection.host.Write(Answer(4016, "sixteen"), 300);
+    }
+  });
+  connection.plugin.SetTimeout(10000);
+  const bool answered = connection.plugin.SendRequest(Request(4016), response);
+  host.join();
+  testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(response, Answer(4016, "sixteen"));
+}
+
+// A host that drops the connection after reading the request: the call fails at once
+// (the answer can never come) instead of reconnecting inside its read and waiting.
+TEST(IPCHandlerLostConnection, ARequestWhoseConnectionIsLostAfterTheWriteFailsAtOnce) {
+  Connection connection;
+  std::thread host([&] {
+    std::string received;
+    if (connection.host.Read(received, 10000)) connection.host.DropClient();
+  });
+  connection.plugin.SetTimeout(20000);
+  testing::internal::CaptureStderr();
+  const auto began = Clock::now();
+  std::string response;
+  const bool answered = connection.plugin.SendRequest(Request(5001), response);
+  const auto took = Clock::now() - began;
+  host.join();
+  testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(answered);
+  EXPECT_EQ(connection.plugin.LastFailure(), IPC::ExchangeFailure::ConnectionLost);
+  EXPECT_LT(took, std::chrono::seconds(5));
+}
+
+}  // namespace

@@ -96,25 +96,18 @@ TEST(IPCHandlerStop, AClientRequestChannelIsDestroyedAndTheHandlerCanStartAgain)
   EXPECT_EQ(again->opens, 1);
 }
 
-TEST(IPCHandlerRun, LogsANullChannelAndAnInvalidModeAndEnds) {
+TEST(IPCHandlerStart, AnInvalidModeIsLoggedAndGetsNoWorker) {
   IPCHandler handler;
+  // Mode 7 opens (a fake accepts anything) but no role serves it.
   testing::internal::CaptureStderr();
-  handler.Run();
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "IPC | Error | IPCHandler : Communication object is null while starting thread\n");
-
-  // Mode 7 opens (a fake accepts anything) but gets no worker, so Run is called here.
   ASSERT_TRUE(handler.Start(MakeFakeChannel("odd", 7, NewRecord())));
-  testing::internal::CaptureStderr();
-  handler.Run();
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "IPC | Error | IPCHandler : Invalid mode while starting thread for IPC communication "
             "(PluginId:odd) (Mode:7)\n");
 
-  ASSERT_TRUE(handler.Start(MakeFakeChannel("req", IPC::ClientRequest, NewRecord())));
   testing::internal::CaptureStderr();
-  handler.Run();  // mode 3 has no loop
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  ASSERT_TRUE(handler.Start(MakeFakeChannel("req", IPC::ClientRequest, NewRecord())));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // mode 3 has no worker
 }
 
 TEST(IPCHandlerQueue, FailedWritesDropEachMessageInQueueOrder) {
