@@ -2,6 +2,7 @@
 #include "bridge/CallbackMessageProcessor.h"
 
 #include "base/Log.h"
+#include "base/PeerText.h"
 #include "ipc/ResponseMessage.h"
 
 namespace Hostlink {
@@ -29,11 +30,11 @@ void CallbackMessageProcessor::ProcessCallbackMessage(const std::string& message
     auto found = registry.find(callbackName);
     if (found == registry.end()) {
       lock.unlock();
-      const std::string text =
+      // The name is the host's: escaped and bounded, it can neither forge nor flood lines.
+      IPC::LogError(
           "CallbackMessageProcessor : ProcessCallbackMessage - No JS callback function found "
           "for callback:" +
-          callbackName;
-      IPC::LogError(text.c_str());
+          IPC::PeerText(callbackName));
       return;
     }
     Napi::ThreadSafeFunction& function = found->second.function;
@@ -91,6 +92,24 @@ void CallbackMessageProcessor::RemoveEnvironment(napi_env env) {
       ++entry;
     }
   }
+}
+
+void CallbackMessageProcessor::RemoveAll() {
+  std::lock_guard<std::mutex> lock(registryLock);
+  for (auto& entry : registry) {
+    entry.second.function.Release();
+  }
+  registry.clear();
+}
+
+std::vector<std::string> CallbackMessageProcessor::Names() {
+  std::lock_guard<std::mutex> lock(registryLock);
+  std::vector<std::string> names;
+  names.reserve(registry.size());
+  for (const auto& entry : registry) {
+    names.push_back(entry.first);
+  }
+  return names;
 }
 
 bool CallbackMessageProcessor::Contains(const std::string& callbackName) {

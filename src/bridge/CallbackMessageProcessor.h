@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include <napi.h>
 
@@ -30,6 +31,10 @@ class CallbackMessageProcessor : public IPC::BaseMessageProcessor {
   bool Remove(const std::string& callbackName);
   // Takes out every function made in env; used when env is torn down.
   void RemoveEnvironment(napi_env env);
+  // Takes out every function; used when the plug-in cleans up.
+  void RemoveAll();
+  // The registered names, in registry order.
+  std::vector<std::string> Names();
   bool Contains(const std::string& callbackName);
   bool IsEmpty();
 

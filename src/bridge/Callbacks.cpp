@@ -6,7 +6,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "base/Log.h"
+#include "base/PeerText.h"
 #include "bridge/CallbackMessageProcessor.h"
 #include "bridge/Errors.h"
 #include "bridge/ExportedCall.h"
@@ -169,6 +172,28 @@ bool AskHost(Napi::Env env, const char* operation, const std::string& callbackNa
   return true;
 }
 
+// Tells the host, while it is still reachable, that the plug-in no longer takes these
+// callbacks; the caller holds the request pipe. A host that cannot be reached is asked
+// nothing more (the channel has logged why); a refusal is logged and the rest are asked.
+void DeregisterAllWithHost(const std::vector<std::string>& names) {
+  PluginManager& manager = PluginManager::GetInstance();
+  for (const std::string& name : names) {
+    IPC::KvVariantMap args;
+    args.Set("0", name);
+    IPC::RequestMessage request("DeregisterCallback", args, -1);
+    std::string responseText;
+    if (manager.Exchange(request.ToJSONString(), responseText) != ExchangeOutcome::Answered) {
+      return;
+    }
+    IPC::ResponseMessage response;
+    if (!response.FromJSONString(responseText) || !response.status ||
+        !response.result.IsBool("result") || !response.result.GetBool("result")) {
+      IPC::LogError("Callbacks : CleanUp - Failed to deregister callback with host:" +
+                    IPC::PeerText(name));
+    }
+  }
+}
+
 }  // namespace
 
 Napi::Value RegisterCallback(const Napi::CallbackInfo& info) {
@@ -215,6 +240,29 @@ Napi::Value DeregisterCallback(const Napi::CallbackInfo& info) {
     }
     return Napi::Boolean::New(env, RemoveRegistryEntry(callbackName));
   });
+}
+
+void EndCallbacks() {
+  std::vector<std::string> names;
+  {
+    std::lock_guard<std::mutex> lock(SlotLock());
+    CallbackMessageProcessor* registry = RegistryOf(callbackHandler);
+    if (registry == nullptr) {
+      return;
+    }
+    names = registry->Names();
+  }
+  // No lock is held across the exchanges: they may take the API time-out each.
+  DeregisterAllWithHost(names);
+  std::lock_guard<std::mutex> lock(SlotLock());
+  CallbackMessageProcessor* registry = RegistryOf(callbackHandler);
+  if (registry != nullptr) {
+    registry->RemoveAll();
+  }
+  // Joins the worker and closes the callback pipe; nothing of the old host is kept, so a
+  // later Initialize with another identifier registers with that host and its pipe.
+  delete callbackHandler;
+  callbackHandler = nullptr;
 }
 
 void WatchCallbackEnvironment(Napi::Env env) {

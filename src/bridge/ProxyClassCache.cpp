@@ -20,10 +20,33 @@ ProxyClassCache* ProxyClassCache::Of(Napi::Env env) {
 }
 
 Napi::Function ProxyClassCache::GetClass(Napi::Env env, const std::string& name,
-                                         const std::vector<std::string>& functions) {
+                                         const std::vector<std::string>& functions,
+                                         std::string& refusal) {
   auto found = proxyClasses.find(name);
   if (found != proxyClasses.end()) {
     return found->second.Value();
+  }
+  if (proxyClasses.size() >= kMaxClasses) {
+    refusal = "Proxy class refused: this environment holds " + std::to_string(kMaxClasses) +
+              " proxy classes, the most it keeps";
+    return Napi::Function();
+  }
+  // Checked before the list is looked through, which takes time in its square.
+  if (functions.size() > kMaxFunctionsPerClass) {
+    refusal = "Proxy class refused: " + std::to_string(functions.size()) +
+              " functions, more than the " + std::to_string(kMaxFunctionsPerClass) +
+              " a proxy class may have";
+    return Napi::Function();
+  }
+  size_t nameBytes = name.size();
+  for (const std::string& function : functions) {
+    nameBytes += function.size();
+  }
+  if (nameBytes > kMaxNameBytesPerClass) {
+    refusal = "Proxy class refused: its names take " + std::to_string(nameBytes) +
+              " bytes, more than the " + std::to_string(kMaxNameBytesPerClass) +
+              " a proxy class may have";
+    return Napi::Function();
   }
   // A name listed twice would define one method twice; the first one stays.
   std::vector<std::string> unique;
@@ -43,6 +66,12 @@ Napi::Function ProxyClassCache::GetClass(Napi::Env env, const std::string& name,
   }
   proxyClasses.emplace(name, Napi::Persistent(constructor));
   return constructor;
+}
+
+Napi::Function ProxyClassCache::GetClass(Napi::Env env, const std::string& name,
+                                         const std::vector<std::string>& functions) {
+  std::string refusal;
+  return GetClass(env, name, functions, refusal);
 }
 
 }  // namespace Hostlink

@@ -1,8 +1,11 @@
 // The proxy classes of one JavaScript environment, one per proxy name, defined on
 // first use and kept until the environment ends. Held as the environment's instance
 // data, so a second environment (a worker thread) never sees another's handles.
+// A class is never freed while its environment lives, so the host's kind names must not
+// be able to grow the cache without end: both the classes and their functions are bounded.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,6 +16,13 @@ namespace Hostlink {
 
 class ProxyClassCache {
  public:
+  // Far more kinds than an object model has, and few enough that a host sending new kind
+  // names without end costs the plug-in a bounded amount of memory.
+  static constexpr size_t kMaxClasses = 1000;
+  static constexpr size_t kMaxFunctionsPerClass = 1000;
+  // The kind name and its function names together.
+  static constexpr size_t kMaxNameBytesPerClass = 64 * 1024;
+
   // Makes the cache of env, unless it has one already (the module loaded again into the
   // same environment); true when it made one.
   static bool InstallFor(Napi::Env env);
@@ -20,7 +30,11 @@ class ProxyClassCache {
   static ProxyClassCache* Of(Napi::Env env);
 
   // The constructor of the class for name. The first call for a name defines the
-  // class with these functions; later calls ignore the functions they pass.
+  // class with these functions; later calls ignore the functions they pass. Empty, with
+  // refusal saying why, when a new class would pass one of the bounds.
+  Napi::Function GetClass(Napi::Env env, const std::string& name,
+                          const std::vector<std::string>& functions, std::string& refusal);
+  // The same, for callers that only look a class up (empty when refused).
   Napi::Function GetClass(Napi::Env env, const std::string& name,
                           const std::vector<std::string>& functions);
 
