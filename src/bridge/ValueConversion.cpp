@@ -1,21 +1,17 @@
-// JavaScript values to variant maps (arguments) and back (results).
+// JavaScript values to wire values (arguments) and back (results, callback arguments).
 #include "bridge/ValueConversion.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "bridge/Errors.h"
 #include "bridge/ScriptObject.h"
-#include "ipc/ObjectType.h"
-#include "ipc/ProxyInfo.h"
-#include "ipc/ProxyRef.h"
-#include "ipc/TableValue.h"
-#include "variant/KvVariantMapImpl.h"
+#include "ipc/WireCodec.h"
+#include "variant/JsonView.h"
 
 namespace Hostlink {
 namespace {
@@ -30,63 +26,22 @@ const double kFractionEpsilon = static_cast<double>(1e-6f);
 struct Walk {
   std::vector<Napi::Object> ancestors;
   size_t values = 0;
+  bool failed = false;
 
   // Past the bound the walk stops at once, so that its error is the one reported.
   bool Exhausted() const { return values > kMaxArgumentValues; }
 };
 
-// Where converted values go. A map that is being filled with names known to be new (the
-// positions of the arguments, the property names of one object, which JavaScript never
-// lists twice) takes each member appended, without the lookup of KvVariantMap::Set,
-// so that n members cost O(n) rather than O(n^2). Any other map gets Set.
-class MemberWriter {
- public:
-  MemberWriter(IPC::KvVariantMap& map, bool namesAreNew) : map(map), namesAreNew(namesAreNew) {}
+bool ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
+                     IPC::WireValue& out, const std::string& functionName, Walk& walk);
 
-  void Set(const std::string& key, bool value) { Put(key, value, rapidjson::Value(value)); }
-  void Set(const std::string& key, int64_t value) { Put(key, value, rapidjson::Value(value)); }
-  void Set(const std::string& key, double value) { Put(key, value, rapidjson::Value(value)); }
-  void Set(const std::string& key, const std::string& value) {
-    if (!namesAreNew) {
-      map.Set(key, value);
-      return;
-    }
-    IPC::KvVariantMapImpl& impl = IPC::KvVariantMapImpl::Of(map);
-    Append(key, impl.MakeString(value.data(), value.size()));
+bool Refuse(Napi::Env env, const std::string& functionName, const std::string& text, Walk& walk) {
+  if (!walk.failed) {
+    ThrowJsError(env, functionName, text);
   }
-  void Set(const std::string& key, const IPC::KvVariantMap& value) {
-    if (!namesAreNew) {
-      map.Set(key, value);
-      return;
-    }
-    Append(key, IPC::KvVariantMapImpl::Of(map).CopyOf(value));
-  }
-
- private:
-  template <typename T>
-  void Put(const std::string& key, T value, rapidjson::Value&& json) {
-    if (namesAreNew) {
-      Append(key, std::move(json));
-    } else {
-      map.Set(key, value);
-    }
-  }
-
-  void Append(const std::string& key, rapidjson::Value&& value) {
-    IPC::KvVariantMapImpl& impl = IPC::KvVariantMapImpl::Of(map);
-    if (!impl.IsValid()) {
-      return;
-    }
-    rapidjson::Value name = impl.MakeString(key.data(), key.size());
-    impl.document.AddMember(name, value, impl.GetAllocator());
-  }
-
-  IPC::KvVariantMap& map;
-  const bool namesAreNew;
-};
-
-void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value, MemberWriter& target,
-                     const std::string& functionName, Walk& walk);
+  walk.failed = true;
+  return false;
+}
 
 bool IsAncestor(const Walk& walk, const Napi::Object& object) {
   for (const Napi::Object& ancestor : walk.ancestors) {
@@ -97,79 +52,114 @@ bool IsAncestor(const Walk& walk, const Napi::Object& object) {
   return false;
 }
 
-void ConvertObject(Napi::Env env, const std::string& key, Napi::Object object, MemberWriter& target,
+// Binary buffers and keyed collections have no table form; they are refused before any
+// of their contents is looked at, however large they are.
+bool IsUnconvertible(Napi::Env env, Napi::Object object) {
+  bool is = false;
+  if ((napi_is_typedarray(env, object, &is) == napi_ok && is) ||
+      (napi_is_arraybuffer(env, object, &is) == napi_ok && is) ||
+      (napi_is_dataview(env, object, &is) == napi_ok && is)) {
+    return true;
+  }
+  for (const char* collection : {"Map", "Set", "WeakMap", "WeakSet"}) {
+    Napi::Value constructor = env.Global().Get(collection);
+    if (constructor.IsFunction() && object.InstanceOf(constructor.As<Napi::Function>())) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ConvertObject(Napi::Env env, const std::string& key, Napi::Object object, IPC::WireValue& out,
                    const std::string& functionName, Walk& walk) {
   if (IsAncestor(walk, object)) {
-    ThrowJsError(env, functionName, "GetArgument - Circular reference detected for key:" + key);
-    return;
+    return Refuse(env, functionName, "GetArgument - Circular reference detected for key:" + key,
+                  walk);
   }
   if (static_cast<int>(walk.ancestors.size()) >= kMaxArgumentDepth) {
-    ThrowJsError(env, functionName,
-                 "GetArgument - Object nested deeper than 64 levels for key:" + key);
-    return;
+    return Refuse(env, functionName,
+                  "GetArgument - Object nested deeper than 64 levels for key:" + key, walk);
+  }
+  if (object.IsArray() &&
+      object.As<Napi::Array>().Length() > kMaxArgumentValues - walk.values + 1) {
+    walk.values = kMaxArgumentValues + 1;
+    return Refuse(env, functionName,
+                  "GetArgument - Too many values in the arguments at key:" + key, walk);
+  }
+  if (!object.IsArray() && IsUnconvertible(env, object)) {
+    return Refuse(env, functionName, "GetArgument - Unknown object type detected for key:" + key,
+                  walk);
   }
   // Enumerable string-named properties, own and inherited, in Node-API's order.
   Napi::Array names = object.GetPropertyNames();
-  uint32_t count = names.Length();
+  const uint32_t count = names.Length();
   if (count > 0) {
-    IPC::TableValue table;
-    MemberWriter members(table.value, true);
+    IPC::WireValue table = IPC::WireValue::Table({}, false);
+    IPC::WireMembers& members = table.Members();
+    members.reserve(count);
     walk.ancestors.push_back(object);
     for (uint32_t i = 0; i < count; ++i) {
       Napi::Value name = names.Get(i);
-      Napi::Value member = object.Get(name);
-      ConvertArgument(env, name.As<Napi::String>().Utf8Value(), member, members, functionName,
-                      walk);
-      if (walk.Exhausted()) {
+      std::string memberKey = name.As<Napi::String>().Utf8Value();
+      IPC::WireValue member;
+      const bool converted =
+          ConvertArgument(env, memberKey, object.Get(name), member, functionName, walk);
+      if (walk.Exhausted() || walk.failed) {
         break;
+      }
+      if (converted) {
+        members.emplace_back(std::move(memberKey), std::move(member));
       }
     }
     walk.ancestors.pop_back();
-    target.Set(key, table.ToVariantMap());
-    return;
+    out = std::move(table);
+    return !walk.failed;
   }
   if (ScriptObject* proxy = ScriptObject::FromValue(object)) {
-    IPC::ProxyRef reference;
-    reference.proxyId = proxy->GetProxyId();
-    target.Set(key, reference.ToVariantMap());
-    return;
+    out = IPC::WireValue::Reference(proxy->GetProxyId());
+    return true;
   }
-  ThrowJsError(env, functionName, "GetArgument - Unknown object type detected for key:" + key);
+  return Refuse(env, functionName, "GetArgument - Unknown object type detected for key:" + key,
+                walk);
 }
 
-void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value, MemberWriter& target,
-                     const std::string& functionName, Walk& walk) {
+bool ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
+                     IPC::WireValue& out, const std::string& functionName, Walk& walk) {
   if (key.empty() || value.IsEmpty() || value.IsNull()) {
-    ThrowJsError(env, functionName, "GetArgument - Invalid input key/value  (key:" + key + ")");
-    return;
+    return Refuse(env, functionName, "GetArgument - Invalid input key/value  (key:" + key + ")",
+                  walk);
   }
   if (++walk.values == kMaxArgumentValues + 1) {
-    ThrowJsError(env, functionName, "GetArgument - Too many values in the arguments at key:" + key);
-    return;
+    return Refuse(env, functionName,
+                  "GetArgument - Too many values in the arguments at key:" + key, walk);
   }
   switch (value.Type()) {
     case napi_boolean:
-      target.Set(key, value.As<Napi::Boolean>().Value());
-      return;
-    case napi_number:
-      if (IsFractional(env, value)) {
-        target.Set(key, value.As<Napi::Number>().DoubleValue());
-      } else {
-        target.Set(key, value.As<Napi::Number>().Int64Value());
+      out = IPC::WireValue::Bool(value.As<Napi::Boolean>().Value());
+      return true;
+    case napi_number: {
+      const double number = value.As<Napi::Number>().DoubleValue();
+      if (!std::isfinite(number)) {
+        return Refuse(env, functionName,
+                      "GetArgument - Number is not finite (NaN or Infinity) for key:" + key, walk);
       }
-      return;
+      if (IsFractional(env, value)) {
+        out = IPC::WireValue::Double(number);
+      } else {
+        out = IPC::WireValue::Int(value.As<Napi::Number>().Int64Value());
+      }
+      return true;
+    }
     case napi_string:
-      target.Set(key, value.As<Napi::String>().Utf8Value());
-      return;
+      out = IPC::WireValue::String(value.As<Napi::String>().Utf8Value());
+      return true;
     case napi_object:
     case napi_function:
-      ConvertObject(env, key, value.As<Napi::Object>(), target, functionName, walk);
-      return;
+      return ConvertObject(env, key, value.As<Napi::Object>(), out, functionName, walk);
     default:
       // undefined, symbol, bigint, external
-      ThrowJsError(env, functionName,
-                   "GetArgument - Unknown argument type detected for key:" + key);
-      return;
+      return Refuse(env, functionName,
+                    "GetArgument - Unknown argument type detected for key:" + key, walk);
   }
 }
 
@@ -177,7 +167,7 @@ void ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value, M
 // result member of that name stays data instead of replacing the object's prototype.
 void SetResultProperty(Napi::Object object, const std::string& name, Napi::Value value) {
   const char* propertyName = name.c_str();  // up to the first zero byte
-  if (std::string(propertyName) == "__proto__") {
+  if (std::strcmp(propertyName, "__proto__") == 0) {
     object.DefineProperty(
         Napi::PropertyDescriptor::Value(propertyName, value, napi_default_jsproperty));
     return;
@@ -189,173 +179,146 @@ Napi::Value OrUndefined(Napi::Env env, Napi::Value value) {
   return value.IsEmpty() ? env.Undefined() : value;
 }
 
-using Json = rapidjson::Value;
-
-// What a keyed read of a variant map sees of a member: the value itself, or for a list
-// its first element (nothing for an empty list).
-const Json* Present(const Json& value) {
-  if (value.IsArray()) {
-    return value.Empty() ? nullptr : &*value.Begin();
-  }
-  return &value;
-}
-
-// The first member named name, as every keyed read of a variant map finds it.
-const Json* FirstMember(const Json& object, const char* name) {
-  const auto member = object.FindMember(name);
-  return member == object.MemberEnd() ? nullptr : &member->value;
-}
-
-// For each member of a table, the value a lookup of its name gives: its own, unless an
-// earlier member has the same name. Small tables are searched, large ones hashed, so a
-// table of n members costs O(n).
-class FirstByName {
- public:
-  explicit FirstByName(const Json& object) : object_(object) {
-    if (object.MemberCount() > kSearchLimit) {
-      hashed_.reserve(object.MemberCount());
-      for (const auto& member : object.GetObject()) {
-        hashed_.emplace(NameOf(member), &member.value);
-      }
-    }
-  }
-  const Json& ValueOf(const Json::Member& member) const {
-    if (!hashed_.empty()) {
-      return *hashed_.find(NameOf(member))->second;
-    }
-    for (const auto& earlier : object_.GetObject()) {
-      if (NameOf(earlier) == NameOf(member)) {
-        return earlier.value;
-      }
-    }
-    return member.value;
-  }
-
- private:
-  static constexpr rapidjson::SizeType kSearchLimit = 16;
-  static std::string_view NameOf(const Json::Member& member) {
-    return std::string_view(member.name.GetString(), member.name.GetStringLength());
-  }
-  const Json& object_;
-  std::unordered_map<std::string_view, const Json*> hashed_;
-};
-
-Napi::Value ParseValue(Napi::Env env, const Json& value, const std::string& key,
+Napi::Value ParseValue(Napi::Env env, const IPC::WireValue& value, const std::string& key,
                        const std::string& functionName);
 
-// A table typed value, read in place: "value" as GetMap reads it, "isList" as GetBool.
-Napi::Value ParseTable(Napi::Env env, const Json& table, const std::string& functionName) {
-  const Json* value = FirstMember(table, "value");
-  if (value == nullptr) {
-    return ThrowJsError(env, functionName, "ParseTableObject - Failed to parse table object");
-  }
-  const Json* isList = FirstMember(table, "isList");
-  const Json* isListValue = isList != nullptr ? Present(*isList) : nullptr;
-  const bool list = isListValue != nullptr && isListValue->IsBool() && isListValue->GetBool();
-  // A value that is not an object holds no members.
-  const Json* members = Present(*value);
-  const rapidjson::SizeType count =
-      members != nullptr && members->IsObject() ? members->MemberCount() : 0;
-  if (list) {
-    Napi::Array array = Napi::Array::New(env, count);
-    if (count > 0) {
-      const FirstByName lookup(*members);
-      uint32_t i = 0;
-      for (const auto& member : members->GetObject()) {
-        const std::string name(member.name.GetString(), member.name.GetStringLength());
-        array.Set(i++,
-                  OrUndefined(env, ParseValue(env, lookup.ValueOf(member), name, functionName)));
-      }
+Napi::Value ParseTable(Napi::Env env, const IPC::WireValue& table,
+                       const std::string& functionName) {
+  const IPC::WireMembers& members = table.Members();
+  if (table.IsList()) {
+    Napi::Array array = Napi::Array::New(env, members.size());
+    uint32_t i = 0;
+    for (const auto& member : members) {
+      array.Set(i++, OrUndefined(env, ParseValue(env, member.second, member.first, functionName)));
     }
     return array;
   }
   Napi::Object object = Napi::Object::New(env);
-  if (count > 0) {
-    const FirstByName lookup(*members);
-    for (const auto& member : members->GetObject()) {
-      const std::string name(member.name.GetString(), member.name.GetStringLength());
-      SetResultProperty(
-          object, name,
-          OrUndefined(env, ParseValue(env, lookup.ValueOf(member), name, functionName)));
-    }
+  for (const auto& member : members) {
+    SetResultProperty(object, member.first,
+                      OrUndefined(env, ParseValue(env, member.second, member.first, functionName)));
   }
   return object;
 }
 
-// One value, read with the typed access of the variant map (a list by its first element),
-// straight from the response's document.
-Napi::Value ParseValue(Napi::Env env, const Json& value, const std::string& key,
+Napi::Value ParseProxy(Napi::Env env, const IPC::WireValue& value,
                        const std::string& functionName) {
-  const Json* present = Present(value);
-  if (present != nullptr) {
-    const Json& v = *present;
-    if (v.IsBool()) {
-      return Napi::Boolean::New(env, v.GetBool());
-    }
-    // Integers beyond 32 bits keep their value as numbers (exact up to 2^53).
-    if (v.IsInt()) {
-      return Napi::Number::New(env, v.GetInt());
-    }
-    if (v.IsInt64()) {
-      return Napi::Number::New(env, static_cast<double>(v.GetInt64()));
-    }
-    if (v.IsUint()) {
-      return Napi::Number::New(env, v.GetUint());
-    }
-    if (v.IsUint64()) {
-      return Napi::Number::New(env, static_cast<double>(v.GetUint64()));
-    }
-    if (v.IsDouble()) {
-      return Napi::Number::New(env, v.GetDouble());
-    }
-    if (v.IsString()) {
-      return Napi::String::New(env, v.GetString());  // up to the first zero byte
-    }
-    if (v.IsObject()) {
-      const Json* type = FirstMember(v, "type");
-      const Json* typeText = type != nullptr ? Present(*type) : nullptr;
-      if (typeText != nullptr && typeText->IsString() &&
-          std::strcmp(typeText->GetString(), "table") == 0) {
-        return ParseTable(env, v, functionName);
+  const IPC::ProxyInfo* info = value.GetProxy();
+  if (info == nullptr) {
+    return ThrowJsError(env, functionName, "ParseProxyObject - Failed to parse proxy object info");
+  }
+  if (info->proxyId < 1) {
+    return ThrowJsError(env, functionName, "ParseProxyObject - Invalid proxyId");
+  }
+  if (info->name.empty()) {
+    return ThrowJsError(env, functionName, "ParseProxyObject - proxy name is empty");
+  }
+  if (info->functions.empty()) {
+    return ThrowJsError(env, functionName, "ParseProxyObject - function list is empty");
+  }
+  return CreateProxyObject(env, info->name, info->proxyId, info->uniqueId, info->functions);
+}
+
+// The code of a typed value's kind in the error text: -1 for no known kind.
+std::string UnknownObjectText(const std::string& key, int kind) {
+  return "Parse - Unknown object type detected for key:" + key + " (type:" + std::to_string(kind) +
+         ")";
+}
+
+Napi::Value ParseValue(Napi::Env env, const IPC::WireValue& value, const std::string& key,
+                       const std::string& functionName) {
+  using Kind = IPC::WireValue::Kind;
+  switch (value.GetKind()) {
+    case Kind::None:
+      return env.Undefined();
+    case Kind::Bool:
+      return Napi::Boolean::New(env, value.AsBool());
+    case Kind::Int:
+    case Kind::UInt64:
+    case Kind::Double:
+      // Integers beyond 32 bits keep their value as numbers (exact up to 2^53).
+      return Napi::Number::New(env, value.AsNumber());
+    case Kind::String:
+      return Napi::String::New(env, value.AsString());
+    case Kind::Table:
+      return ParseTable(env, value, functionName);
+    case Kind::Proxy:
+      return ParseProxy(env, value, functionName);
+    case Kind::ProxyRef:
+      return ThrowJsError(env, functionName, UnknownObjectText(key, 2));
+    case Kind::Unreadable:
+      switch (value.GetFault()) {
+        case IPC::WireValue::Fault::UnknownObject:
+          return ThrowJsError(env, functionName, UnknownObjectText(key, -1));
+        case IPC::WireValue::Fault::TableNoValue:
+          return ThrowJsError(env, functionName,
+                              "ParseTableObject - Failed to parse table object");
+        default:
+          break;
       }
-      // Proxies, and objects of no known type with their log line, read as a map.
-      IPC::KvVariantMap member;
-      IPC::KvVariantMapImpl& impl = IPC::KvVariantMapImpl::Of(member);
-      impl.document.CopyFrom(v, impl.GetAllocator());
-      const IPC::ObjectType objectType = IPC::GetObjectType(member);
-      if (objectType == IPC::ObjectType::Proxy) {
-        return ParseProxyObject(env, member, functionName);
-      }
-      return ThrowJsError(env, functionName,
-                          "Parse - Unknown object type detected for key:" + key +
-                              " (type:" + std::to_string(static_cast<int32_t>(objectType)) + ")");
-    }
+      break;
   }
   return ThrowJsError(env, functionName, "Parse - Unknown data type detected for key:" + key);
 }
 
 }  // namespace
 
-IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName,
-                               bool* tooLarge) {
-  IPC::KvVariantMap args;
-  MemberWriter writer(args, true);
+bool GetArguments(const Napi::CallbackInfo& info, const std::string& functionName,
+                  IPC::WireMembers& out) {
+  out.clear();
   Walk walk;
   const size_t count = info.Length();
-  for (size_t i = 0; i < count && !walk.Exhausted(); ++i) {
-    ConvertArgument(info.Env(), std::to_string(i), info[i], writer, functionName, walk);
+  out.reserve(count);
+  for (size_t i = 0; i < count && !walk.Exhausted() && !walk.failed; ++i) {
+    std::string key = std::to_string(i);
+    IPC::WireValue value;
+    if (ConvertArgument(info.Env(), key, info[i], value, functionName, walk)) {
+      out.emplace_back(std::move(key), std::move(value));
+    }
+  }
+  return !walk.failed;
+}
+
+Napi::Value Parse(Napi::Env env, const IPC::WireValue& value, const std::string& functionName,
+                  const std::string& key) {
+  return ParseValue(env, value, key, functionName);
+}
+
+IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName,
+                               bool* tooLarge) {
+  IPC::WireMembers members;
+  Walk walk;
+  for (size_t i = 0; i < info.Length() && !walk.Exhausted(); ++i) {
+    std::string key = std::to_string(i);
+    IPC::WireValue value;
+    if (ConvertArgument(info.Env(), key, info[i], value, functionName, walk)) {
+      members.emplace_back(std::move(key), std::move(value));
+    }
   }
   if (tooLarge != nullptr) {
     *tooLarge = walk.Exhausted();
   }
+  IPC::KvVariantMap args;
+  IPC::WireCodec::AppendMembers(members, args);
   return args;
+}
+
+Napi::Value Parse(Napi::Env env, const IPC::KvVariantMap& map, const std::string& key,
+                  const std::string& functionName) {
+  const IPC::JsonView value = IPC::JsonView::Of(map).Find(key);
+  if (!value.IsPresent()) {
+    return Napi::Value();
+  }
+  return ParseValue(env, IPC::WireCodec::Decode(value), key, functionName);
 }
 
 void GetArgument(Napi::Env env, const std::string& key, Napi::Value value, IPC::KvVariantMap& map,
                  const std::string& functionName) {
-  MemberWriter writer(map, false);
   Walk walk;
-  ConvertArgument(env, key, value, writer, functionName, walk);
+  IPC::WireValue converted;
+  if (ConvertArgument(env, key, value, converted, functionName, walk)) {
+    IPC::WireCodec::Store(converted, key, map);
+  }
 }
 
 bool IsFractional(Napi::Env env, Napi::Value value) {
@@ -370,41 +333,6 @@ bool IsFractional(Napi::Env env, Napi::Value value) {
     whole = static_cast<int32_t>(truncated);
   }
   return std::fabs(d - static_cast<double>(whole)) > kFractionEpsilon;
-}
-
-Napi::Value Parse(Napi::Env env, const IPC::KvVariantMap& map, const std::string& key,
-                  const std::string& functionName) {
-  const Json* value = IPC::KvVariantMapImpl::Of(map).Find(key);
-  if (value == nullptr) {
-    return Napi::Value();
-  }
-  return ParseValue(env, *value, key, functionName);
-}
-
-Napi::Value ParseTableObject(Napi::Env env, const IPC::KvVariantMap& map,
-                             const std::string& functionName) {
-  if (IPC::GetObjectType(map) != IPC::ObjectType::Table) {
-    return ThrowJsError(env, functionName, "ParseTableObject - Failed to parse table object");
-  }
-  return ParseTable(env, IPC::KvVariantMapImpl::Of(map).document, functionName);
-}
-
-Napi::Value ParseProxyObject(Napi::Env env, const IPC::KvVariantMap& map,
-                             const std::string& functionName) {
-  IPC::ProxyInfo info;
-  if (IPC::GetObjectType(map) != IPC::ObjectType::Proxy || !info.FromVariantMap(map)) {
-    return ThrowJsError(env, functionName, "ParseProxyObject - Failed to parse proxy object info");
-  }
-  if (info.proxyId < 1) {
-    return ThrowJsError(env, functionName, "ParseProxyObject - Invalid proxyId");
-  }
-  if (info.name.empty()) {
-    return ThrowJsError(env, functionName, "ParseProxyObject - proxy name is empty");
-  }
-  if (info.functions.empty()) {
-    return ThrowJsError(env, functionName, "ParseProxyObject - function list is empty");
-  }
-  return CreateProxyObject(env, info.name, info.proxyId, info.uniqueId, info.functions);
 }
 
 }  // namespace Hostlink

@@ -1,6 +1,6 @@
-// Conversion between JavaScript values and variant maps, both ways: the arguments of
-// a proxy method call and the result of its response. Every failure is raised as a
-// JavaScript error prefixed with the host function's name, and the routine returns
+// Conversion between JavaScript values and wire values, both ways: the arguments of a
+// call (GetArguments) and a result or callback argument (Parse). Every failure is raised
+// as a JavaScript error prefixed with the operation's name, and the routine returns
 // normally; the error stays pending until control returns to JavaScript.
 #pragma once
 
@@ -9,6 +9,7 @@
 
 #include <napi.h>
 
+#include "ipc/WireValue.h"
 #include "variant/KvVariantMap.h"
 
 namespace Hostlink {
@@ -19,33 +20,34 @@ constexpr int kMaxArgumentDepth = 64;
 // carry, and a bound on the work of an object graph that shares objects many times.
 constexpr size_t kMaxArgumentValues = 1u << 20;
 
-// One member per argument, keyed "0", "1", ...; failed arguments are absent. When the
-// arguments hold more than kMaxArgumentValues values, *tooLarge (if given) is set: the
-// conversion stopped part way, its error raised, and the map must not be sent.
+// GetArguments builds the wire arguments of a call: one member per argument, keyed "0",
+// "1", ... Objects become tables of their enumerable properties, proxy objects proxy
+// references. False, with the first error pending, when any argument fails (an object
+// that contains itself, one nested deeper than kMaxArgumentDepth, more than
+// kMaxArgumentValues values, a number that is not finite, a value of no wire kind):
+// then nothing may be sent.
+bool GetArguments(const Napi::CallbackInfo& info, const std::string& functionName,
+                  IPC::WireMembers& out);
+
+// Parse converts one wire value to JavaScript (a result, or a callback's argument): key
+// names it in error texts. Empty, with an error pending, when it cannot be converted; a
+// None value is undefined.
+Napi::Value Parse(Napi::Env env, const IPC::WireValue& value, const std::string& functionName,
+                  const std::string& key = "result");
+
+// Earlier forms, kept for the callers that still hold variant maps: the arguments as a
+// map (*tooLarge set when the bound stopped the conversion), and member key of a map.
 IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName,
                                bool* tooLarge = nullptr);
+Napi::Value Parse(Napi::Env env, const IPC::KvVariantMap& map, const std::string& key,
+                  const std::string& functionName);
 
 // Converts value and sets it as member key of map; on failure raises an error and
-// leaves map without key. Objects become tables of their enumerable properties, proxy
-// objects become proxy references; an object that contains itself, one nested deeper
-// than kMaxArgumentDepth, and values beyond kMaxArgumentValues are errors.
+// leaves map without key.
 void GetArgument(Napi::Env env, const std::string& key, Napi::Value value, IPC::KvVariantMap& map,
                  const std::string& functionName);
 
 // True when a number is to travel as a double rather than as an integer.
 bool IsFractional(Napi::Env env, Napi::Value value);
-
-// The JavaScript value of member key of map; empty when the member is missing or an
-// error was raised.
-Napi::Value Parse(Napi::Env env, const IPC::KvVariantMap& map, const std::string& key,
-                  const std::string& functionName);
-
-// The object, or array for a list, of a table typed value.
-Napi::Value ParseTableObject(Napi::Env env, const IPC::KvVariantMap& map,
-                             const std::string& functionName);
-
-// A new proxy object for a proxy typed value.
-Napi::Value ParseProxyObject(Napi::Env env, const IPC::KvVariantMap& map,
-                             const std::string& functionName);
 
 }  // namespace Hostlink

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "ipc/RequestIds.h"
+#include "ipc/WireCodec.h"
+#include "variant/JsonView.h"
 #include "variant/KvVariantMapImpl.h"
 
 namespace IPC {
@@ -16,6 +18,17 @@ RequestMessage::RequestMessage(std::string name, KvVariantMap args, int64_t prox
       name(std::move(name)),
       args(std::move(args)),
       proxyId(proxyId) {}
+
+RequestMessage::RequestMessage(std::string name, const WireMembers& args, int64_t proxyId)
+    : RequestMessage(std::move(name), KvVariantMap(), proxyId) {
+  WireCodec::AppendMembers(args, this->args);
+}
+
+WireMembers RequestMessage::ArgumentValues() const {
+  WireMembers members;
+  WireCodec::DecodeMembers(JsonView::Of(args), members);
+  return members;
+}
 
 std::string RequestMessage::ToJSONString() const {
   KvVariantMap head;

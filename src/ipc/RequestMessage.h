@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ipc/Message.h"
+#include "ipc/WireValue.h"
 #include "variant/KvVariantMap.h"
 
 namespace IPC {
@@ -17,6 +18,11 @@ class RequestMessage final : public Message {
   // requests built within one millisecond share it. proxyId -1 addresses no object.
   // Name and arguments are taken by value: pass them with std::move to avoid a copy.
   RequestMessage(std::string name, KvVariantMap args, int64_t proxyId);
+  // The same, with the arguments as wire values (keyed "0", "1", ... for a call).
+  RequestMessage(std::string name, const WireMembers& args, int64_t proxyId);
+
+  // The arguments as wire values, read in one pass.
+  WireMembers ArgumentValues() const;
 
   // {"request":{...}}, leaving out every field that holds its value for none.
   std::string ToJSONString() const override;

@@ -1,6 +1,8 @@
 // The response's wire text, written and read through the variant map.
 #include "ipc/ResponseMessage.h"
 
+#include "ipc/WireCodec.h"
+#include "variant/JsonView.h"
 #include "variant/KvVariantMapImpl.h"
 
 namespace IPC {
@@ -31,6 +33,11 @@ ResponseMessage::ResponseMessage(uint64_t requestId, const KvVariantMap& resultM
   result.Set(kResultKey, resultMap);
 }
 
+ResponseMessage::ResponseMessage(uint64_t requestId, const WireValue& resultValue)
+    : status(true), requestId(requestId), errorCode(kNoErrorCode) {
+  WireCodec::Store(resultValue, kResultKey, result);
+}
+
 ResponseMessage::ResponseMessage(uint64_t requestId, const std::string& errorStr, int64_t errorCode)
     : status(false), requestId(requestId), errorStr(errorStr), errorCode(errorCode) {}
 
@@ -42,6 +49,9 @@ std::string ResponseMessage::ToJSONString() const {
   body.Set("status", status);
   if (status && result.Has(kResultKey)) {
     body.CopyKey(kResultKey, result);
+  }
+  if (!args.empty()) {
+    WireCodec::StoreMembers(args, "args", body);
   }
   if (!status && !errorStr.empty()) {
     KvVariantMap error;
@@ -83,6 +93,10 @@ bool ResponseMessage::FromJSONString(const std::string& text) {
   if (body.Has("status")) {
     status = body.GetBool("status");
   }
+  const JsonView argsValue = JsonView::Of(body).Find("args");
+  if (argsValue.IsPresent()) {
+    WireCodec::DecodeMembers(argsValue.Present(), args);
+  }
   if (status) {
     if (hasResult) {
       // Whatever its JSON type; an earlier result is replaced.
@@ -116,6 +130,11 @@ void ResponseMessage::TakeResult(KvVariantMapImpl& parsed, rapidjson::Value& val
   rapidjson::Value root(rapidjson::kObjectType);
   root.AddMember(rapidjson::StringRef(kResultKey), value, own.GetAllocator());
   static_cast<rapidjson::Value&>(own.document) = root;
+}
+
+WireValue ResponseMessage::ResultValue() const {
+  const JsonView value = JsonView::Of(result).Find(kResultKey);
+  return value.IsPresent() ? WireCodec::Decode(value) : WireValue();
 }
 
 std::string ResponseMessage::FormatError() const {

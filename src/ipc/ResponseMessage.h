@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ipc/Message.h"
+#include "ipc/WireValue.h"
 #include "variant/KvVariantMap.h"
 
 namespace IPC {
@@ -27,6 +28,8 @@ class ResponseMessage final : public Message {
   ResponseMessage(uint64_t requestId, const std::string& resultText);
   // Success whose result is a copy of the map.
   ResponseMessage(uint64_t requestId, const KvVariantMap& resultMap);
+  // Success whose result is the wire value (a None value: no result).
+  ResponseMessage(uint64_t requestId, const WireValue& resultValue);
   // Failure with the host's error text and code.
   ResponseMessage(uint64_t requestId, const std::string& errorStr, int64_t errorCode);
 
@@ -37,12 +40,18 @@ class ResponseMessage final : public Message {
   // " (errorStr:x)" and/or " (errorCode:n)" for the parts that are set; else empty.
   std::string FormatError() const;
 
+  // The result as a wire value, read in one pass; None when there is no result.
+  WireValue ResultValue() const;
+
   bool status;
   uint64_t requestId;
   // Empty, or holding the single member "result".
   KvVariantMap result;
   std::string errorStr;
   int64_t errorCode;
+  // A callback's arguments ("args", written after "result" when there are any): the
+  // same form as a request's arguments, keyed "0", "1", ...
+  WireMembers args;
 
  private:
   // Makes value, which lives in parsed's document, the member "result" of result.

@@ -1,0 +1,269 @@
+// Wire values written into and read out of a message's JSON document.
+#include "ipc/WireCodec.h"
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <unordered_map>
+#include <utility>
+
+#include "variant/JsonValueBuilder.h"
+
+namespace IPC {
+namespace WireCodec {
+
+namespace {
+
+// --- Encoding ------------------------------------------------------------------------
+
+void Write(const WireValue& value, JsonValueBuilder& out);
+bool HasWireForm(const WireValue& value);
+
+void WriteTable(const WireValue& value, JsonValueBuilder& out) {
+  out.StartObject();
+  out.Key("type");
+  out.String("table");
+  out.Key("value");
+  out.StartObject();
+  for (const auto& member : value.Members()) {
+    if (!HasWireForm(member.second)) continue;
+    out.Key(member.first);
+    Write(member.second, out);
+  }
+  out.EndObject();
+  if (value.IsList()) {
+    out.Key("isList");
+    out.Bool(true);
+  }
+  out.EndObject();
+}
+
+void WriteProxy(const ProxyInfo& proxy, JsonValueBuilder& out) {
+  out.StartObject();
+  out.Key("type");
+  out.String("proxy");
+  out.Key("value");
+  out.StartObject();
+  out.Key("proxyId");
+  out.Int64(proxy.proxyId);
+  out.Key("uniqueId");
+  out.String(proxy.uniqueId);
+  out.Key("name");
+  out.String(proxy.name);
+  out.Key("functions");
+  out.StartArray();
+  for (const std::string& function : proxy.functions) out.String(function);
+  out.EndArray();
+  out.EndObject();
+  out.EndObject();
+}
+
+void Write(const WireValue& value, JsonValueBuilder& out) {
+  switch (value.GetKind()) {
+    case WireValue::Kind::Bool:
+      out.Bool(value.AsBool());
+      return;
+    case WireValue::Kind::Int: {
+      // The widest integer both ends read as one is 32 bits; beyond it numbers travel
+      // as doubles.
+      const int64_t number = value.AsInt();
+      if (number >= std::numeric_limits<int32_t>::min() &&
+          number <= std::numeric_limits<int32_t>::max()) {
+        out.Int(static_cast<int32_t>(number));
+      } else {
+        out.Double(static_cast<double>(number));
+      }
+      return;
+    }
+    case WireValue::Kind::UInt64:
+    case WireValue::Kind::Double:
+      out.Double(value.AsNumber());
+      return;
+    case WireValue::Kind::String:
+      out.String(value.AsString());
+      return;
+    case WireValue::Kind::Table:
+      WriteTable(value, out);
+      return;
+    case WireValue::Kind::Proxy:
+      if (value.GetProxy() != nullptr) {
+        WriteProxy(*value.GetProxy(), out);
+      }
+      return;
+    case WireValue::Kind::ProxyRef:
+      out.StartObject();
+      out.Key("type");
+      out.String("proxyref");
+      out.Key("value");
+      out.Int64(value.GetProxyId());
+      out.EndObject();
+      return;
+    case WireValue::Kind::None:
+    case WireValue::Kind::Unreadable:
+      return;  // no wire form; the callers never send these
+  }
+}
+
+bool HasWireForm(const WireValue& value) {
+  return !value.IsNone() && value.GetKind() != WireValue::Kind::Unreadable &&
+         !(value.GetKind() == WireValue::Kind::Proxy && value.GetProxy() == nullptr);
+}
+
+// --- Decoding ------------------------------------------------------------------------
+
+// A string as every keyed read of the variant map gives it: up to its first zero byte.
+std::string TextOf(JsonView json) {
+  const std::string_view text = json.GetString();
+  const void* zero = std::memchr(text.data(), 0, text.size());
+  const size_t size = zero == nullptr ? text.size()
+                                      : static_cast<size_t>(static_cast<const char*>(zero) -
+                                                            text.data());
+  return std::string(text.data(), size);
+}
+
+WireValue DecodePresent(JsonView json);
+
+WireValue DecodeObject(JsonView object) {
+  const JsonView type = object.Find("type").Present();
+  const std::string typeText = type.Kind() == JsonKind::String ? TextOf(type) : std::string();
+  if (typeText == "table") {
+    const JsonView value = object.Find("value");
+    if (!value.IsPresent()) {
+      return WireValue::Unreadable(WireValue::Fault::TableNoValue);
+    }
+    const JsonView isList = object.Find("isList").Present();
+    WireValue table = WireValue::Table({}, isList.Kind() == JsonKind::Bool && isList.GetBool());
+    const JsonView members = value.Present();
+    if (members.Kind() == JsonKind::Object) {
+      DecodeMembers(members, table.Members());
+    } else if (members.IsPresent()) {
+      table.MarkValueNotMap();
+    }
+    return table;
+  }
+  if (typeText == "proxy") {
+    // Small and rare enough to be read by the description's own reader, with its rules.
+    ProxyInfo info;
+    if (!object.Find("value").IsPresent() || !info.FromVariantMap(object.CopyToMap())) {
+      return WireValue::UndescribedProxy();
+    }
+    return WireValue::Proxy(std::move(info));
+  }
+  if (typeText == "proxyref") {
+    const JsonView id = object.Find("value").Present();
+    int64_t proxyId = 0;
+    if (id.Kind() == JsonKind::Int64 && id.GetInt64() >= std::numeric_limits<int32_t>::min() &&
+        id.GetInt64() <= std::numeric_limits<int32_t>::max()) {
+      proxyId = id.GetInt64();
+    }
+    return WireValue::Reference(proxyId);
+  }
+  return WireValue::Unreadable(WireValue::Fault::UnknownObject);
+}
+
+WireValue DecodePresent(JsonView json) {
+  switch (json.Kind()) {
+    case JsonKind::Bool:
+      return WireValue::Bool(json.GetBool());
+    case JsonKind::Int64:
+      return WireValue::Int(json.GetInt64());
+    case JsonKind::UInt64:
+      return WireValue::UInt64(json.GetUInt64());
+    case JsonKind::Double:
+      return WireValue::Double(json.GetDouble());
+    case JsonKind::String:
+      return WireValue::String(TextOf(json));
+    case JsonKind::Object:
+      return DecodeObject(json);
+    case JsonKind::Absent:
+    case JsonKind::Null:
+    case JsonKind::Array:
+      break;
+  }
+  return WireValue::Unreadable(WireValue::Fault::NoValue);
+}
+
+// For each member, the index of the first member of its name. Small objects are searched,
+// large ones hashed, so n members cost O(n).
+class FirstByName {
+ public:
+  explicit FirstByName(JsonView object) : object_(object) {
+    const uint32_t count = object.Size();
+    if (count > kSearchLimit) {
+      hashed_.reserve(count);
+      for (uint32_t i = 0; i < count; ++i) hashed_.emplace(object.MemberName(i), i);
+    }
+  }
+  uint32_t FirstOf(uint32_t index) const {
+    const std::string_view name = object_.MemberName(index);
+    if (!hashed_.empty()) return hashed_.find(name)->second;
+    for (uint32_t i = 0; i < index; ++i) {
+      if (object_.MemberName(i) == name) return i;
+    }
+    return index;
+  }
+
+ private:
+  static constexpr uint32_t kSearchLimit = 16;
+  JsonView object_;
+  std::unordered_map<std::string_view, uint32_t> hashed_;
+};
+
+}  // namespace
+
+void Append(const WireValue& value, std::string_view key, KvVariantMap& map) {
+  if (!HasWireForm(value)) return;
+  JsonValueBuilder builder(map);
+  Write(value, builder);
+  builder.AppendAs(key);
+}
+
+void Store(const WireValue& value, const std::string& key, KvVariantMap& map) {
+  if (!HasWireForm(value)) return;
+  JsonValueBuilder builder(map);
+  Write(value, builder);
+  builder.StoreAs(key);
+}
+
+void AppendMembers(const WireMembers& members, KvVariantMap& map) {
+  for (const auto& member : members) Append(member.second, member.first, map);
+}
+
+void StoreMembers(const WireMembers& members, const std::string& key, KvVariantMap& map) {
+  JsonValueBuilder builder(map);
+  builder.StartObject();
+  for (const auto& member : members) {
+    if (!HasWireForm(member.second)) continue;
+    builder.Key(member.first);
+    Write(member.second, builder);
+  }
+  builder.EndObject();
+  builder.StoreAs(key);
+}
+
+WireValue Decode(JsonView json) {
+  if (json.Kind() != JsonKind::Array) return DecodePresent(json);
+  WireValue value = DecodePresent(json.Present());
+  value.MarkFromArray();
+  return value;
+}
+
+void DecodeMembers(JsonView object, WireMembers& members) {
+  members.clear();
+  if (object.Kind() != JsonKind::Object) return;
+  const uint32_t count = object.Size();
+  members.reserve(count);
+  const FirstByName lookup(object);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t first = lookup.FirstOf(i);
+    std::string name(object.MemberName(i));
+    if (first == i) {
+      members.emplace_back(std::move(name), Decode(object.MemberValue(i)));
+    } else {
+      members.emplace_back(std::move(name), members[first].second);  // a rare repeat: copied
+    }
+  }
+}
+
+}  // namespace WireCodec
+}  // namespace IPC

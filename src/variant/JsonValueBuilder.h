@@ -1,0 +1,53 @@
+// Builds JSON values straight into a variant map's document, one event at a time, for
+// code above the variant layer (the wire codec) that writes a whole value in one pass
+// without a copy per nesting level and without seeing the JSON library.
+//
+//   JsonValueBuilder build(map);
+//   build.StartObject(); build.Key("type"); build.String("table"); ... build.EndObject();
+//   build.AppendAs("0");   // the finished value becomes the member "0" of map
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace IPC {
+
+class KvVariantMap;
+
+class JsonValueBuilder {
+ public:
+  // Values are made in the pool of target's document, so storing them copies nothing.
+  explicit JsonValueBuilder(KvVariantMap& target);
+  ~JsonValueBuilder();
+  JsonValueBuilder(const JsonValueBuilder&) = delete;
+  JsonValueBuilder& operator=(const JsonValueBuilder&) = delete;
+
+  // Inside an object each value follows its Key, inside an array it is the next element; the outermost value is the finished one.
+  void Bool(bool value);
+  void Int(int32_t value);
+  void Int64(int64_t value);
+  void Double(double value);
+  void String(std::string_view text);
+  void StartObject();
+  void Key(std::string_view name);
+  void EndObject();
+  void StartArray();
+  void EndArray();
+
+  // Adds the finished value to target as a member named key, after the present ones,
+  // without looking for an earlier member of that name: for names known to be new.
+  void AppendAs(std::string_view key);
+  // Stores the finished value under key as KvVariantMap::Set does: an object replaces a
+  // present member by moving to the end, any other value replaces it in place.
+  void StoreAs(const std::string& key);
+  // Nothing is stored when target is not a valid map; the built value is dropped.
+
+ private:
+  struct Stack;
+  KvVariantMap& target_;
+  std::unique_ptr<Stack> stack_;
+};
+
+}  // namespace IPC
