@@ -35,7 +35,9 @@ std::string Incompressible(size_t length) {
 
 std::string ReplyEvidence(const Answer& reply) {
   if (reply.notSent) return "the input could not be sent: the connection is gone";
-  if (!reply.received && !reply.unreadable) return "the input got no answer";
+  if (!reply.received && reply.readError == IPC::ChannelError::Timeout) {
+    return "the input got no answer";
+  }
   return "the input got " + reply.Describe();
 }
 

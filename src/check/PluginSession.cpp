@@ -66,7 +66,19 @@ std::string FormProblem(const std::string& text, uint64_t requestId) {
 
 std::string Answer::Describe() const {
   if (notSent) return "nothing: the connection is gone, the host hung up or ended";
-  if (unreadable) return "a message that did not decompress, or the host hung up";
+  switch (readError) {
+    case IPC::ChannelError::None:
+    case IPC::ChannelError::Timeout:
+      break;
+    case IPC::ChannelError::Closed:
+      return "nothing: the host hung up";
+    case IPC::ChannelError::BadMessage:
+      return "a message that is not a valid bzip2 stream of a text";
+    case IPC::ChannelError::TooLarge:
+      return "a message longer than 102400 bytes";
+    default:
+      return std::string("a failed read (") + IPC::ChannelErrorName(readError) + ")";
+  }
   if (!received) return "no answer";
   if (!isResponse) return "not a response: " + Excerpt(text);
   if (response.status) {
@@ -90,6 +102,7 @@ PluginSession::PluginSession(std::string pluginId)
 bool PluginSession::Connect(uint32_t limitMs) {
   pipe_ = std::make_unique<IPC::NamedPipe>(pluginId_, IPC::ClientRequest);
   if (pipe_->Open(limitMs)) return true;
+  connectError_ = pipe_->LastError();
   pipe_.reset();
   return false;
 }
@@ -132,10 +145,10 @@ Answer PluginSession::Await(uint64_t requestId, const std::string& what, uint32_
   answer.received = pipe_->Read(answer.text, limitMs);
   answer.elapsedMs = MillisSince(start);
   if (!answer.received) {
-    // A read that gives up well before its limit met a message it could not take.
-    answer.unreadable = answer.elapsedMs + 20 < limitMs;
-    if (answer.unreadable) {
-      unreadable_.push_back("the answer to " + what + " did not decompress, or the host hung up");
+    answer.readError = pipe_->LastError();
+    if (answer.readError == IPC::ChannelError::BadMessage ||
+        answer.readError == IPC::ChannelError::TooLarge) {
+      unreadable_.push_back("the answer to " + what + " was " + answer.Describe());
     }
     return answer;
   }

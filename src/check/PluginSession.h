@@ -17,9 +17,9 @@ namespace Check {
 struct Answer {
   // A message came within the limit and decompressed.
   bool received = false;
-  // Nothing decompressible came, but the read ended early: a message that is not a valid
-  // bzip2 stream, or the host hung up.
-  bool unreadable = false;
+  // Why nothing was read, when nothing was: Timeout when no answer came; BadMessage or
+  // TooLarge for a message a plug-in cannot read; Closed when the host hung up.
+  IPC::ChannelError readError = IPC::ChannelError::None;
   // Nothing could be sent: the connection is gone (the host hung up or ended).
   bool notSent = false;
   std::string text;
@@ -46,6 +46,8 @@ class PluginSession {
   explicit PluginSession(std::string pluginId);
 
   bool Connect(uint32_t limitMs);
+  // Why the last Connect failed (Busy: the host serves another client).
+  IPC::ChannelError ConnectError() const { return connectError_; }
   void Disconnect();
   bool IsConnected() const { return pipe_ && pipe_->IsOpen(); }
   const std::string& PluginId() const { return pluginId_; }
@@ -61,6 +63,7 @@ class PluginSession {
   // Evidence gathered over every answer so far.
   int AnswerCount() const { return answers_; }
   const std::vector<std::string>& SecondAnswers() const { return secondAnswers_; }
+  // Messages that came as answers but could not be read as a plug-in reads them.
   const std::vector<std::string>& UnreadableAnswers() const { return unreadable_; }
   const std::vector<std::string>& FormProblems() const { return formProblems_; }
 
@@ -70,6 +73,7 @@ class PluginSession {
 
   std::string pluginId_;
   std::unique_ptr<IPC::NamedPipe> pipe_;
+  IPC::ChannelError connectError_ = IPC::ChannelError::None;
   uint64_t nextRequestId_;
   int answers_ = 0;
   std::vector<std::string> secondAnswers_;

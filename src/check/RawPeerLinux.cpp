@@ -2,6 +2,7 @@
 // named by the pipe path, so one send is one message, whatever its length.
 #ifdef __linux__
 
+#include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
@@ -23,21 +24,39 @@ namespace Check {
 
 namespace {
 
-// A blocking socket connected to the request pipe of pluginId, or -1.
+// How long a connection waits for the host's listen queue: while a host serves a plug-in it
+// keeps the queue full, and a plug-in that has just left takes a moment to be noticed.
+constexpr auto kBusyLimit = std::chrono::seconds(2);
+
+// A blocking socket connected to the request pipe of pluginId, or -1 with errno set.
 int ConnectRaw(const std::string& pluginId) {
   const std::string path = std::string(IPC::NamedPipe::kPipePrefix) + pluginId;
   sockaddr_un address{};
-  if (path.size() + 1 > sizeof address.sun_path) return -1;
+  if (path.size() + 1 > sizeof address.sun_path) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
   address.sun_family = AF_UNIX;
   std::memcpy(address.sun_path + 1, path.data(), path.size());
   const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
-  const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+  const auto deadline = std::chrono::steady_clock::now() + kBusyLimit;
+  for (;;) {
+    const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return -1;
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
+      // Blocking from here on; every wait goes through poll anyway.
+      const int flags = fcntl(fd, F_GETFL);
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+      return fd;
+    }
+    const int error = errno;
     close(fd);
-    return -1;
+    if (error != EAGAIN || std::chrono::steady_clock::now() >= deadline) {
+      errno = error;
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  return fd;
 }
 
 // Waits up to limitMs for a message: 1 when one came (into `message`), 0 when the peer
