@@ -1,48 +1,44 @@
-// Serving one plug-in: the request pipe's handler and processor, the callback queue,
-// and the test hooks that answer requests otherwise.
+// Serving one plug-in: the request server's processor, the callback pipe, and the test
+// hooks that answer requests otherwise.
 #include "host/HostService.h"
 
 #include <chrono>
 #include <utility>
 
-#include "host/RequestChannel.h"
-#include "ipc/BaseMessageProcessor.h"
-#include "ipc/IPCHandler.h"
 #include "base/Log.h"
+#include "base/PeerText.h"
+#include "base/Trace.h"
 #include "ipc/ResponseMessage.h"
+#include "ipc/TimedOutRequests.h"
 #include "transport/Bzip2Codec.h"
 #include "transport/NamedPipe.h"
+#include "variant/KvVariantMap.h"
 
 namespace Host {
 
 namespace {
 
-constexpr uint32_t kWriteTimeoutMs = 300;
 constexpr uint32_t kOpenTimeoutMs = 300;
 // A text up to this size always compresses to what one message may carry, since the
 // compressor's worst case is its capacity: (size + 1) x 1.01 + 600 bytes.
 constexpr size_t kAlwaysFits = 100000;
 
+std::string FailureText(uint64_t requestId, const std::string& text, ErrorCode code) {
+  return IPC::ResponseMessage(requestId, text, ToInt(code)).ToJSONString();
+}
+
 }  // namespace
-
-// Hands each request of the serving thread to the service.
-class HostService::Processor : public IPC::BaseMessageProcessor {
- public:
-  explicit Processor(HostService& service) : service_(service) {}
-  void ProcessRequest(const std::string& request, std::string& response) override {
-    service_.HandleRequest(request, response);
-  }
-
- private:
-  HostService& service_;
-};
 
 HostService::HostService(std::string pluginId)
     : pluginId_(std::move(pluginId)),
       dispatcher_(registry_),
+      callbackCodec_(registry_),
+      callbacks_(pluginId_ + "_callback"),
       sizer_(std::make_unique<IPC::Bzip2Codec>()) {}
 
 HostService::~HostService() { Stop(); }
+
+void HostService::SetTrace(bool on) { IPC::EnableTrace(on); }
 
 bool HostService::Start() {
   if (running_) {
@@ -54,24 +50,14 @@ bool HostService::Start() {
     dropped_ = false;
     resumeWanted_ = false;
   }
-  auto requests = std::make_unique<IPC::IPCHandler>(std::make_unique<Processor>(*this));
-  auto callbacks = std::make_unique<IPC::IPCHandler>();
-  // The handler must be reachable from the request thread before that thread starts.
-  requests_ = std::move(requests);
-  auto requestPipe = std::make_unique<IPC::NamedPipe>(pluginId_, IPC::ServerRequest);
-  auto requestChannel = std::make_unique<RequestChannel>(std::move(requestPipe));
-  requestChannel_ = requestChannel.get();
-  if (!requests_->Start(std::move(requestChannel)) ||
-      !callbacks->Start(
-          std::make_unique<IPC::NamedPipe>(pluginId_ + "_callback", IPC::ServerCallback))) {
+  requestPipe_ = std::make_unique<IPC::NamedPipe>(pluginId_, IPC::ServerRequest);
+  if (!requestPipe_->Open(kOpenTimeoutMs) || !callbacks_.Open() ||
+      !server_.Start(*requestPipe_, this)) {
     IPC::LogError("HostService : Failed to start serving the plug-in's pipes");
-    requests_.reset();
-    requestChannel_ = nullptr;
+    server_.Stop();
+    callbacks_.Close();
+    requestPipe_.reset();
     return false;
-  }
-  {
-    std::lock_guard<std::mutex> lock(callbackLock_);
-    callbacks_ = std::move(callbacks);
   }
   running_ = true;
   return true;
@@ -83,123 +69,122 @@ void HostService::Stop() {
     stopping_ = true;
   }
   stateChanged_.notify_all();
-  // Joins the request thread, which a delay or a drop cuts short. The handler stays in
-  // place until then: the request thread reaches its channel through it.
-  if (requests_) {
-    requests_->Stop();
-    requests_.reset();
-    requestChannel_ = nullptr;
-  }
-  std::unique_ptr<IPC::IPCHandler> callbacks;
-  {
-    std::lock_guard<std::mutex> lock(callbackLock_);
-    callbacks = std::move(callbacks_);
-  }
-  callbacks.reset();
+  // Joins the request thread, which a delay or a drop cuts short, before its pipe goes.
+  server_.Stop();
+  requestPipe_.reset();
+  callbacks_.Close();
   running_ = false;
 }
 
-bool HostService::FireCallback(const std::string& name) {
+bool HostService::FireCallback(const std::string& name, const std::vector<Value>& arguments) {
   if (!dispatcher_.IsCallbackRegistered(name)) {
     return false;
   }
-  return SendCallbackText(IPC::ResponseMessage(0, name).ToJSONString());
+  // {"response":{"status":true,"result":name,"args":{"0":...,"1":...}}}; "args" only when
+  // there are any, so a callback without arguments reads exactly as before.
+  IPC::KvVariantMap body;
+  body.Set("status", true);
+  body.Set("result", name);
+  if (!arguments.empty()) {
+    IPC::KvVariantMap args;
+    ValueCodec::Failure failure;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+      if (!callbackCodec_.Encode(arguments[i], args, std::to_string(i), failure)) {
+        IPC::LogError("HostService : Failed to send callback " + IPC::PeerText(name) + ": " +
+                      IPC::PeerText(failure.text));
+        return false;
+      }
+    }
+    body.Set("args", args);
+  }
+  std::string text = "{\"response\":";
+  body.AppendJSONString(text, true);
+  text += '}';
+  return callbacks_.Queue(std::move(text));
 }
 
 bool HostService::SendCallbackText(std::string text) {
-  std::lock_guard<std::mutex> lock(callbackLock_);
-  if (!callbacks_) {
-    return false;
-  }
-  callbacks_->QueueMessage(std::move(text));
-  return true;
+  return running_ && callbacks_.Queue(std::move(text));
 }
 
-void HostService::HandleRequest(const std::string& request, std::string& response) {
+void HostService::Answer(const std::string& request, IPC::ServerAnswer& answer) {
   RequestAction action;
   if (filter_) {
     action = filter_(request);
   }
   if (action.delayMs > 0 && !WaitUnlessStopping(action.delayMs)) {
-    response.clear();
     return;
   }
   switch (action.kind) {
     case RequestAction::Kind::Reply:
-      response = std::move(action.text);
+      answer.text = std::move(action.text);
       return;
     case RequestAction::Kind::NoReply:
-      response.clear();
       return;
     case RequestAction::Kind::Drop:
-      response.clear();
       DropConnection();
       return;
     case RequestAction::Kind::Answer:
       break;
   }
-  const bool hadCallbacks = !dispatcher_.GetRegisteredCallbacks().empty();
-  const RequestDispatcher::Outcome outcome = dispatcher_.Dispatch(request, response);
-  if (!hadCallbacks && !dispatcher_.GetRegisteredCallbacks().empty()) {
-    RenewCallbackPipe();
+  const RequestDispatcher::Outcome outcome = dispatcher_.Dispatch(request, answer.text);
+  if (outcome.firstCallbackRegistered) {
+    // The plug-in opens the callback pipe once it has this answer.
+    callbacks_.ExpectNewClient();
   }
-  FitResponse(outcome.requestId, response);
+  FitAnswer(outcome.requestId, answer);
   if (outcome.unload && unloadHandler_) {
     // The owner may stop the service as soon as it hears of the unload, so the answer
     // must be out first.
-    requestChannel_->AfterNextWrite(unloadHandler_);
+    answer.afterWrite = unloadHandler_;
   }
 }
 
-// The plug-in opens the callback pipe anew for its first callback. A Windows pipe instance
-// stays tied to a plug-in that closed it until the host next writes to it, so a fresh
-// instance must be listening before the registration is answered.
-void HostService::RenewCallbackPipe() {
-  std::lock_guard<std::mutex> lock(callbackLock_);
-  if (!callbacks_) {
-    return;
-  }
-  callbacks_->Stop();
-  if (!callbacks_->Start(
-          std::make_unique<IPC::NamedPipe>(pluginId_ + "_callback", IPC::ServerCallback))) {
-    IPC::LogError("HostService : Failed to renew the callback pipe");
-  }
+void HostService::AnswerUnreadable(IPC::ServerAnswer& answer) {
+  answer.text = FailureText(0, "Malformed request: the message cannot be decompressed",
+                            ErrorCode::MalformedRequest);
 }
 
-void HostService::FitResponse(uint64_t requestId, std::string& response) {
-  if (response.size() <= kAlwaysFits) {
+void HostService::AnswerRefused(const IPC::ServerAnswer& refused, IPC::ServerAnswer& instead) {
+  uint64_t requestId = 0;
+  IPC::TimedOutRequests::ScanRequestId(refused.text, requestId);
+  instead.text = FailureText(requestId,
+                             "Result not sent: the pipe refused it (" +
+                                 std::to_string(refused.text.size()) +
+                                 " bytes, compressing more than 100:1 or too large)",
+                             ErrorCode::BadResult);
+}
+
+void HostService::FitAnswer(uint64_t requestId, IPC::ServerAnswer& answer) {
+  if (answer.text.size() <= kAlwaysFits) {
     return;
   }
-  std::string stream;
-  if (sizer_->Compress(response, stream) == 0 && stream.size() <= IPC::NamedPipe::kMaxMessageSize) {
+  if (sizer_->Compress(answer.text, answer.stream) == 0 &&
+      answer.stream.size() <= IPC::NamedPipe::kMaxMessageSize) {
     // Compressed once only: the channel sends this very stream.
-    requestChannel_->SendNextAs(std::move(stream));
     return;
   }
   // Left as it is, the answer would be refused by the pipe and the plug-in would wait
   // for it until its time-out, or for ever without one.
-  const std::string text = "Result too large to send (" + std::to_string(response.size()) +
-                           " bytes, " + std::to_string(stream.size()) + " compressed)";
-  response = IPC::ResponseMessage(requestId, text, ToInt(ErrorCode::BadResult)).ToJSONString();
+  const std::string text = "Result too large to send (" + std::to_string(answer.text.size()) +
+                           " bytes, " + std::to_string(answer.stream.size()) + " compressed)";
+  std::string().swap(answer.stream);
+  answer.text = FailureText(requestId, text, ErrorCode::BadResult);
 }
 
 void HostService::DropConnection() {
-  IPC::IPCInterface* channel = requestChannel_;
-  if (!channel) {
-    return;
-  }
   std::unique_lock<std::mutex> lock(stateLock_);
   dropped_ = true;
   resumeWanted_ = false;
   lock.unlock();
   // Closing the listening end too makes the plug-in's attempt to reconnect fail, so its
   // pending call fails at once instead of waiting on a new connection.
-  channel->Close();
+  requestPipe_->Close();
   lock.lock();
   stateChanged_.wait(lock, [this] { return stopping_ || resumeWanted_; });
   if (!stopping_) {
     lock.unlock();
-    channel->Open(kOpenTimeoutMs);
+    requestPipe_->Open(kOpenTimeoutMs);
     lock.lock();
   }
   dropped_ = false;

@@ -11,7 +11,7 @@
 //   service.SetUnloadHandler([&] { /* tell the main thread to stop */ });
 //   if (!service.Start()) return 1;
 //   ...
-//   service.FireCallback("SelectionChanged");  // sent only if the plug-in registered it
+//   service.FireCallback("SelectionChanged", app, "selection");  // if the plug-in registered it
 //   ...
 //   service.Stop();
 #pragma once
@@ -23,27 +23,32 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
+#include "host/CallbackPipe.h"
 #include "host/ObjectRegistry.h"
 #include "host/RequestAction.h"
 #include "host/RequestDispatcher.h"
+#include "host/Value.h"
+#include "host/ValueCodec.h"
+#include "ipc/BaseMessageProcessor.h"
+#include "ipc/RequestServer.h"
 
 namespace IPC {
 class Bzip2Codec;
-class IPCHandler;
+class NamedPipe;
 }  // namespace IPC
 
 namespace Host {
 
-class RequestChannel;
-
-class HostService {
+class HostService : private IPC::RequestProcessor {
  public:
   // Serves the request pipe named pluginId and the callback pipe named pluginId +
   // "_callback".
   explicit HostService(std::string pluginId);
-  ~HostService();
+  ~HostService() override;
 
   HostService(const HostService&) = delete;
   HostService& operator=(const HostService&) = delete;
@@ -59,6 +64,9 @@ class HostService {
   void SetUnloadHandler(std::function<void()> handler) { unloadHandler_ = std::move(handler); }
   // Sees every request first and may answer it otherwise (tests use it). Set before Start.
   void SetRequestFilter(RequestFilter filter) { filter_ = std::move(filter); }
+  // The wire trace on standard error, one line per message (see base/Trace.h); it is the
+  // process's, shared by every service in it. Set before Start.
+  static void SetTrace(bool on);
 
   // Creates both pipes and starts their threads; false (with log lines) if either pipe
   // cannot be created, for instance because another host serves the same identifier.
@@ -67,9 +75,18 @@ class HostService {
   void Stop();
   bool IsRunning() const { return running_; }
 
-  // Queues the callback message for name when the plug-in has registered name; returns
-  // whether it did. Thread-safe.
-  bool FireCallback(const std::string& name);
+  // Queues the callback message for name, with the arguments given (objects among them
+  // are registered as results are), when the plug-in has registered name; returns whether
+  // it did. False too (with a log line) when an argument cannot be sent or the plug-in is
+  // not taking callbacks. Thread-safe.
+  bool FireCallback(const std::string& name, const std::vector<Value>& arguments = {});
+  template <typename First, typename... Rest,
+            typename = std::enable_if_t<
+                !std::is_same<std::decay_t<First>, std::vector<Value>>::value>>
+  bool FireCallback(const std::string& name, First&& first, Rest&&... rest) {
+    return FireCallback(name, std::vector<Value>{Value(std::forward<First>(first)),
+                                                 Value(std::forward<Rest>(rest))...});
+  }
   // Queues any text on the callback pipe, registered or not (for tests of the plug-in's
   // handling of odd callback messages). False when the service is not running.
   bool SendCallbackText(std::string text);
@@ -88,30 +105,29 @@ class HostService {
   uint32_t GetApiTimeout() const { return dispatcher_.GetApiTimeout(); }
 
  private:
-  class Processor;
+  // The request thread's handling of one request, and of what cannot be read or sent.
+  void Answer(const std::string& request, IPC::ServerAnswer& answer) override;
+  void AnswerUnreadable(IPC::ServerAnswer& answer) override;
+  void AnswerRefused(const IPC::ServerAnswer& refused, IPC::ServerAnswer& instead) override;
 
-  // The request thread's handling of one request.
-  void HandleRequest(const std::string& request, std::string& response);
   void DropConnection();
   // Sleeps, or less when the service stops; false when it stops.
   bool WaitUnlessStopping(uint32_t ms);
-  // Replaces an answer the pipe cannot carry by a failure saying so.
-  void FitResponse(uint64_t requestId, std::string& response);
-  // Makes a fresh callback pipe listen, for a plug-in about to open it again.
-  void RenewCallbackPipe();
+  // Makes an answer the pipe cannot carry a failure saying so, and one that may be large
+  // a stream compressed once.
+  void FitAnswer(uint64_t requestId, IPC::ServerAnswer& answer);
 
   std::string pluginId_;
   ObjectRegistry registry_;
   RequestDispatcher dispatcher_;
+  // Encodes callback arguments; its own, since FireCallback runs on any thread.
+  ValueCodec callbackCodec_;
   std::function<void()> unloadHandler_;
   RequestFilter filter_;
 
-  std::unique_ptr<IPC::IPCHandler> requests_;
-  // The request handler's channel, for the request thread's own use.
-  RequestChannel* requestChannel_ = nullptr;
-  // Guards callbacks_, which other threads reach through FireCallback.
-  mutable std::mutex callbackLock_;
-  std::unique_ptr<IPC::IPCHandler> callbacks_;
+  std::unique_ptr<IPC::NamedPipe> requestPipe_;
+  IPC::RequestServer server_;
+  CallbackPipe callbacks_;
   std::atomic<bool> running_{false};
 
   // Guards the stop and drop states the request thread waits on.

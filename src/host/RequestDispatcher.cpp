@@ -123,13 +123,26 @@ void RequestDispatcher::Answer(const IPC::RequestMessage& request, std::string& 
       Fail(id, name + " needs a callback name as argument 0", ErrorCode::BadArgument, response);
       return;
     }
+    if (callback.size() > kMaxCallbackNameBytes) {
+      Fail(id, name + ": callback name longer than " + std::to_string(kMaxCallbackNameBytes) +
+                   " bytes",
+           ErrorCode::BadArgument, response);
+      return;
+    }
     {
       std::lock_guard<std::mutex> lock(lock_);
       if (name == "RegisterCallback") {
+        if (callbacks_.size() >= kMaxCallbacks && callbacks_.count(callback) == 0) {
+          Fail(id, name + ": more than " + std::to_string(kMaxCallbacks) + " callbacks",
+               ErrorCode::BadArgument, response);
+          return;
+        }
+        outcome.firstCallbackRegistered = callbacks_.empty();
         callbacks_.insert(callback);
       } else {
         callbacks_.erase(callback);
       }
+      callbackCount_.store(callbacks_.size(), std::memory_order_relaxed);
     }
     SucceedWith(id, true, response);
   } else if (name == "UnloadPlugin") {

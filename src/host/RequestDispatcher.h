@@ -3,6 +3,8 @@
 // harder than a failure response.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <set>
@@ -25,7 +27,14 @@ class RequestDispatcher {
     uint64_t requestId = 0;
     // The plug-in announced that it unloads; the answer is in the response as usual.
     bool unload = false;
+    // The request registered the first callback: the plug-in opens the callback pipe next.
+    bool firstCallbackRegistered = false;
   };
+
+  // Bounds of what a plug-in may register, so that it cannot make every later request
+  // (or every callback) slow, nor the host large.
+  static constexpr size_t kMaxCallbackNameBytes = 1024;
+  static constexpr size_t kMaxCallbacks = 1024;
 
   explicit RequestDispatcher(ObjectRegistry& registry);
 
@@ -38,6 +47,7 @@ class RequestDispatcher {
 
   // What the plug-in has told the host so far.
   bool IsCallbackRegistered(const std::string& name) const;
+  bool AnyCallbackRegistered() const { return callbackCount_.load(std::memory_order_relaxed) > 0; }
   std::vector<std::string> GetRegisteredCallbacks() const;
   uint32_t GetApiTimeout() const;
 
@@ -51,6 +61,8 @@ class RequestDispatcher {
   mutable std::mutex lock_;
   ObjectPtr root_;
   std::set<std::string> callbacks_;
+  // callbacks_.size(), readable without the lock.
+  std::atomic<size_t> callbackCount_{0};
   uint32_t apiTimeout_ = 0;
 };
 

@@ -32,6 +32,9 @@ class RequestProcessor {
   // A message arrived that is no readable request (it could not be decompressed): the
   // answer, if any, tells the client so at once instead of leaving it waiting.
   virtual void AnswerUnreadable(ServerAnswer& /*answer*/) {}
+  // The channel refused to send the answer (too large, or so repetitive that the client
+  // would refuse to decompress it): a replacement answer, if any, is sent instead.
+  virtual void AnswerRefused(const ServerAnswer& /*refused*/, ServerAnswer& /*instead*/) {}
 };
 
 class CallbackProcessor {

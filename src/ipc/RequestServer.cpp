@@ -57,11 +57,18 @@ void RequestServer::Serve(IPCInterface& channel, RequestProcessor* processor) {
     if (worker_.StopRequested()) {
       return;
     }
-    Send(channel, answer, began);
+    if (!Send(channel, answer, began) && processor != nullptr &&
+        (channel.LastError() == ChannelError::TooRepetitive ||
+         channel.LastError() == ChannelError::TooLarge)) {
+      // Left unsent, the client would wait for its time-out, or for ever without one.
+      ServerAnswer instead;
+      processor->AnswerRefused(answer, instead);
+      Send(channel, instead, began);
+    }
   }
 }
 
-void RequestServer::Send(IPCInterface& channel, ServerAnswer& answer,
+bool RequestServer::Send(IPCInterface& channel, ServerAnswer& answer,
                          std::chrono::steady_clock::time_point began) {
   // A failed write has been logged by the channel; the answer is lost.
   bool sent = false;
@@ -79,6 +86,7 @@ void RequestServer::Send(IPCInterface& channel, ServerAnswer& answer,
     answer.afterWrite = nullptr;
     action();
   }
+  return sent;
 }
 
 }  // namespace IPC

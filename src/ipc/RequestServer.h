@@ -26,7 +26,8 @@ class RequestServer {
 
   void Serve(IPCInterface& channel, RequestProcessor* processor);
   // began: when the request was read (set only while tracing).
-  void Send(IPCInterface& channel, ServerAnswer& answer,
+  // True when the answer went out.
+  bool Send(IPCInterface& channel, ServerAnswer& answer,
             std::chrono::steady_clock::time_point began);
 
   ChannelWorker worker_;

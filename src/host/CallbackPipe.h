@@ -1,0 +1,40 @@
+// The host's callback pipe: its listening end, kept for the life of the service so that no
+// other process can take the name, and the sender that writes queued callback messages.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "ipc/CallbackSender.h"
+#include "transport/NamedPipe.h"
+
+namespace Host {
+
+// Thread-safe.
+class CallbackPipe {
+ public:
+  explicit CallbackPipe(std::string name) : name_(std::move(name)) {}
+  ~CallbackPipe() { Close(); }
+
+  // Creates the pipe and starts its sender; false (with log lines) when the name is taken.
+  bool Open();
+  // Ends the sender and closes the pipe; messages still queued are dropped.
+  void Close();
+  // Queues a message; false when the pipe is closed or the queue is full.
+  bool Queue(std::string message);
+
+  // Called before the plug-in's first callback registration is answered, because the
+  // plug-in then opens the pipe anew: the client it had before, if any, is let go. On
+  // Windows a pipe instance stays tied to a client that left until the host next writes
+  // to it, so there a fresh instance is made to listen instead.
+  void ExpectNewClient();
+
+ private:
+  std::string name_;
+  std::mutex lock_;
+  std::unique_ptr<IPC::NamedPipe> pipe_;
+  IPC::CallbackSender sender_;
+};
+
+}  // namespace Host
