@@ -92,6 +92,9 @@ class NamedPipe : public IPCInterface {
   bool Reconnect();
   // Linux server, on accepting a client: takes the one place in its queue (queueHolder_).
   void HoldQueue();
+  // Windows server: whether a client is connected and runs as this user, which is asked
+  // once per client; a client of another user is let go. When not, `error` says why.
+  bool ClientAdmitted(unsigned long& error);
 
   std::string pipePath_;
   // What Open made: a server's listening endpoint, or a client's connection.
@@ -102,6 +105,8 @@ class NamedPipe : public IPCInterface {
   // served (Linux), a connection of the server's own that keeps the one place of that
   // queue taken, so that other clients are refused at once as busy.
   NativeHandle queueHolder_ = kInvalidHandle;
+  // Windows server: whether the current client's user has been checked.
+  bool clientChecked_ = false;
 
   // Kept between messages so that the hot path neither allocates nor clears buffers.
   Bzip2Codec codec_;

@@ -15,25 +15,20 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "transport/NamedPipe.h"
+#include "transport/PipeSecurityWin.h"
 
 namespace IPC {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr const char* kCreateFailed = "Open : Failed to create IPC object";
-constexpr const char* kClientOpenFailed = "Open : Client IPC object open failed";
-constexpr const char* kWriteFailed = "Write : Failed to write message";
-
-// Server: a duplex pipe of message type, read in message mode, non-blocking. Only the first
-// instance of a name may be created here, so a name that another process made first is
-// refused (ERROR_ACCESS_DENIED) instead of joined.
+// Server: a duplex pipe of message type, read in message mode, non-blocking, for local
+// clients only. Only the first instance of a name may be created here, so a name that
+// another process made first is refused (ERROR_ACCESS_DENIED) instead of joined.
 constexpr DWORD kServerOpenMode = PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE;
-constexpr DWORD kServerPipeMode = PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_NOWAIT;
+constexpr DWORD kServerPipeMode =
+    PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_NOWAIT | PIPE_REJECT_REMOTE_CLIENTS;
 // Client: read and write, no sharing. The server may only identify the client, never act
 // with its rights, so a process squatting the name gains nothing from a connection.
 constexpr DWORD kClientAccess = GENERIC_READ | GENERIC_WRITE;
@@ -43,17 +38,6 @@ constexpr DWORD kClientFlags = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
 constexpr DWORD kClientPipeMode = PIPE_READMODE_MESSAGE | PIPE_NOWAIT;
 // Logged when a zero-byte write (no room in the pipe yet) lasted until the deadline.
 constexpr DWORD kNoRoomError = WAIT_TIMEOUT;
-
-// Deadlines come from the monotonic clock, so a change of the wall clock cannot stretch or
-// cut a wait. A limit of 0 counts as 1 ms.
-Clock::time_point DeadlineAfter(uint32_t timeoutMs) {
-  return Clock::now() + std::chrono::milliseconds(std::max<uint32_t>(timeoutMs, 1));
-}
-
-void PauseUntil(Clock::time_point deadline) {
-  const auto pauseEnd = Clock::now() + std::chrono::milliseconds(NamedPipe::kRetryPauseMs);
-  std::this_thread::sleep_until(std::min(pauseEnd, deadline));
-}
 
 HANDLE ToHandle(NamedPipe::NativeHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 
@@ -72,6 +56,13 @@ bool NotConnected(DWORD error) {
   return error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_PIPE_LISTENING;
 }
 
+// Why a client could not connect, as the channel reports it.
+ChannelError OpenError(DWORD error) {
+  if (error == ERROR_PIPE_BUSY) return ChannelError::Busy;
+  if (error == ERROR_ACCESS_DENIED) return ChannelError::Access;
+  return ChannelError::Timeout;  // no pipe of the name within the limit
+}
+
 // The ANSI calls end the path at its first NUL, which would name another pipe.
 bool PathHasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 
@@ -86,17 +77,28 @@ void DiscardRestOfMessage(HANDLE pipe, char* buffer, DWORD size) {
 
 bool NamedPipe::OpenServer() {
   if (PathHasNul(pipePath_)) {
-    LogFailure(kCreateFailed, ERROR_INVALID_NAME);
+    LogCreateFailed(ERROR_INVALID_NAME);
+    SetChannelError(ChannelError::Other);
+    return false;
+  }
+  SECURITY_ATTRIBUTES* const userOnly = CurrentUserOnlyAttributes();
+  if (userOnly == nullptr) {
+    // Never a pipe that anyone could open.
+    LogCreateFailed(ERROR_ACCESS_DENIED);
+    SetChannelError(ChannelError::Access);
     return false;
   }
   const HANDLE pipe = CreateNamedPipeA(pipePath_.c_str(), kServerOpenMode, kServerPipeMode,
                                        PIPE_UNLIMITED_INSTANCES, kPipeBufferSize,
-                                       kPipeBufferSize, 0, nullptr);
+                                       kPipeBufferSize, 0, userOnly);
   if (pipe == INVALID_HANDLE_VALUE) {
-    LogFailure(kCreateFailed, GetLastError());
+    const DWORD error = GetLastError();
+    LogCreateFailed(error);
+    SetChannelError(error == ERROR_ACCESS_DENIED ? ChannelError::Access : ChannelError::Other);
     return false;
   }
   handle_ = FromHandle(pipe);
+  clientChecked_ = false;
   // Non-blocking: this only starts listening. A client that comes later is picked up by the
   // reads and writes, which call it again.
   ConnectNamedPipe(pipe, nullptr);
@@ -105,7 +107,8 @@ bool NamedPipe::OpenServer() {
 
 bool NamedPipe::OpenClient(uint32_t timeoutMs) {
   if (PathHasNul(pipePath_)) {
-    LogFailure(kClientOpenFailed, ERROR_INVALID_NAME);
+    LogClientOpenFailed(ERROR_INVALID_NAME);
+    SetChannelError(ChannelError::Other);
     return false;
   }
   const auto deadline = DeadlineAfter(timeoutMs);
@@ -116,12 +119,19 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
                                     kClientFlags, nullptr);
     if (pipe != INVALID_HANDLE_VALUE) {
       DWORD mode = kClientPipeMode;
-      if (SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr)) {
+      if (!SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr)) {
+        error = GetLastError();
+        CloseHandle(pipe);
+      } else if (!PipePeerIsCurrentUser(pipe, false, error)) {
+        // Another user's process holds the name, so no server of ours can appear under it:
+        // give up at once rather than send it anything.
+        CloseHandle(pipe);
+        error = ERROR_ACCESS_DENIED;
+        break;
+      } else {
         handle_ = FromHandle(pipe);
         return true;
       }
-      error = GetLastError();
-      CloseHandle(pipe);
     } else {
       error = GetLastError();
       // Every instance is taken: wait (up to the server's default) for one to come free.
@@ -131,31 +141,67 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
     PauseUntil(deadline);
     if (Clock::now() >= deadline) break;
   }
-  LogFailure(kClientOpenFailed, error);
+  LogClientOpenFailed(error);
+  SetChannelError(OpenError(error));
   return false;
 }
 
 void NamedPipe::Close() {
   if (handle_ == kInvalidHandle) return;
-  const HANDLE pipe = ToHandle(handle_);
-  // Waits until the peer has read what was written: a disconnect would discard it.
-  FlushFileBuffers(pipe);
-  if (IsServer()) DisconnectNamedPipe(pipe);
-  CloseHandle(pipe);
+  // No flush and no disconnect: what was written stays readable by the peer after the
+  // last handle of the instance is closed, and only a disconnect would discard it. A flush
+  // would wait, without any limit, for a peer that may never read again.
+  CloseHandle(ToHandle(handle_));
   handle_ = kInvalidHandle;
+  clientChecked_ = false;
+}
+
+void NamedPipe::DropClient() {
+  if (!IsServer() || handle_ == kInvalidHandle) return;
+  // The same instance listens again: the name is never free for another process.
+  const HANDLE pipe = ToHandle(handle_);
+  DisconnectNamedPipe(pipe);
+  ConnectNamedPipe(pipe, nullptr);
+  clientChecked_ = false;
 }
 
 bool NamedPipe::Reconnect() {
-  // A server makes a new instance and listens again; a client opens the pipe anew.
+  // A server lets its client go and listens again; a client opens the pipe anew.
+  if (IsServer() && handle_ != kInvalidHandle) {
+    DropClient();
+    return true;
+  }
   Close();
   return Open(kReopenTimeoutMs);
+}
+
+bool NamedPipe::ClientAdmitted(unsigned long& error) {
+  if (clientChecked_) return true;
+  const HANDLE pipe = ToHandle(handle_);
+  // On a non-blocking instance this only reports whether a client is there.
+  if (ConnectNamedPipe(pipe, nullptr)) {
+    error = ERROR_PIPE_LISTENING;
+    return false;
+  }
+  error = GetLastError();
+  // ERROR_NO_DATA: a client came and closed its end; what it wrote may still wait.
+  if (error != ERROR_PIPE_CONNECTED && error != ERROR_NO_DATA) return false;
+  DWORD why = 0;
+  if (!PipePeerIsCurrentUser(pipe, true, why)) {
+    // Another user's process: refuse it and go on listening for a client of our own.
+    DropClient();
+    error = ERROR_PIPE_LISTENING;
+    return false;
+  }
+  clientChecked_ = true;
+  return true;
 }
 
 bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
   const auto deadline = DeadlineAfter(timeoutMs);
   for (;;) {
     DWORD error = ERROR_INVALID_HANDLE;
-    if (handle_ != kInvalidHandle) {
+    if (handle_ != kInvalidHandle && (!IsServer() || ClientAdmitted(error))) {
       DWORD received = 0;
       if (ReadFile(ToHandle(handle_), readBuffer_.get(), kReadBufferSize, &received, nullptr)) {
         length = received;
@@ -168,20 +214,31 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
       // A message longer than any valid one: drop the rest of it and report it, rather than
       // take its tail for a message of its own.
       DiscardRestOfMessage(ToHandle(handle_), readBuffer_.get(), kReadBufferSize);
-      LogDecompressFailure(ERROR_MORE_DATA);
+      LogOversizedMessage(ERROR_MORE_DATA);
+      SetChannelError(ChannelError::TooLarge);
       return false;
     }
-    if (PipeGone(error) || (error == ERROR_PIPE_NOT_CONNECTED && !IsServer())) {
-      // A client whose server disconnected it is as cut off as one whose server is gone.
+    // A client whose server disconnected it is as cut off as one whose server is gone.
+    const bool cutOff = PipeGone(error) || (error == ERROR_PIPE_NOT_CONNECTED && !IsServer());
+    if (cutOff && GetMode() == ClientRequest) {
+      // The host hung up, and with it went any answer to what was sent: waiting on a new
+      // connection would wait for nothing. The next write connects anew.
+      Close();
+      SetChannelError(ChannelError::Closed);
+      return false;
+    }
+    if (cutOff) {
       if (!Reconnect()) return false;
     } else if (NotConnected(error) && IsServer()) {
       ConnectNamedPipe(ToHandle(handle_), nullptr);
     }
     // ERROR_NO_DATA: nothing has arrived yet.
-    if (Clock::now() >= deadline) return false;
+    if (Clock::now() >= deadline) break;
     PauseUntil(deadline);
-    if (Clock::now() >= deadline) return false;
+    if (Clock::now() >= deadline) break;
   }
+  SetChannelError(ChannelError::Timeout);
+  return false;
 }
 
 bool NamedPipe::DiscardWaiting() {
@@ -201,7 +258,7 @@ bool NamedPipe::SendMessage(const char* data, size_t length, uint32_t timeoutMs)
   DWORD error = 0;
   for (;;) {
     error = ERROR_INVALID_HANDLE;
-    if (handle_ != kInvalidHandle) {
+    if (handle_ != kInvalidHandle && (!IsServer() || ClientAdmitted(error))) {
       DWORD written = 0;
       if (WriteFile(ToHandle(handle_), data, size, &written, nullptr)) {
         // One message goes whole or not at all. Nothing written means that the pipe has no
@@ -216,7 +273,10 @@ bool NamedPipe::SendMessage(const char* data, size_t length, uint32_t timeoutMs)
     // On a write ERROR_NO_DATA means that the reader has closed its end.
     if (PipeGone(error) || error == ERROR_NO_DATA ||
         (error == ERROR_PIPE_NOT_CONNECTED && !IsServer())) {
-      if (!Reconnect()) return false;
+      if (!Reconnect()) {
+        if (LastError() == ChannelError::None) SetChannelError(ChannelError::Closed);
+        return false;
+      }
     } else if (NotConnected(error) && IsServer()) {
       ConnectNamedPipe(ToHandle(handle_), nullptr);
     }
@@ -224,7 +284,8 @@ bool NamedPipe::SendMessage(const char* data, size_t length, uint32_t timeoutMs)
     PauseUntil(deadline);
     if (Clock::now() >= deadline) break;
   }
-  LogFailure(kWriteFailed, error);
+  LogWriteFailed(error);
+  SetChannelError(ChannelError::Timeout);
   return false;
 }
 
