@@ -21,14 +21,13 @@ function fail(text) {
   process.exit(1);
 }
 
-// Whether the loader finds an add-on that loads here; says why not when it does not.
-function loadableAddon() {
+// Why the loader finds no add-on that loads here, or null when it does.
+function loadError() {
   try {
     require(root);
-    return true;
+    return null;
   } catch (error) {
-    log(error.message);
-    return false;
+    return error;
   }
 }
 
@@ -79,7 +78,7 @@ function dependencyDir(name, field) {
   }
 }
 
-function buildFromSource() {
+function buildFromSource(reason) {
   const tools = checkTools();
   const addonApi = dependencyDir('node-addon-api', 'include_dir');
   const apiHeaders = dependencyDir('node-api-headers', 'include_dir');
@@ -96,22 +95,26 @@ function buildFromSource() {
     `-DRAPIDJSON_INCLUDE_DIR=${path.join(root, 'third_party', 'rapidjson', 'include')}`,
   ];
   const jobs = String(typeof os.availableParallelism === 'function' ? os.availableParallelism() : os.cpus().length);
-  log(`building the add-on from source into ${buildDir}`);
+  log(`building the add-on from source into ${buildDir}${reason ? ` (${reason})` : ''}`);
   for (const args of [configure, ['--build', buildDir, '--target', 'Hostlink', '-j', jobs]]) {
     const result = childProcess.spawnSync(tools.cmake, args, { stdio: 'inherit' });
     if (result.error || result.status !== 0) {
       fail(`building the add-on from source failed at \`cmake ${args.join(' ')}\``);
     }
   }
-  if (!loadableAddon()) fail(`the add-on built into ${buildDir} does not load`);
+  const error = loadError();
+  if (error) fail(`the add-on built into ${buildDir} does not load: ${error.message}`);
   log(`built ${path.join(buildDir, 'Hostlink.node')}`);
 }
 
 function main() {
   if (fs.existsSync(path.join(root, '.git'))) return;
-  const forced = /^(true|1)$/.test(process.env.npm_config_build_from_source || '');
-  if (!forced && loadableAddon()) return;
-  buildFromSource();
+  if (/^(true|1)$/.test(process.env.npm_config_build_from_source || '')) {
+    buildFromSource('asked for with --build-from-source');
+    return;
+  }
+  const error = loadError();
+  if (error) buildFromSource(error.message);
 }
 
 main();
