@@ -1,6 +1,16 @@
 // Loading a KvVariantMap from a JSON file and saving it to one.
-#include <rapidjson/filewritestream.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -8,22 +18,76 @@
 #include <system_error>
 
 #include "base/Log.h"
+#include "variant/FiniteJsonParse.h"
 #include "variant/GuardedFileReadStream.h"
 #include "variant/JsonTextWriter.h"
 #include "variant/KvVariantMap.h"
 #include "variant/KvVariantMapImpl.h"
+#include "variant/StringAppendStream.h"
 
 namespace IPC {
 
 namespace {
 
-// Both directions move data through a buffer of this size.
+#ifdef _WIN32
+int ProcessId() { return _getpid(); }
+#else
+int ProcessId() { return static_cast<int>(getpid()); }
+#endif
+
+// Loading reads through a buffer of this size.
 constexpr std::size_t kFileBufferSize = 65536;
 
 // On Linux an input stream opens a directory too, so directories are ruled out apart.
 bool IsDirectory(const std::string& path) {
   std::error_code error;
   return std::filesystem::is_directory(path, error);
+}
+
+// A name beside path that no other save of this process or another one uses at once.
+std::string TemporaryPathBeside(const std::string& path) {
+  static std::atomic<uint32_t> counter{0};
+  return path + ".tmp-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++);
+}
+
+// Creates a new file for writing only; fails on any file already there, a symbolic link
+// included, so that nothing but a new file is ever written to.
+int OpenExclusive(const std::string& path) {
+#ifdef _WIN32
+  return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+#else
+  return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+#endif
+}
+
+// Writes all of text, then flushes it to the disk; closes the descriptor either way.
+bool WriteAllAndSync(int descriptor, const std::string& text) {
+  const char* data = text.data();
+  std::size_t left = text.size();
+  bool ok = true;
+  while (ok && left > 0) {
+#ifdef _WIN32
+    const int chunk = left > (1u << 30) ? (1 << 30) : static_cast<int>(left);
+    const int written = _write(descriptor, data, static_cast<unsigned>(chunk));
+#else
+    const ssize_t written = write(descriptor, data, left);
+    if (written < 0 && errno == EINTR) continue;
+#endif
+    if (written <= 0) {
+      ok = false;
+      break;
+    }
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+#ifdef _WIN32
+  ok = ok && _commit(descriptor) == 0;
+  ok = _close(descriptor) == 0 && ok;
+#else
+  ok = ok && fsync(descriptor) == 0;
+  ok = close(descriptor) == 0 && ok;
+#endif
+  return ok;
 }
 
 struct FileCloser {
@@ -47,10 +111,10 @@ void KvVariantMap::LoadFromFile(const std::string& path) {
   const auto buffer = std::make_unique<char[]>(kFileBufferSize);
   GuardedFileReadStream stream(file.get(), buffer.get(), kFileBufferSize);
   rapidjson::Document& document = impl->document;
-  document.ParseStream(stream);
+  const bool parsed = ParseFiniteJson(document, stream);
   file.reset();
   if (stream.Refused()) LogError("KvVariantMap : JSON parse failed");
-  if (stream.Refused() || document.HasParseError()) {
+  if (stream.Refused() || !parsed) {
     // A failed load leaves nothing behind: the map holds a null root and is not valid.
     impl->ResetContent(rapidjson::kNullType);
     return;
@@ -60,15 +124,32 @@ void KvVariantMap::LoadFromFile(const std::string& path) {
 
 void KvVariantMap::SaveToFile(const std::string& path, bool compact) const {
   if (!impl->IsValid()) return;
-  File file(std::fopen(path.c_str(), "w"));
-  if (!file) {
+  // The whole text first, so that the old file is replaced only by a complete new one.
+  std::string text;
+  StringAppendStream stream(text);
+  WriteJsonText(impl->document, stream, compact);
+  if (IsDirectory(path)) {
     LogError("KvVariantMap : Failed to open file");
     return;
   }
-  const auto buffer = std::make_unique<char[]>(kFileBufferSize);
-  rapidjson::FileWriteStream stream(file.get(), buffer.get(), kFileBufferSize);
-  WriteJsonText(impl->document, stream, compact);
-  stream.Flush();
+  const std::string temporary = TemporaryPathBeside(path);
+  const int descriptor = OpenExclusive(temporary);
+  if (descriptor < 0) {
+    LogError("KvVariantMap : Failed to open file");
+    return;
+  }
+  const bool written = WriteAllAndSync(descriptor, text);
+  if (!written) {
+    std::remove(temporary.c_str());
+    LogError("KvVariantMap : Failed to write file");
+    return;
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, path, error);
+  if (error) {
+    std::remove(temporary.c_str());
+    LogError("KvVariantMap : Failed to open file");
+  }
 }
 
 }  // namespace IPC

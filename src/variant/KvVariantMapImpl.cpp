@@ -2,6 +2,7 @@
 #include "variant/KvVariantMapImpl.h"
 
 #include "base/Log.h"
+#include "variant/FiniteJsonParse.h"
 #include "variant/JsonGuard.h"
 #include "variant/JsonTextWriter.h"
 #include "variant/StringAppendStream.h"
@@ -107,9 +108,9 @@ void KvVariantMapImpl::ParseJSON(const std::string& text) {
     LogError("KvVariantMap : JSON parse failed");
     return;
   }
-  // On failure RapidJSON leaves the root as it was.
-  document.Parse(text.c_str());
-  if (document.HasParseError()) LogError("KvVariantMap : JSON parse failed");
+  // On failure the root stays as it was.
+  rapidjson::StringStream stream(text.c_str());
+  if (!ParseFiniteJson(document, stream)) LogError("KvVariantMap : JSON parse failed");
 }
 
 }  // namespace IPC

@@ -1,6 +1,9 @@
 // Variant maps in files: round trips, the exact file text, and every failure path.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cmath>
 #include <filesystem>
@@ -181,3 +184,36 @@ TEST_F(VariantFile, GuardedFilesAreAParseFailure) {
 }
 
 }  // namespace
+
+TEST_F(VariantFile, AWriteCutShortByTheFileSizeLimitLeavesTheOldFileWhole) {
+  const std::string path = PathOf("kept.json");
+  Write(path, R"({"old":true})");
+  KvVariantMap big;
+  big.Set("text", std::string(100000, 'x'));
+  // Writes past the limit fail with EFBIG instead of ending the process.
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit previous{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+  rlimit small = previous;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const std::string log = LogOf([&] { big.SaveToFile(path, true); });
+  setrlimit(RLIMIT_FSIZE, &previous);
+  std::signal(SIGXFSZ, previousHandler);
+  EXPECT_EQ(log, ErrorLine("KvVariantMap : Failed to write file"));
+  EXPECT_EQ(Read(path), R"({"old":true})");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
+      << "the unfinished new file is removed";
+}
+
+TEST_F(VariantFile, SavingAtASymbolicLinkReplacesTheLinkNotItsTarget) {
+  const std::string target = PathOf("elsewhere.json");
+  const std::string link = PathOf("link.json");
+  Write(target, "precious");
+  fs::create_symlink(target, link);
+  KvVariantMap map = Sample();
+  EXPECT_EQ(LogOf([&] { map.SaveToFile(link, true); }), "");
+  EXPECT_EQ(Read(target), "precious");
+  EXPECT_FALSE(fs::is_symlink(link));
+  EXPECT_EQ(Read(link), map.ToJSONString(true));
+}

@@ -220,3 +220,15 @@ TEST(VariantJsonGuard, LiteralsWithAnEAreNotExponents) {
 }
 
 }  // namespace
+
+TEST(VariantJsonParse, NumbersBeyondTheDoubleRangeWithLongMantissasAreAParseFailure) {
+  KvVariantMap map(R"({"kept":1})");
+  for (const char* huge : {R"({"a":180000000000000000000e288})",
+                           R"({"a":-180000000000000000000e288})",
+                           R"({"a":[1,{"b":99999999999999999999999e300}]})"}) {
+    EXPECT_EQ(LogOf([&] { map.FromJSONString(huge); }), kParseFailed) << huge;
+    EXPECT_EQ(map.ToJSONString(true), R"({"kept":1})") << huge;
+  }
+  map.FromJSONString(R"({"a":17000000000000000000e289})");
+  EXPECT_DOUBLE_EQ(map.GetDouble("a"), 1.7e308) << "a large finite double still parses";
+}
