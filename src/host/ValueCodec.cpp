@@ -1,18 +1,15 @@
-// The wire form of host values, written and read through the message layer's typed values.
+// Host values to wire values and back, each one pass over the value.
 #include "host/ValueCodec.h"
 
 #include <cmath>
 #include <limits>
 #include <string_view>
-#include <unordered_set>
-#include <vector>
+#include <unordered_map>
+#include <utility>
 
 #include "host/HostObject.h"
-#include "ipc/ObjectType.h"
-#include "ipc/ProxyInfo.h"
-#include "ipc/ProxyRef.h"
-#include "ipc/TableValue.h"
-#include "variant/KvVariantMapImpl.h"
+#include "ipc/WireCodec.h"
+#include "variant/JsonView.h"
 
 namespace Host {
 
@@ -26,10 +23,8 @@ bool Fail(ValueCodec::Failure& failure, std::string text, ErrorCode code) {
 
 std::string ArgumentPath(const std::string& path) { return "Argument " + path; }
 
-using Json = rapidjson::Value;
-
-// Tells whether a table member's name came earlier in the same table. Tables from host
-// code seldom repeat a name, but one that does must read as it always has.
+// Where a table member's name came earlier in the same table. Tables from host code
+// seldom repeat a name, but one that does must read as it always has.
 class TableKeys {
  public:
   explicit TableKeys(size_t count) : hashed_(count > kLinearLimit) {
@@ -37,101 +32,129 @@ class TableKeys {
       seen_.reserve(count);
     }
   }
-  bool Seen(const std::string& key) {
+  // The position of the earlier member of that name, or npos; records key at position.
+  size_t Earlier(const IPC::WireMembers& members, const std::string& key) {
     if (!hashed_) {
-      for (const std::string* earlier : small_) {
-        if (*earlier == key) {
-          return true;
+      for (size_t i = 0; i < members.size(); ++i) {
+        if (members[i].first == key) {
+          return i;
         }
       }
-      small_.push_back(&key);
-      return false;
+      return std::string::npos;
     }
-    return !seen_.insert(key).second;
+    const auto found = seen_.find(key);
+    if (found != seen_.end()) {
+      return found->second;
+    }
+    seen_.emplace(key, members.size());
+    return std::string::npos;
+  }
+  // A member moved to the end: every later position shifts down by one.
+  void Moved(const IPC::WireMembers& members, size_t from) {
+    if (!hashed_) {
+      return;
+    }
+    for (size_t i = from; i < members.size(); ++i) {
+      seen_[members[i].first] = i;
+    }
   }
 
  private:
   static constexpr size_t kLinearLimit = 16;
   bool hashed_;
-  std::vector<const std::string*> small_;
-  std::unordered_set<std::string_view> seen_;
+  std::unordered_map<std::string, size_t> seen_;
 };
 
 // Adds a member as KvVariantMap::Set would: a new name at the end; a repeated one replaces
 // the earlier value in place, or, for a table or proxy, moves to the end.
-void AddMember(Json& members, const std::string& key, Json& value, bool repeated,
-               Json::AllocatorType& allocator) {
-  const auto size = static_cast<rapidjson::SizeType>(key.size());
-  if (repeated) {
-    const auto earlier = members.FindMember(Json(rapidjson::StringRef(key.data(), size)));
-    if (!value.IsObject()) {
-      earlier->value = value;
-      return;
-    }
-    members.EraseMember(earlier);
+void AddMember(IPC::WireMembers& members, TableKeys& keys, const std::string& key,
+               IPC::WireValue&& value) {
+  const size_t earlier = keys.Earlier(members, key);
+  if (earlier == std::string::npos) {
+    members.emplace_back(key, std::move(value));
+    return;
   }
-  members.AddMember(Json(key.data(), size, allocator), value, allocator);
+  const IPC::WireValue::Kind kind = value.GetKind();
+  if (kind != IPC::WireValue::Kind::Table && kind != IPC::WireValue::Kind::Proxy) {
+    members[earlier].second = std::move(value);
+    return;
+  }
+  members.erase(members.begin() + static_cast<std::ptrdiff_t>(earlier));
+  members.emplace_back(key, std::move(value));
+  keys.Moved(members, earlier);
 }
 
 }  // namespace
+
+bool ValueCodec::Encode(const Value& value, IPC::WireValue& wire, Failure& failure) const {
+  if (value.IsNone()) {
+    wire = IPC::WireValue();
+    return true;
+  }
+  return EncodeAt(value, "result", 0, wire, failure);
+}
 
 bool ValueCodec::Encode(const Value& value, IPC::KvVariantMap& map, const std::string& key,
                         Failure& failure) const {
   if (value.IsNone()) {
     return true;  // sets nothing
   }
-  IPC::KvVariantMapImpl& impl = IPC::KvVariantMapImpl::Of(map);
-  Json json;
-  if (!EncodeAt(value, key, impl.GetAllocator(), 0, json, failure)) {
+  IPC::WireValue wire;
+  if (!EncodeAt(value, key, 0, wire, failure)) {
     return false;
   }
-  if (impl.IsValid()) {
-    // As KvVariantMap::Set: a table or proxy moves the key to the end, a scalar keeps it.
-    if (json.IsObject()) {
-      impl.StoreLast(key, json);
-    } else {
-      impl.Store(key, json);
+  IPC::WireCodec::Store(wire, key, map);
+  return true;
+}
+
+bool ValueCodec::EncodeArguments(const std::vector<Value>& args, IPC::WireMembers& wire,
+                                 Failure& failure) const {
+  wire.clear();
+  wire.reserve(args.size());
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string key = std::to_string(i);
+    IPC::WireValue encoded;
+    if (!EncodeAt(args[i], key, 0, encoded, failure)) {
+      return false;
     }
+    wire.emplace_back(std::move(key), std::move(encoded));
   }
   return true;
 }
 
-bool ValueCodec::EncodeAt(const Value& value, const std::string& key, Allocator& allocator,
-                          int depth, Json& json, Failure& failure) const {
+bool ValueCodec::EncodeAt(const Value& value, const std::string& key, int depth,
+                          IPC::WireValue& wire, Failure& failure) const {
   switch (value.GetKind()) {
     case Value::Kind::None:
       return Fail(failure, "Result member " + key + " has no value", ErrorCode::BadResult);
     case Value::Kind::Bool:
-      json.SetBool(value.AsBool());
+      wire = IPC::WireValue::Bool(value.AsBool());
       return true;
-    case Value::Kind::Int: {
-      const int64_t number = value.AsInt();
-      if (number >= std::numeric_limits<int32_t>::min() &&
-          number <= std::numeric_limits<int32_t>::max()) {
-        json.SetInt(static_cast<int32_t>(number));
-      } else {
-        json.SetDouble(static_cast<double>(number));
-      }
+    case Value::Kind::Int:
+      wire = IPC::WireValue::Int(value.AsInt());
       return true;
-    }
     case Value::Kind::Double: {
       const double number = value.AsNumber();
       if (!std::isfinite(number)) {
         return Fail(failure, "Result holds a number that is not finite", ErrorCode::BadResult);
       }
-      json.SetDouble(number);
+      wire = IPC::WireValue::Double(number);
       return true;
     }
-    case Value::Kind::String: {
-      const std::string& text = value.AsString();
-      json.SetString(text.data(), static_cast<rapidjson::SizeType>(text.size()), allocator);
+    case Value::Kind::String:
+      wire = IPC::WireValue::String(value.AsString());
       return true;
-    }
     case Value::Kind::Map:
     case Value::Kind::List:
-      return EncodeTable(value, allocator, depth, json, failure);
+      return EncodeTable(value, depth, wire, failure);
     case Value::Kind::Object: {
       const ObjectPtr& object = value.AsObject();
+      if (object != nullptr && object->GetFunctionNames().empty()) {
+        return Fail(failure,
+                    "Result holds an object of kind " + object->GetKind() +
+                        " with no functions, which a plug-in cannot call",
+                    ErrorCode::BadResult);
+      }
       const int64_t id = registry_.Register(object);
       if (id == 0) {
         return Fail(failure, "Result holds an object that cannot be registered",
@@ -142,156 +165,167 @@ bool ValueCodec::EncodeAt(const Value& value, const std::string& key, Allocator&
       proxy.uniqueId = object->GetUniqueId();
       proxy.name = object->GetKind();
       proxy.functions = object->GetFunctionNames();
-      json.CopyFrom(IPC::KvVariantMapImpl::Of(proxy.ToVariantMap()).document, allocator);
+      wire = IPC::WireValue::Proxy(std::move(proxy));
       return true;
     }
   }
   return Fail(failure, "Result holds a value of unknown kind", ErrorCode::BadResult);
 }
 
-// The table's wire form, {"type":"table","value":{members},"isList":true}, built in place:
-// each member is made once, in the document that sends it.
-bool ValueCodec::EncodeTable(const Value& value, Allocator& allocator, int depth, Json& json,
+bool ValueCodec::EncodeTable(const Value& value, int depth, IPC::WireValue& wire,
                              Failure& failure) const {
   if (depth >= kMaxDepth) {
     return Fail(failure, "Result is nested more than " + std::to_string(kMaxDepth) + " tables deep",
                 ErrorCode::BadResult);
   }
-  Json members(rapidjson::kObjectType);
+  wire = IPC::WireValue::Table({}, value.IsList());
+  IPC::WireMembers& members = wire.Members();
   if (value.IsMap()) {
     const ValueMap& map = value.AsMap();
+    members.reserve(map.size());
     TableKeys keys(map.size());
     for (const auto& member : map) {
-      Json encoded;
-      if (!EncodeAt(member.second, member.first, allocator, depth + 1, encoded, failure)) {
+      IPC::WireValue encoded;
+      if (!EncodeAt(member.second, member.first, depth + 1, encoded, failure)) {
         return false;
       }
-      AddMember(members, member.first, encoded, keys.Seen(member.first), allocator);
+      AddMember(members, keys, member.first, std::move(encoded));
     }
-  } else {
-    const ValueList& items = value.AsList();
-    for (size_t i = 0; i < items.size(); ++i) {
-      const std::string key = std::to_string(i);
-      Json encoded;
-      if (!EncodeAt(items[i], key, allocator, depth + 1, encoded, failure)) {
-        return false;
-      }
-      AddMember(members, key, encoded, false, allocator);
-    }
+    return true;
   }
-  json.SetObject();
-  json.AddMember(rapidjson::StringRef("type"), rapidjson::StringRef("table"), allocator);
-  json.AddMember(rapidjson::StringRef("value"), members, allocator);
-  if (value.IsList()) {
-    json.AddMember(rapidjson::StringRef("isList"), true, allocator);
+  const ValueList& items = value.AsList();
+  members.reserve(items.size());
+  for (size_t i = 0; i < items.size(); ++i) {
+    std::string key = std::to_string(i);
+    IPC::WireValue encoded;
+    if (!EncodeAt(items[i], key, depth + 1, encoded, failure)) {
+      return false;
+    }
+    members.emplace_back(std::move(key), std::move(encoded));
+  }
+  return true;
+}
+
+bool ValueCodec::DecodeArguments(const IPC::WireMembers& args, ValueMap& members,
+                                 Failure& failure) const {
+  members.clear();
+  members.reserve(args.size());
+  for (const auto& arg : args) {
+    Value value;
+    if (!DecodeAt(arg.second, arg.first, 0, value, failure)) {
+      return false;
+    }
+    members.emplace_back(arg.first, std::move(value));
   }
   return true;
 }
 
 bool ValueCodec::DecodeArguments(const IPC::KvVariantMap& args, ValueMap& members,
                                  Failure& failure) const {
-  members.clear();
-  for (const std::string& key : args.GetKeys()) {
-    Value value;
-    if (!DecodeAt(args, key, key, 0, value, failure)) {
-      return false;
-    }
-    members.emplace_back(key, std::move(value));
-  }
-  return true;
+  IPC::WireMembers wire;
+  IPC::WireCodec::DecodeMembers(IPC::JsonView::Of(args), wire);
+  return DecodeArguments(wire, members, failure);
+}
+
+bool ValueCodec::Decode(const IPC::WireValue& wire, const std::string& path, Value& value,
+                        Failure& failure) const {
+  return DecodeAt(wire, path, 0, value, failure);
 }
 
 bool ValueCodec::Decode(const IPC::KvVariantMap& map, const std::string& key,
                         const std::string& path, Value& value, Failure& failure) const {
-  return DecodeAt(map, key, path, 0, value, failure);
+  const IPC::JsonView json = IPC::JsonView::Of(map).Find(key);
+  return DecodeAt(IPC::WireCodec::Decode(json), path, 0, value, failure);
 }
 
-bool ValueCodec::DecodeAt(const IPC::KvVariantMap& map, const std::string& key,
-                          const std::string& path, int depth, Value& value,
-                          Failure& failure) const {
+bool ValueCodec::DecodeAt(const IPC::WireValue& wire, const std::string& path, int depth,
+                          Value& value, Failure& failure) const {
   // A bare array would otherwise read as its first element.
-  if (map.IsList(key)) {
+  if (wire.CameFromArray()) {
     return Fail(failure, ArgumentPath(path) + " is a bare array; lists travel as tables",
                 ErrorCode::BadArgument);
   }
-  if (map.IsBool(key)) {
-    value = map.GetBool(key);
-  } else if (map.IsInt64(key)) {
-    value = map.GetInt64(key);
-  } else if (map.IsUInt64(key)) {
-    value = static_cast<double>(map.GetUInt64(key));
-  } else if (map.IsDouble(key)) {
-    value = map.GetDouble(key);
-  } else if (map.IsString(key)) {
-    value = map.GetString(key);
-  } else if (map.IsMap(key)) {
-    if (depth >= kMaxDepth) {
-      return Fail(
-          failure,
-          ArgumentPath(path) + " is nested more than " + std::to_string(kMaxDepth) + " tables deep",
-          ErrorCode::BadArgument);
-    }
-    return DecodeObject(map.GetMap(key), path, depth, value, failure);
-  } else {
+  using Kind = IPC::WireValue::Kind;
+  const Kind kind = wire.GetKind();
+  switch (kind) {
+    case Kind::Bool:
+      value = wire.AsBool();
+      return true;
+    case Kind::Int:
+      value = wire.AsInt();
+      return true;
+    case Kind::UInt64:
+    case Kind::Double:
+      value = wire.AsNumber();
+      return true;
+    case Kind::String:
+      value = wire.AsString();
+      return true;
+    default:
+      break;
+  }
+  const bool isObject = kind == Kind::Table || kind == Kind::Proxy || kind == Kind::ProxyRef ||
+                        (kind == Kind::Unreadable &&
+                         wire.GetFault() != IPC::WireValue::Fault::NoValue);
+  if (!isObject) {
     return Fail(failure, ArgumentPath(path) + " has no value the host can read",
                 ErrorCode::BadArgument);
   }
-  return true;
-}
-
-bool ValueCodec::DecodeObject(const IPC::KvVariantMap& object, const std::string& path, int depth,
-                              Value& value, Failure& failure) const {
-  if (!object.Has("type")) {
-    return Fail(failure, ArgumentPath(path) + " is an object of no known type",
-                ErrorCode::BadArgument);
+  if (depth >= kMaxDepth) {
+    return Fail(
+        failure,
+        ArgumentPath(path) + " is nested more than " + std::to_string(kMaxDepth) + " tables deep",
+        ErrorCode::BadArgument);
   }
-  switch (IPC::GetObjectType(object)) {
-    case IPC::ObjectType::Table: {
-      IPC::TableValue table;
-      if (!table.FromVariantMap(object) || !table.value.IsValid()) {
-        return Fail(failure, ArgumentPath(path) + " is a table without a value",
-                    ErrorCode::BadArgument);
-      }
-      ValueMap members;
-      for (const std::string& key : table.value.GetKeys()) {
-        Value member;
-        if (!DecodeAt(table.value, key, path + "." + key, depth + 1, member, failure)) {
+  if (kind == Kind::Table || wire.GetFault() == IPC::WireValue::Fault::TableNoValue) {
+    if (kind != Kind::Table || !wire.ValueIsMap()) {
+      return Fail(failure, ArgumentPath(path) + " is a table without a value",
+                  ErrorCode::BadArgument);
+    }
+    const IPC::WireMembers& members = wire.Members();
+    if (wire.IsList()) {
+      ValueList items;
+      items.reserve(members.size());
+      for (const auto& member : members) {
+        Value item;
+        if (!DecodeAt(member.second, path + "." + member.first, depth + 1, item, failure)) {
           return false;
         }
-        members.emplace_back(key, std::move(member));
+        items.push_back(std::move(item));
       }
-      if (table.isList) {
-        ValueList items;
-        items.reserve(members.size());
-        for (auto& member : members) {
-          items.push_back(std::move(member.second));
-        }
-        value = Value(std::move(items));
-      } else {
-        value = Value(std::move(members));
-      }
+      value = Value(std::move(items));
       return true;
     }
-    case IPC::ObjectType::ProxyRef: {
-      IPC::ProxyRef ref;
-      if (!ref.FromVariantMap(object)) {
-        return Fail(failure, ArgumentPath(path) + " is an invalid object reference",
-                    ErrorCode::BadArgument);
+    ValueMap map;
+    map.reserve(members.size());
+    for (const auto& member : members) {
+      Value item;
+      if (!DecodeAt(member.second, path + "." + member.first, depth + 1, item, failure)) {
+        return false;
       }
-      ObjectPtr target = registry_.Find(ref.proxyId);
-      if (!target) {
-        return Fail(failure,
-                    ArgumentPath(path) + " refers to object " + std::to_string(ref.proxyId) +
-                        ", which does not exist",
-                    ErrorCode::StaleReference);
-      }
-      value = Value(std::move(target));
-      return true;
+      map.emplace_back(member.first, std::move(item));
     }
-    default:
-      return Fail(failure, ArgumentPath(path) + " is an object of no known type",
-                  ErrorCode::BadArgument);
+    value = Value(std::move(map));
+    return true;
   }
+  if (kind == Kind::ProxyRef) {
+    const int64_t proxyId = wire.GetProxyId();
+    if (proxyId <= 0) {
+      return Fail(failure, ArgumentPath(path) + " is an invalid object reference",
+                  ErrorCode::BadArgument);
+    }
+    ObjectPtr target = registry_.Find(proxyId);
+    if (!target) {
+      return Fail(failure,
+                  ArgumentPath(path) + " refers to object " + std::to_string(proxyId) +
+                      ", which does not exist",
+                  ErrorCode::StaleReference);
+    }
+    value = Value(std::move(target));
+    return true;
+  }
+  return Fail(failure, ArgumentPath(path) + " is an object of no known type",
+              ErrorCode::BadArgument);
 }
 
 }  // namespace Host

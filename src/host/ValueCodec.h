@@ -1,14 +1,14 @@
-// Converts host values to and from their wire form inside a variant map: scalars, tables
-// (maps and lists), proxy descriptions and proxy references.
+// Converts host values to and from wire values: scalars, tables (maps and lists), proxy
+// descriptions and proxy references. The JSON form is the message layer's (WireCodec).
 #pragma once
 
-#include <rapidjson/document.h>
-
 #include <string>
+#include <vector>
 
 #include "host/ErrorCode.h"
 #include "host/ObjectRegistry.h"
 #include "host/Value.h"
+#include "ipc/WireValue.h"
 #include "variant/KvVariantMap.h"
 
 namespace Host {
@@ -26,39 +26,41 @@ class ValueCodec {
 
   explicit ValueCodec(ObjectRegistry& registry) : registry_(registry) {}
 
-  // Sets map[key] to the wire form of value. Integers outside the signed 32-bit range
-  // are sent as floating numbers, the widest the plug-in reads; objects are registered
-  // on the way out and sent as proxy descriptions. A None value sets nothing.
-  // Fails (ErrorCode::BadResult) on a number that is not finite, a None inside a
-  // table, nesting beyond kMaxDepth, or an object the registry refuses.
+  // The wire form of value, in one pass. Integers outside the signed 32-bit range travel
+  // as floating numbers, the widest the plug-in reads; objects are registered on the way
+  // out and sent as proxy descriptions. None gives None.
+  // Fails (ErrorCode::BadResult) on a number that is not finite, a None inside a table,
+  // nesting beyond kMaxDepth, an object with no functions (which no plug-in can call) or
+  // one the registry refuses.
+  bool Encode(const Value& value, IPC::WireValue& wire, Failure& failure) const;
+  // Sets map[key] to the wire form of value; a None value sets nothing.
   bool Encode(const Value& value, IPC::KvVariantMap& map, const std::string& key,
               Failure& failure) const;
+  // A callback's arguments, keyed "0", "1", ..., each encoded as a result is.
+  bool EncodeArguments(const std::vector<Value>& args, IPC::WireMembers& wire,
+                       Failure& failure) const;
 
-  // Reads every member of an argument map, in order. Tables become maps, or lists when
-  // marked as lists; proxy references become the registered objects.
+  // Reads every argument, in order. Tables become maps, or lists when marked as lists;
+  // proxy references become the registered objects.
   // Fails with ErrorCode::StaleReference for a reference to no registered object and
   // ErrorCode::BadArgument for anything else it cannot read (null, a bare JSON array,
   // an object of no known type, nesting beyond kMaxDepth). The texts name the argument.
+  bool DecodeArguments(const IPC::WireMembers& args, ValueMap& members, Failure& failure) const;
   bool DecodeArguments(const IPC::KvVariantMap& args, ValueMap& members, Failure& failure) const;
 
-  // Reads map[key]; path names the value in error texts.
+  // Reads one wire value; path names it in error texts.
+  bool Decode(const IPC::WireValue& wire, const std::string& path, Value& value,
+              Failure& failure) const;
+  // Reads map[key].
   bool Decode(const IPC::KvVariantMap& map, const std::string& key, const std::string& path,
               Value& value, Failure& failure) const;
 
  private:
-  using Json = rapidjson::Value;
-  using Allocator = rapidjson::Document::AllocatorType;
-
-  // Builds the wire form of value in json, in the allocator of the map it goes to;
-  // key names the value in error texts.
-  bool EncodeAt(const Value& value, const std::string& key, Allocator& allocator, int depth,
-                Json& json, Failure& failure) const;
-  bool EncodeTable(const Value& value, Allocator& allocator, int depth, Json& json,
-                   Failure& failure) const;
-  bool DecodeAt(const IPC::KvVariantMap& map, const std::string& key, const std::string& path,
-                int depth, Value& value, Failure& failure) const;
-  bool DecodeObject(const IPC::KvVariantMap& object, const std::string& path, int depth,
-                    Value& value, Failure& failure) const;
+  bool EncodeAt(const Value& value, const std::string& key, int depth, IPC::WireValue& wire,
+                Failure& failure) const;
+  bool EncodeTable(const Value& value, int depth, IPC::WireValue& wire, Failure& failure) const;
+  bool DecodeAt(const IPC::WireValue& wire, const std::string& path, int depth, Value& value,
+                Failure& failure) const;
 
   ObjectRegistry& registry_;
 };
