@@ -12,7 +12,6 @@
 #include "ipc/TimedOutRequests.h"
 #include "transport/Bzip2Codec.h"
 #include "transport/NamedPipe.h"
-#include "variant/KvVariantMap.h"
 
 namespace Host {
 
@@ -80,26 +79,16 @@ bool HostService::FireCallback(const std::string& name, const std::vector<Value>
   if (!dispatcher_.IsCallbackRegistered(name)) {
     return false;
   }
-  // {"response":{"status":true,"result":name,"args":{"0":...,"1":...}}}; "args" only when
-  // there are any, so a callback without arguments reads exactly as before.
-  IPC::KvVariantMap body;
-  body.Set("status", true);
-  body.Set("result", name);
-  if (!arguments.empty()) {
-    IPC::KvVariantMap args;
-    ValueCodec::Failure failure;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-      if (!callbackCodec_.Encode(arguments[i], args, std::to_string(i), failure)) {
-        IPC::LogError("HostService : Failed to send callback " + IPC::PeerText(name) + ": " +
-                      IPC::PeerText(failure.text));
-        return false;
-      }
-    }
-    body.Set("args", args);
+  // "args" is written only when there are any, so that a callback without arguments
+  // reads exactly as before.
+  IPC::ResponseMessage message(0, name);
+  ValueCodec::Failure failure;
+  if (!callbackCodec_.EncodeArguments(arguments, message.args, failure)) {
+    IPC::LogError("HostService : Failed to send callback " + IPC::PeerText(name) + ": " +
+                  IPC::PeerText(failure.text));
+    return false;
   }
-  std::string text = "{\"response\":";
-  body.AppendJSONString(text, true);
-  text += '}';
+  std::string text = message.ToJSONString();
   return callbacks_.Queue(std::move(text));
 }
 

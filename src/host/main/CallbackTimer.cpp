@@ -57,7 +57,7 @@ void CallbackTimer::Run() {
     }
     // Fired outside the lock: the notify queues a message and may take locks of its own.
     lock.unlock();
-    notify_(next.name);
+    notify_(next.name, {});
     lock.lock();
   }
 }

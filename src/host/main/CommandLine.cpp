@@ -30,6 +30,8 @@ CommandLine CommandLine::Parse(int argc, char** argv) {
     const bool hasValue = i + 1 < argc;
     if (option == "--help" || option == "-h") {
       line.help = true;
+    } else if (option == "--trace") {
+      line.trace = true;
     } else if (option == "--keep-running") {
       line.keepRunning = true;
     } else if (option == "--plugin-id" && hasValue) {
@@ -55,6 +57,7 @@ CommandLine CommandLine::Parse(int argc, char** argv) {
 
 const char* CommandLine::Usage() {
   return R"USAGE(Usage: hostlink-host --plugin-id ID [--tick MS] [--keep-running] [--control DIR]
+                     [--trace]
 
 The Hostlink reference host: serves the request pipe ID and the callback pipe
 ID_callback for one plug-in, and prints "hostlink-host: ready (plugin-id ID)" on
@@ -67,6 +70,8 @@ Options:
   --keep-running   stay up after UnloadPlugin, for the next plug-in
   --control DIR    test mode (implies --keep-running): a test scripts the answers
                    through files in DIR; see test/js/helpers/host.js
+  --trace          write one line per message to standard error, in the
+                   add-on's NODE_DEBUG=hostlink trace form
   --help           show this text
 
 Object model (GetKestrel gives the Application):
@@ -77,7 +82,8 @@ Object model (GetKestrel gives the Application):
                GetShapeCount() MoveShape(id, x, y) RemoveShape(id) Close()
                Shapes are tables {id, type, x, y, width, height}; types are
                rectangle, ellipse, line and text. Every change fires the
-               "DocumentChanged" callback.
+               "DocumentChanged" callback with the document and what
+               changed: shapeAdded, shapeMoved, shapeRemoved, titleChanged.
   Bench        Noop() Echo(x) Add(a, b) MakeList(n) MakeTable(n) MakeString(n)
                TakeString(s): cheap calls, large results and large arguments for
                performance measurements (n up to 10000000; a result must compress

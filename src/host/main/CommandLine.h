@@ -11,6 +11,7 @@ struct CommandLine {
   std::string controlDirectory;
   uint32_t tickMs = 0;
   bool keepRunning = false;
+  bool trace = false;
   bool help = false;
   // Set when the arguments cannot be used; says why.
   std::string error;

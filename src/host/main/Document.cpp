@@ -90,6 +90,10 @@ Document::Shape& Document::FindShape(int64_t id) {
   throw CallError("No shape " + std::to_string(id) + " in " + title_, ErrorCode::BadArgument);
 }
 
+void Document::Announce(const char* change) {
+  notify_("DocumentChanged", {Host::Value(shared_from_this()), Host::Value(change)});
+}
+
 Result Document::SetTitle(const Arguments& args) {
   const std::string& title = args.GetString(0);
   if (title.empty()) {
@@ -99,7 +103,7 @@ Result Document::SetTitle(const Arguments& args) {
     return Result::Error("A document titled " + title + " is already open", ErrorCode::BadArgument);
   }
   title_ = title;
-  notify_("DocumentChanged");
+  Announce("titleChanged");
   return true;
 }
 
@@ -140,7 +144,7 @@ Result Document::AddShape(const Arguments& args) {
               Size(height, "height", 10)};
   ++nextShapeId_;
   shapes_.push_back(shape);
-  notify_("DocumentChanged");
+  Announce("shapeAdded");
   return Describe(shape);
 }
 
@@ -154,7 +158,7 @@ Result Document::MoveShape(const Arguments& args) {
   }
   shape.x = x;
   shape.y = y;
-  notify_("DocumentChanged");
+  Announce("shapeMoved");
   return Describe(shape);
 }
 
@@ -164,7 +168,7 @@ Result Document::RemoveShape(const Arguments& args) {
   shapes_.erase(std::remove_if(shapes_.begin(), shapes_.end(),
                                [id](const Shape& shape) { return shape.id == id; }),
                 shapes_.end());
-  notify_("DocumentChanged");
+  Announce("shapeRemoved");
   return true;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,10 @@ namespace ReferenceHost {
 class DocumentCollection;
 
 // Shapes travel as tables {"id", "type", "x", "y", "width", "height"}. Every change
-// fires "DocumentChanged". The collection outlives its documents' calls: a closed
+// fires "DocumentChanged" with the document and what changed: "shapeAdded", "shapeMoved",
+// "shapeRemoved" or "titleChanged". The collection outlives its documents' calls: a closed
 // document leaves the registry, so later calls on it fail as unknown objects.
-class Document : public Host::HostObject {
+class Document : public Host::HostObject, public std::enable_shared_from_this<Document> {
  public:
   static const std::vector<std::string>& ShapeTypes();
 
@@ -34,6 +36,7 @@ class Document : public Host::HostObject {
   };
 
   static Host::Value Describe(const Shape& shape);
+  void Announce(const char* change);
   // The shape with that identifier; fails the call when there is none.
   Shape& FindShape(int64_t id);
   Host::Result AddShape(const Host::Arguments& args);

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "Application.h"
 #include "CommandLine.h"
@@ -62,9 +63,12 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, OnSignal);
 
   StopRequest stop;
+  Host::HostService::SetTrace(line.trace);
   Host::HostService service(line.pluginId);
   auto application = std::make_shared<ReferenceHost::Application>(
-      service.GetRegistry(), [&service](const std::string& name) { service.FireCallback(name); });
+      service.GetRegistry(), [&service](const std::string& name, std::vector<Host::Value> args) {
+        service.FireCallback(name, args);
+      });
   service.SetRoot(application);
   if (!line.keepRunning) {
     service.SetUnloadHandler([&stop] { stop.Request(); });

@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <future>
 #include <mutex>
 #include <random>
@@ -13,6 +15,7 @@
 #include "host/HostObject.h"
 #include "host/HostService.h"
 #include "ipc/ProxyInfo.h"
+#include "transport/NamedPipe.h"
 
 namespace {
 
@@ -257,6 +260,104 @@ TEST_F(HostServiceTest, AResultTooLargeForThePipeIsAnsweredWithAFailure) {
   const std::string text = fits.result.GetString("result");
   ASSERT_EQ(text.size(), 300000u);
   EXPECT_EQ(text.find_first_not_of("!\"#$"), std::string::npos);
+}
+
+// The inode of the socket listening on the pipe named `name`, from /proc/net/unix; 0
+// when none listens.
+unsigned long ListeningInode(const std::string& name) {
+  std::ifstream table("/proc/net/unix");
+  std::string line;
+  const std::string suffix = "pipe\\" + name;
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string slot, refs, protocol, flags, type, state, inode, path;
+    fields >> slot >> refs >> protocol >> flags >> type >> state >> inode >> path;
+    const bool listening = (std::stoul(flags.empty() ? "0" : flags, nullptr, 16) & 0x10000) != 0;
+    if (listening && path.size() >= suffix.size() &&
+        path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      return std::stoul(inode);
+    }
+  }
+  return 0;
+}
+
+// The host used to close and bind the callback name again at the first registration,
+// and another user's process could take it in between.
+TEST_F(HostServiceTest, TheCallbackPipeIsNeverReboundWhileRegistrationsComeAndGo) {
+  ASSERT_TRUE(service->Start());
+  const unsigned long listening = ListeningInode(pluginId + "_callback");
+  ASSERT_NE(listening, 0u);
+  PluginClient client(pluginId);
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(client.Request("RegisterCallback", R"({"0":"Changed"})").status);
+    ASSERT_TRUE(client.OpenCallbacks());
+    EXPECT_TRUE(service->FireCallback("Changed"));
+    EXPECT_EQ(client.ReadCallback(5000), R"({"response":{"status":true,"result":"Changed"}})");
+    EXPECT_EQ(ListeningInode(pluginId + "_callback"), listening);
+    ASSERT_TRUE(client.Request("DeregisterCallback", R"({"0":"Changed"})").status);
+  }
+}
+
+// A request the host cannot decompress used to get no answer, leaving the plug-in waiting.
+TEST_F(HostServiceTest, AnUndecompressableRequestIsAnsweredWithAFailureAtOnce) {
+  ASSERT_TRUE(service->Start());
+  IPC::NamedPipe raw(pluginId, IPC::ClientRequest);
+  ASSERT_TRUE(raw.Open(1000));
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(raw.WriteCompressed("BZh9 but not a bzip2 stream", 300));
+  std::string answer;
+  const bool answered = raw.Read(answer, 5000);
+  testing::internal::GetCapturedStderr();
+  raw.Close();
+  ASSERT_TRUE(answered);
+  IPC::ResponseMessage response;
+  ASSERT_TRUE(response.FromJSONString(answer)) << answer;
+  EXPECT_FALSE(response.status);
+  EXPECT_EQ(response.errorCode, Host::ToInt(Host::ErrorCode::MalformedRequest));
+  // The service goes on.
+  PluginClient client(pluginId);
+  EXPECT_GE(RootId(client), 1);
+}
+
+// Names of megabytes and a queue nobody reads used to grow the host without end.
+TEST_F(HostServiceTest, CallbackNamesAndTheUnreadQueueAreBounded) {
+  ASSERT_TRUE(service->Start());
+  PluginClient client(pluginId);
+  const std::string huge = WordText(20000);
+  const auto refused = client.Request("RegisterCallback", "{\"0\":\"" + huge + "\"}");
+  EXPECT_FALSE(refused.status);
+  EXPECT_EQ(refused.errorCode, Host::ToInt(Host::ErrorCode::BadArgument));
+  EXPECT_FALSE(service->IsCallbackRegistered(huge));
+
+  // Registered, but the callback pipe is never opened: what cannot be sent is dropped.
+  ASSERT_TRUE(client.Request("RegisterCallback", R"({"0":"Changed"})").status);
+  testing::internal::CaptureStderr();
+  int dropped = 0;
+  for (int i = 0; i < 3000; ++i) {
+    if (!service->FireCallback("Changed", std::string(1000, 'x'))) ++dropped;
+  }
+  const std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_GT(dropped, 0);
+  const std::string line = "CallbackSender : Dropping callback messages";
+  ASSERT_NE(log.find(line), std::string::npos) << log;
+  EXPECT_EQ(log.find(line), log.rfind(line)) << "one line for the whole run of drops";
+}
+
+TEST_F(HostServiceTest, ACallbackCarriesItsArgumentsWithObjectsAsProxies) {
+  ASSERT_TRUE(service->Start());
+  PluginClient client(pluginId);
+  const int64_t id = RootId(client);
+  ASSERT_TRUE(client.Request("RegisterCallback", R"({"0":"Changed"})").status);
+  ASSERT_TRUE(client.OpenCallbacks());
+  EXPECT_TRUE(service->FireCallback("Changed", root, "shapeAdded", 3));
+  const std::string text = client.ReadCallback(5000);
+  IPC::ResponseMessage message;
+  ASSERT_TRUE(message.FromJSONString(text)) << text;
+  EXPECT_EQ(message.result.GetString("result"), "Changed");
+  EXPECT_NE(text.find(R"("args":{"0":{"type":"proxy","value":{"proxyId":)" + std::to_string(id)),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find(R"("1":"shapeAdded","2":3})"), std::string::npos) << text;
 }
 
 }  // namespace

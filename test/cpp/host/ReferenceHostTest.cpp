@@ -142,8 +142,13 @@ TEST_F(ReferenceHostTest, DocumentsKeepShapesAndAnnounceChanges) {
   const auto added =
       client.Request("AddShape", R"({"0":"rectangle","1":1,"2":2,"3":30,"4":40})", doc.proxyId);
   ASSERT_TRUE(added.status) << client.LastResponse();
+  // The callback carries the document and what changed.
   EXPECT_EQ(client.ReadCallback(5000),
-            R"({"response":{"status":true,"result":"DocumentChanged"}})");
+            R"({"response":{"status":true,"result":"DocumentChanged","args":{"0":{"type":"proxy",)"
+            R"("value":{"proxyId":)" + std::to_string(doc.proxyId) +
+                R"(,"uniqueId":"Document-)" + std::to_string(doc.proxyId) +
+                R"(","name":"Document","functions":["GetTitle","SetTitle","AddShape","GetShapes",)"
+                R"("GetShape","GetShapeCount","MoveShape","RemoveShape","Close"]}},"1":"shapeAdded"}}})");
   const auto second = client.Request(
       "AddShape", R"({"0":{"type":"table","value":{"type":"ellipse","x":5}}})", doc.proxyId);
   ASSERT_TRUE(second.status) << client.LastResponse();
