@@ -1,13 +1,9 @@
-// Turns callback messages from the host into calls of registered JavaScript functions,
-// and keeps the registry of those functions by callback name.
+// Turns callback messages from the host into queued calls of the registered JavaScript
+// functions (CallbackRegistry), with the callback's arguments.
 #pragma once
 
-#include <map>
-#include <mutex>
+#include <cstddef>
 #include <string>
-#include <vector>
-
-#include <napi.h>
 
 #include "ipc/BaseMessageProcessor.h"
 
@@ -15,39 +11,13 @@ namespace Hostlink {
 
 class CallbackMessageProcessor : public IPC::BaseMessageProcessor {
  public:
-  CallbackMessageProcessor() = default;
-  // Empties the registry without releasing: the owner releases every function it
-  // removes (Remove, RemoveEnvironment) before the processor goes.
-  ~CallbackMessageProcessor() override;
+  // More arguments than any callback takes; past it a message is refused, so that a host
+  // cannot make one call of a few bytes per argument take the JavaScript stack.
+  static constexpr size_t kMaxArguments = 256;
 
   // Runs on the callback worker: queues a call of the function registered under the
-  // message's callback name. Never blocks and never calls JavaScript itself.
+  // message's callback name, with its "args". Never blocks and never calls JavaScript.
   void ProcessCallbackMessage(const std::string& message) override;
-
-  // Registry operations, each under the registry lock. The registry owns one
-  // reference to each function: Set releases a function it replaces, Remove and
-  // RemoveEnvironment release what they take out.
-  void Set(const std::string& callbackName, Napi::ThreadSafeFunction function, napi_env env);
-  bool Remove(const std::string& callbackName);
-  // Takes out every function made in env; used when env is torn down.
-  void RemoveEnvironment(napi_env env);
-  // Takes out every function; used when the plug-in cleans up.
-  void RemoveAll();
-  // The registered names, in registry order.
-  std::vector<std::string> Names();
-  bool Contains(const std::string& callbackName);
-  bool IsEmpty();
-
- private:
-  struct Entry {
-    Napi::ThreadSafeFunction function;
-    napi_env env;
-  };
-
-  // Held while the worker acquires, calls and releases a function (all non-blocking),
-  // so a function taken out of the registry is never in use by the worker afterwards.
-  std::mutex registryLock;
-  std::map<std::string, Entry> registry;
 };
 
 }  // namespace Hostlink

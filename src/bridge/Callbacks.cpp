@@ -11,6 +11,7 @@
 #include "base/Log.h"
 #include "base/PeerText.h"
 #include "bridge/CallbackMessageProcessor.h"
+#include "bridge/CallbackRegistry.h"
 #include "bridge/Errors.h"
 #include "bridge/ExportedCall.h"
 #include "bridge/PluginManager.h"
@@ -30,15 +31,15 @@ std::mutex& SlotLock() {
 }
 IPC::IPCHandler* callbackHandler = nullptr;
 
-CallbackMessageProcessor* RegistryOf(IPC::IPCHandler* handler) {
-  return handler == nullptr ? nullptr
-                            : dynamic_cast<CallbackMessageProcessor*>(handler->GetProcessor());
-}
+CallbackRegistry& Registry() { return CallbackRegistry::Instance(); }
 
-bool IsRegistered(const std::string& callbackName) {
-  std::lock_guard<std::mutex> lock(SlotLock());
-  CallbackMessageProcessor* registry = RegistryOf(callbackHandler);
-  return registry != nullptr && registry->Contains(callbackName);
+// Under the slot lock: with no callback left, the handler goes (joining the worker and
+// closing the callback pipe).
+void DeleteHandlerIfUnused() {
+  if (callbackHandler != nullptr && Registry().IsEmpty()) {
+    delete callbackHandler;
+    callbackHandler = nullptr;
+  }
 }
 
 // At exit without environment teardown (process.exit on the main thread) the worker
@@ -50,101 +51,44 @@ void StopWorkerAtExit() {
   }
 }
 
-// Opens the callback pipe and starts its worker. The entry goes into the registry
-// before the worker can read, so a callback fired as soon as the host accepted the
-// name is delivered. False, with the function released, when no handler can run.
-bool SetRegistryEntry(Napi::Env env, const std::string& callbackName,
-                      Napi::ThreadSafeFunction function) {
+// Registers the function and, for the first callback, opens the callback pipe and starts
+// its worker. The entry goes into the registry before the worker can read, so a callback
+// fired as soon as the host accepted the name is delivered. False when no handler can run
+// (the entry is taken out again), or when the function cannot be registered (its error
+// pending).
+bool SetRegistryEntry(Napi::Env env, const std::string& callbackName, Napi::Function function) {
   std::lock_guard<std::mutex> lock(SlotLock());
-  if (callbackHandler == nullptr) {
-    auto processor = std::make_unique<CallbackMessageProcessor>();
-    CallbackMessageProcessor* registry = processor.get();
-    registry->Set(callbackName, function, env);
-    auto handler = std::make_unique<IPC::IPCHandler>(std::move(processor));
-    auto channel = std::make_unique<IPC::NamedPipe>(
-        PluginManager::GetInstance().GetPluginId() + "_callback", IPC::ClientCallback);
-    if (!handler->Start(std::move(channel))) {
-      registry->Remove(callbackName);
-      return false;
-    }
-    static std::once_flag atExitOnce;
-    std::call_once(atExitOnce, [] { std::atexit(StopWorkerAtExit); });
-    callbackHandler = handler.release();
-    return true;
-  }
-  CallbackMessageProcessor* registry = RegistryOf(callbackHandler);
-  if (registry == nullptr) {
-    function.Release();
+  if (!Registry().Set(env, callbackName, function)) {
     return false;
   }
-  registry->Set(callbackName, function, env);
+  if (callbackHandler != nullptr) {
+    return true;
+  }
+  auto handler = std::make_unique<IPC::IPCHandler>(std::make_unique<CallbackMessageProcessor>());
+  auto channel = std::make_unique<IPC::NamedPipe>(
+      PluginManager::GetInstance().GetPluginId() + "_callback", IPC::ClientCallback);
+  if (!handler->Start(std::move(channel))) {
+    Registry().Remove(callbackName, env);
+    return false;
+  }
+  static std::once_flag atExitOnce;
+  std::call_once(atExitOnce, [] { std::atexit(StopWorkerAtExit); });
+  callbackHandler = handler.release();
   return true;
 }
 
-// Takes the entry out; the last one takes the handler with it (joining the worker and
-// closing the callback pipe). True when the handler and its registry existed.
-bool RemoveRegistryEntry(const std::string& callbackName) {
+// Takes the entry out; the last one takes the handler with it. True when it was there.
+bool RemoveRegistryEntry(const std::string& callbackName, napi_env env) {
   std::lock_guard<std::mutex> lock(SlotLock());
-  CallbackMessageProcessor* registry = RegistryOf(callbackHandler);
-  if (registry == nullptr) {
-    return false;
-  }
-  registry->Remove(callbackName);
-  if (registry->IsEmpty()) {
-    delete callbackHandler;
-    callbackHandler = nullptr;
-  }
-  return true;
+  const bool removed = Registry().Remove(callbackName, env);
+  DeleteHandlerIfUnused();
+  return removed;
 }
 
 void DropEnvironment(void* arg) {
   std::lock_guard<std::mutex> lock(SlotLock());
-  CallbackMessageProcessor* registry = RegistryOf(callbackHandler);
-  if (registry == nullptr) {
-    return;
-  }
-  registry->RemoveEnvironment(static_cast<napi_env>(arg));
-  if (registry->IsEmpty()) {
-    delete callbackHandler;
-    callbackHandler = nullptr;
-  }
-}
-
-// Runs a registered function on its JavaScript thread with no receiver and no
-// arguments. Nothing here throws: while the environment is torn down the call just
-// fails. An exception the function throws becomes the process's uncaught exception,
-// as one thrown by any other event handler would; left pending, Node would drop it.
-void CallRegisteredFunction(napi_env env, napi_value function, void* /*context*/,
-                            void* /*data*/) {
-  if (env == nullptr || function == nullptr) {
-    return;
-  }
-  napi_value undefined = nullptr;
-  if (napi_get_undefined(env, &undefined) != napi_ok) {
-    return;
-  }
-  if (napi_call_function(env, undefined, function, 0, nullptr, nullptr) == napi_ok) {
-    return;
-  }
-  bool pending = false;
-  napi_value exception = nullptr;
-  if (napi_is_exception_pending(env, &pending) == napi_ok && pending &&
-      napi_get_and_clear_last_exception(env, &exception) == napi_ok) {
-    napi_fatal_exception(env, exception);
-  }
-}
-
-// The thread-safe function of one registration: unlimited queue, one thread (the
-// registry's hold), no async resource object, no context, named after the callback.
-Napi::ThreadSafeFunction MakeThreadSafeFunction(Napi::Env env, Napi::Function function,
-                                                const std::string& callbackName) {
-  napi_value resourceName = Napi::String::New(env, callbackName);
-  napi_threadsafe_function made = nullptr;
-  napi_status status = napi_create_threadsafe_function(env, function, nullptr, resourceName, 0, 1,
-                                                       nullptr, nullptr, nullptr,
-                                                       CallRegisteredFunction, &made);
-  NAPI_THROW_IF_FAILED(env, status, Napi::ThreadSafeFunction());
-  return Napi::ThreadSafeFunction(made);
+  Registry().RemoveEnvironment(static_cast<napi_env>(arg));
+  DeleteHandlerIfUnused();
 }
 
 // Sends a registration or deregistration of callbackName; true when the host accepted
@@ -212,13 +156,15 @@ Napi::Value RegisterCallback(const Napi::CallbackInfo& info) {
       return ThrowJsError(env, "RegisterCallback",
                           "Missing '<callbackFunction>' function argument");
     }
-    if (!IsRegistered(callbackName) &&
+    if (!Registry().Contains(callbackName) &&
         !AskHost(env, "RegisterCallback", callbackName, "Failed to register callback with host")) {
       return Napi::Value();
     }
-    Napi::ThreadSafeFunction function =
-        MakeThreadSafeFunction(env, info[1].As<Napi::Function>(), callbackName);
-    return Napi::Boolean::New(env, SetRegistryEntry(env, callbackName, function));
+    const bool set = SetRegistryEntry(env, callbackName, info[1].As<Napi::Function>());
+    if (!set && env.IsExceptionPending()) {
+      return Napi::Value();
+    }
+    return Napi::Boolean::New(env, set);
   });
 }
 
@@ -231,39 +177,29 @@ Napi::Value DeregisterCallback(const Napi::CallbackInfo& info) {
       return ThrowJsError(env, "DeregisterCallback", "Missing '<callbackName>' argument");
     }
     const std::string callbackName = info[0].As<Napi::String>().Utf8Value();
-    if (!IsRegistered(callbackName)) {
+    if (!Registry().Contains(callbackName)) {
       return Napi::Boolean::New(env, false);
     }
     if (!AskHost(env, "DeregisterCallback", callbackName,
                  "Failed to deregister callback with host")) {
       return Napi::Value();
     }
-    return Napi::Boolean::New(env, RemoveRegistryEntry(callbackName));
+    return Napi::Boolean::New(env, RemoveRegistryEntry(callbackName, env));
   });
 }
 
 void EndCallbacks() {
-  std::vector<std::string> names;
-  {
-    std::lock_guard<std::mutex> lock(SlotLock());
-    CallbackMessageProcessor* registry = RegistryOf(callbackHandler);
-    if (registry == nullptr) {
-      return;
-    }
-    names = registry->Names();
-  }
+  const std::vector<std::string> names = Registry().Names();
   // No lock is held across the exchanges: they may take the API time-out each.
   DeregisterAllWithHost(names);
   std::lock_guard<std::mutex> lock(SlotLock());
-  CallbackMessageProcessor* registry = RegistryOf(callbackHandler);
-  if (registry != nullptr) {
-    registry->RemoveAll();
-  }
+  Registry().RemoveAll();
   // Joins the worker and closes the callback pipe; nothing of the old host is kept, so a
   // later Initialize with another identifier registers with that host and its pipe.
-  delete callbackHandler;
-  callbackHandler = nullptr;
+  DeleteHandlerIfUnused();
 }
+
+void DeliverCallbacksFirst(napi_env env) { Registry().DeliverPending(env); }
 
 void WatchCallbackEnvironment(Napi::Env env) {
   napi_status status = napi_add_env_cleanup_hook(env, DropEnvironment, env);

@@ -178,19 +178,86 @@ test('a deregistration the host refuses throws and keeps the callback', async ()
   }
 });
 
-test('CleanUp leaves callback registrations alone', async () => {
+test('CleanUp deregisters every callback with the host and closes the callback pipe', async () => {
   const host = connect();
   try {
+    const before = openSockets();
     let calls = 0;
     addon.RegisterCallback('A', () => { calls += 1; });
-    addon.CleanUp();
+    addon.RegisterCallback('B', () => {});
     host.fire('A');
-    await eventually(() => calls === 1, 'a delivery after CleanUp');
+    await eventually(() => calls === 1, 'a delivery before CleanUp');
+    host.takeRequests();
+    addon.CleanUp();
+    const asked = takeParsed(host).map((r) => [r.request.name, r.request.args]);
+    assert.deepEqual(asked, [
+      ['DeregisterCallback', { 0: 'A' }],
+      ['DeregisterCallback', { 0: 'B' }],
+      ['UnloadPlugin', { id: host.pluginId }],
+    ]);
+    assert.deepEqual(host.status().callbacks, []);
+    // Both pipes are closed: the request pipe by the unload, the callback pipe before it.
+    assert.equal(openSockets(), before === null ? null : before - 1);
+    // Registered nowhere any more: a new plug-in session asks the host again.
     addon.Initialize(host.pluginId);
+    host.takeRequests();
+    assert.equal(addon.DeregisterCallback('A'), false);
+    assert.equal(addon.RegisterCallback('A', () => {}), true);
+    assert.deepEqual(takeParsed(host).map((r) => r.request.name), ['RegisterCallback']);
     assert.equal(addon.DeregisterCallback('A'), true);
   } finally {
     disconnect(host);
   }
+});
+
+test('a host that refuses or cannot take the deregistrations at CleanUp still ends the callback side', () => {
+  const host = connect();
+  try {
+    const before = openSockets();
+    addon.RegisterCallback('A', () => {});
+    addon.RegisterCallback('B', () => {});
+    host.replyJson({ response: { status: true, result: false } });
+    addon.CleanUp();
+    assert.equal(openSockets(), before === null ? null : before - 1);
+    addon.Initialize(host.pluginId);
+    addon.RegisterCallback('A', () => {});
+    host.drop();
+    // The host is gone for the deregistration, and for the unload after it.
+    assert.throws(() => addon.CleanUp(), { message: 'CleanUp: Failed to stop communication with host' });
+    host.listen();
+    host.takeRequests();
+    assert.equal(addon.DeregisterCallback('A'), false);
+    assert.deepEqual(host.takeRequests(), []);
+  } finally {
+    disconnect(host);
+  }
+});
+
+test('a plug-in that registered callbacks and cleaned up ends by itself, and registers with the next host', () => {
+  const child = runChild(`
+    const first = startHost();
+    const second = startHost();
+    addon.Initialize(first.pluginId);
+    addon.SetAPITimeout(30);
+    addon.RegisterCallback('DocumentChanged', () => process.stdout.write('first '));
+    addon.CleanUp();
+    addon.Initialize(second.pluginId);
+    addon.SetAPITimeout(30);
+    const firedAtFirst = first.fire('DocumentChanged');
+    addon.RegisterCallback('DocumentChanged', () => {
+      process.stdout.write('second');
+      addon.CleanUp();
+      first.stop();
+      second.stop();
+      // Nothing is left to keep the process alive: it ends by itself.
+    });
+    process.stdout.write(JSON.stringify([firedAtFirst, second.status().callbacks]) + ' ');
+    second.fire('DocumentChanged');
+  `, { timeoutMs: 20000 });
+  assert.equal(child.signal, null, 'the process did not end by itself');
+  assert.equal(child.status, 0, child.stderr);
+  assert.equal(child.stdout, '[false,["DocumentChanged"]] second');
+  assert.deepEqual(logLines(child.stderr), []);
 });
 
 test('callback messages that cannot be delivered are logged and dropped; later ones arrive', () => {

@@ -1,0 +1,283 @@
+// The callback registry and each environment's road to its JavaScript thread.
+#include "bridge/CallbackRegistry.h"
+
+#include <memory>
+#include <utility>
+
+#include "base/Log.h"
+#include "base/PeerText.h"
+#include "bridge/ValueConversion.h"
+
+namespace Hostlink {
+
+struct CallbackRegistry::Road {
+  napi_env env = nullptr;
+  napi_threadsafe_function wake = nullptr;
+  // Under the registry lock: the names bound to this road, and the calls waiting.
+  size_t names = 0;
+  std::deque<Call> calls;
+  // On env's JavaScript thread only.
+  std::map<std::string, Napi::FunctionReference> functions;
+};
+
+CallbackRegistry& CallbackRegistry::Instance() {
+  static CallbackRegistry* registry = new CallbackRegistry();  // never destroyed
+  return *registry;
+}
+
+bool CallbackRegistry::Set(Napi::Env env, const std::string& name, Napi::Function function) {
+  for (;;) {
+    Road* road = nullptr;
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      auto found = roads.find(env);
+      if (found != roads.end()) {
+        road = found->second;
+      }
+    }
+    if (road == nullptr) {
+      auto made = std::make_unique<Road>();
+      made->env = env;
+      napi_value resourceName = Napi::String::New(env, "Hostlink.Callbacks");
+      // No JavaScript function of its own: it only wakes the thread, and Deliver runs the
+      // calls queued by then. Unlimited queue, one thread (the registry's hold).
+      const napi_status status = napi_create_threadsafe_function(
+          env, nullptr, nullptr, resourceName, 0, 1, made.get(), Finalize, made.get(), Wake,
+          &made->wake);
+      NAPI_THROW_IF_FAILED(env, status, false);
+      road = made.release();
+      std::lock_guard<std::mutex> guard(lock);
+      roads[env] = road;  // only env's own thread makes its road
+    }
+    road->functions[name] = Napi::Persistent(function);
+    std::lock_guard<std::mutex> guard(lock);
+    auto current = roads.find(env);
+    if (current == roads.end() || current->second != road) {
+      continue;  // another thread let the road go meanwhile: make a new one
+    }
+    Road*& bound = entries[name];
+    if (bound != road) {
+      if (bound != nullptr) {
+        DropName(bound);
+      }
+      bound = road;
+      ++road->names;
+    }
+    return true;
+  }
+}
+
+bool CallbackRegistry::Remove(const std::string& name, napi_env caller) {
+  std::lock_guard<std::mutex> guard(lock);
+  auto found = entries.find(name);
+  if (found == entries.end()) {
+    return false;
+  }
+  Road* road = found->second;
+  entries.erase(found);
+  if (road->env == caller) {
+    road->functions.erase(name);  // on its own thread: the function is let go at once
+  }
+  DropName(road);
+  return true;
+}
+
+void CallbackRegistry::RemoveEnvironment(napi_env env) {
+  std::lock_guard<std::mutex> guard(lock);
+  for (auto entry = entries.begin(); entry != entries.end();) {
+    if (entry->second->env == env) {
+      Road* road = entry->second;
+      entry = entries.erase(entry);
+      DropName(road);
+    } else {
+      ++entry;
+    }
+  }
+}
+
+void CallbackRegistry::RemoveAll() {
+  std::lock_guard<std::mutex> guard(lock);
+  for (auto entry = entries.begin(); entry != entries.end();) {
+    Road* road = entry->second;
+    entry = entries.erase(entry);
+    DropName(road);
+  }
+}
+
+bool CallbackRegistry::Contains(const std::string& name) {
+  std::lock_guard<std::mutex> guard(lock);
+  return entries.count(name) != 0;
+}
+
+bool CallbackRegistry::IsEmpty() {
+  std::lock_guard<std::mutex> guard(lock);
+  return entries.empty();
+}
+
+std::vector<std::string> CallbackRegistry::Names() {
+  std::lock_guard<std::mutex> guard(lock);
+  std::vector<std::string> names;
+  names.reserve(entries.size());
+  for (const auto& entry : entries) {
+    names.push_back(entry.first);
+  }
+  return names;
+}
+
+void CallbackRegistry::DropName(Road* road) {
+  if (--road->names != 0) {
+    return;
+  }
+  auto current = roads.find(road->env);
+  if (current != roads.end() && current->second == road) {
+    roads.erase(current);
+  }
+  road->calls.clear();
+  // The road itself goes in Finalize, on its JavaScript thread, once its wake-ups ran.
+  napi_release_threadsafe_function(road->wake, napi_tsfn_release);
+}
+
+CallbackRegistry::Queued CallbackRegistry::Queue(const std::string& name,
+                                                 std::vector<IPC::WireValue> args) {
+  std::lock_guard<std::mutex> guard(lock);
+  auto found = entries.find(name);
+  if (found == entries.end()) {
+    return Queued::NotRegistered;
+  }
+  Road* road = found->second;
+  // A road with calls waiting has its wake-up on the way already.
+  const bool idle = road->calls.empty();
+  road->calls.push_back(Call{name, std::move(args)});
+  if (idle && napi_call_threadsafe_function(road->wake, nullptr, napi_tsfn_nonblocking) ==
+                  napi_closing) {
+    road->calls.pop_back();
+    return Queued::Closing;
+  }
+  return Queued::Yes;
+}
+
+void CallbackRegistry::DeliverPending(napi_env env) {
+  Road* road = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = roads.find(env);
+    if (found == roads.end()) {
+      return;
+    }
+    road = found->second;
+  }
+  Deliver(road);
+}
+
+void CallbackRegistry::Deliver(Road* road) {
+  std::deque<Call> batch;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    batch.swap(road->calls);
+  }
+  Napi::Env env(road->env);
+  for (const Call& call : batch) {
+    {
+      // Deregistered (or registered elsewhere) since it was fired: not run here.
+      std::lock_guard<std::mutex> guard(lock);
+      auto found = entries.find(call.name);
+      if (found == entries.end() || found->second != road) {
+        continue;
+      }
+    }
+    Run(env, road, call);
+  }
+}
+
+namespace {
+
+// The message of the exception pending in env, which is taken.
+std::string TakeErrorMessage(Napi::Env env) {
+  napi_value exception = nullptr;
+  if (napi_get_and_clear_last_exception(env, &exception) != napi_ok || exception == nullptr) {
+    return std::string();
+  }
+  Napi::Value value(env, exception);
+  if (!value.IsObject()) {
+    return std::string();
+  }
+  Napi::Value message = value.As<Napi::Object>().Get("message");
+  return message.IsString() ? message.As<Napi::String>().Utf8Value() : std::string();
+}
+
+void LogUnconvertible(const std::string& name, const std::string& why) {
+  IPC::LogError(
+      "CallbackMessageProcessor : ProcessCallbackMessage - Failed to convert the arguments of "
+      "callback:" +
+      IPC::PeerText(name) + " (" + IPC::PeerText(why) + ")");
+}
+
+}  // namespace
+
+// Runs one call with no receiver and its arguments converted now, as results are. An
+// argument that cannot be converted drops the call with a log line: a host's fault must not
+// become the plug-in's exception. An exception the function throws becomes the process's
+// uncaught exception, as one thrown by any other event handler would.
+void CallbackRegistry::Run(Napi::Env env, Road* road, const Call& call) {
+  auto function = road->functions.find(call.name);
+  if (function == road->functions.end()) {
+    return;
+  }
+  Napi::HandleScope scope(env);
+  std::vector<napi_value> argv;
+  argv.reserve(call.args.size());
+  try {
+    for (size_t i = 0; i < call.args.size(); ++i) {
+      Napi::Value value = Parse(env, call.args[i], call.name, std::to_string(i));
+      if (value.IsEmpty()) {
+        LogUnconvertible(call.name, TakeErrorMessage(env));
+        return;
+      }
+      argv.push_back(value);
+    }
+  } catch (const Napi::Error& error) {
+    LogUnconvertible(call.name, error.Message());
+    return;
+  }
+  napi_value undefined = nullptr;
+  if (napi_get_undefined(env, &undefined) != napi_ok) {
+    return;
+  }
+  if (napi_call_function(env, undefined, function->second.Value(), argv.size(), argv.data(),
+                         nullptr) == napi_ok) {
+    return;
+  }
+  bool pending = false;
+  napi_value exception = nullptr;
+  if (napi_is_exception_pending(env, &pending) == napi_ok && pending &&
+      napi_get_and_clear_last_exception(env, &exception) == napi_ok) {
+    napi_fatal_exception(env, exception);
+  }
+}
+
+void CallbackRegistry::Wake(napi_env env, napi_value, void* context, void*) {
+  if (env == nullptr) {
+    return;  // the environment is being torn down: nothing runs any more
+  }
+  Instance().Deliver(static_cast<Road*>(context));
+}
+
+void CallbackRegistry::Finalize(napi_env, void* data, void*) {
+  auto* road = static_cast<Road*>(data);
+  CallbackRegistry& registry = Instance();
+  {
+    // An environment torn down may finalize its road before the registry heard of it:
+    // nothing may find the road after this.
+    std::lock_guard<std::mutex> guard(registry.lock);
+    for (auto entry = registry.entries.begin(); entry != registry.entries.end();) {
+      entry = entry->second == road ? registry.entries.erase(entry) : std::next(entry);
+    }
+    auto current = registry.roads.find(road->env);
+    if (current != registry.roads.end() && current->second == road) {
+      registry.roads.erase(current);
+    }
+  }
+  delete road;
+}
+
+}  // namespace Hostlink
