@@ -1,4 +1,5 @@
-// The exported function GetKestrel: the root object of the host's scripting model.
+// The exported functions GetKestrel and GetKestrelAsync: the root object of the host's
+// scripting model, as a proxy.
 #pragma once
 
 #include <napi.h>
@@ -7,5 +8,7 @@ namespace Hostlink {
 
 // GetKestrel() -> a new proxy object for the host's root object.
 Napi::Value GetKestrel(const Napi::CallbackInfo& info);
+// GetKestrelAsync() -> a Promise of the same; never throws.
+Napi::Value GetKestrelAsync(const Napi::CallbackInfo& info);
 
 }  // namespace Hostlink

@@ -102,9 +102,9 @@ Napi::Value SetAPITimeout(const Napi::CallbackInfo& info) {
   });
 }
 
-// Puts the six functions, then Async and GetKestrelAsync, on the exports object, in this order, each nameless and set
-// by plain assignment. A failing Node-API call throws Napi::Error, which the
-// registration guard turns into the load's exception.
+// Puts the six functions, then Async and GetKestrelAsync, on the exports object, in
+// this order, each nameless and set by plain assignment. A failing Node-API call throws
+// Napi::Error, which the registration guard turns into the load's exception.
 Napi::Object InitExports(Napi::Env env, Napi::Object exports) {
   // The wire trace follows Node's NODE_DEBUG, read once per process.
   static const bool traceSet = (IPC::EnableTraceFromNodeDebug(std::getenv("NODE_DEBUG")), true);

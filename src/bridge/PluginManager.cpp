@@ -3,6 +3,8 @@
 
 #include <memory>
 
+#include "bridge/Callbacks.h"
+#include "bridge/Callbacks.h"
 #include "transport/NamedPipe.h"
 
 namespace Hostlink {
@@ -11,35 +13,71 @@ PluginManager::PluginManager() : handler(nullptr) {}
 
 PluginManager::~PluginManager() { handler.Stop(); }
 
+std::string PluginManager::GetPluginId() const {
+  std::lock_guard<std::mutex> guard(idLock);
+  return pluginId;
+}
+
 bool PluginManager::Initialize(const std::string& id) {
-  auto channel = std::make_unique<IPC::NamedPipe>(id, IPC::ClientRequest);
-  if (handler.Start(std::move(channel))) {
-    pluginId = id;
-    initialized = true;
+  // A CleanUp in another thread cancels the turn; connecting comes after it.
+  std::unique_ptr<RequestQueue::Turn> turn = std::make_unique<RequestQueue::Turn>();
+  while (!turn->Granted()) {
+    turn.reset();
+    turn = std::make_unique<RequestQueue::Turn>();
   }
-  return initialized;
+  if (IsInitialized()) {
+    return true;  // another thread connected first
+  }
+  auto channel = std::make_unique<IPC::NamedPipe>(id, IPC::ClientRequest);
+  if (!handler.Start(std::move(channel))) {
+    return false;
+  }
+  {
+    std::lock_guard<std::mutex> guard(idLock);
+    pluginId = id;
+  }
+  initialized.store(true, std::memory_order_release);
+  return true;
 }
 
 bool PluginManager::CleanUp() {
-  if (!initialized) {
+  RequestQueue::CancellingHold hold;
+  EndCallbacks();  // in this hold, while the host can still be told
+  if (!IsInitialized()) {
     return true;
   }
+  // The callbacks end first, while the host can still hear their deregistrations.
+  EndCallbacks();
   IPC::KvVariantMap args;
-  args.Set("id", pluginId);
+  args.Set("id", GetPluginId());
   IPC::RequestMessage request("UnloadPlugin", args, -1);
   std::string response;
-  if (!SendRequest(request, response)) {
+  if (Exchange(request.ToJSONString(), response) != ExchangeOutcome::Answered) {
     return false;
   }
   // Any answer counts as the host's acknowledgement; its content is not read.
+  initialized.store(false, std::memory_order_release);
   handler.Stop();
+  handler.SetTimeout(0);
+  std::lock_guard<std::mutex> guard(idLock);
   pluginId.clear();
-  initialized = false;
   return true;
 }
 
 bool PluginManager::SendRequest(const IPC::RequestMessage& request, std::string& response) {
-  return handler.SendRequest(request.ToJSONString(), response);
+  const std::string text = request.ToJSONString();
+  RequestQueue::Turn turn;
+  return turn.Granted() && Exchange(text, response) == ExchangeOutcome::Answered;
+}
+
+ExchangeOutcome PluginManager::Exchange(const std::string& request, std::string& response) {
+  if (!IsInitialized()) {
+    return ExchangeOutcome::NotInitialized;
+  }
+  if (!handler.SendRequest(request, response)) {
+    return ExchangeOutcome::SendFailed;
+  }
+  return ExchangeOutcome::Answered;
 }
 
 }  // namespace Hostlink

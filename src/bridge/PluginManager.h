@@ -1,10 +1,14 @@
 // The one plug-in this process serves: its identifier, its request channel to the
-// host and the API time-out. Every exchange with the host goes through SendRequest.
+// host and the API time-out. Shared by every JavaScript environment of the process and
+// never destroyed; every use of the channel happens in a turn of the RequestQueue.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
+#include "bridge/RequestQueue.h"
 #include "bridge/Singleton.h"
 #include "ipc/IPCHandler.h"
 #include "ipc/RequestMessage.h"
@@ -16,22 +20,28 @@ class PluginManager : public Singleton<PluginManager> {
   PluginManager();
   ~PluginManager() override;
 
-  // Connects the request channel named pluginId; true when initialized afterwards.
+  // Connects the request channel named pluginId, in its turn; true when initialized
+  // afterwards (also when it already was, with the identifier unchanged).
   bool Initialize(const std::string& pluginId);
-  // Tells the host the plug-in unloads and closes the channel; true when no longer
-  // initialized afterwards (also when it never was). On false nothing changed.
+  // Cancels every request not yet sent, lets the one in flight end, tells the host the
+  // plug-in unloads and closes the channel; true when no longer initialized afterwards
+  // (also when it never was). On false the channel is kept. The API time-out goes
+  // back to none.
   bool CleanUp();
-  // One exchange: writes the request, takes the next message on the channel as the
-  // response text. False when the write or the read failed.
+  // One exchange in its own turn: writes the request, takes the next message on the
+  // channel as the response text. False when not initialized or the exchange failed.
   bool SendRequest(const IPC::RequestMessage& request, std::string& response);
+  // One exchange of a request text; the caller holds the turn.
+  ExchangeOutcome Exchange(const std::string& request, std::string& response);
 
-  bool IsInitialized() const { return initialized; }
-  std::string GetPluginId() const { return pluginId; }
+  bool IsInitialized() const { return initialized.load(std::memory_order_acquire); }
+  std::string GetPluginId() const;
   uint32_t GetTimeout() const { return handler.GetTimeout(); }
   void SetTimeout(uint32_t timeoutMs) { handler.SetTimeout(timeoutMs); }
 
  private:
-  bool initialized = false;
+  std::atomic<bool> initialized{false};
+  mutable std::mutex idLock;
   std::string pluginId;
   IPC::IPCHandler handler;
 };

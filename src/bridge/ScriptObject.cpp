@@ -6,11 +6,9 @@
 
 #include "bridge/Errors.h"
 #include "bridge/ExportedCall.h"
+#include "bridge/HostCall.h"
 #include "bridge/PluginManager.h"
 #include "bridge/ProxyClassCache.h"
-#include "bridge/ValueConversion.h"
-#include "ipc/RequestMessage.h"
-#include "ipc/ResponseMessage.h"
 
 namespace Hostlink {
 namespace {
@@ -77,8 +75,7 @@ ScriptObject* ScriptObject::FromValue(Napi::Value value) {
 
 Napi::Value ScriptObject::Execute(const Napi::CallbackInfo& info) {
   return RunExported(info, "Execute", [&info](Napi::Env env) -> Napi::Value {
-    PluginManager& manager = PluginManager::GetInstance();
-    if (!manager.IsInitialized()) {
+    if (!PluginManager::GetInstance().IsInitialized()) {
       return ThrowJsError(env, "Execute", kNotInitializedText);
     }
     const char* data = static_cast<const char*>(info.Data());
@@ -93,42 +90,27 @@ Napi::Value ScriptObject::Execute(const Napi::CallbackInfo& info) {
     if (self == nullptr) {
       return ThrowJsError(env, "Execute", "Receiver is not a proxy object");
     }
-
-    // A failed argument stays out of the map with its error pending; the call goes on,
-    // unless the arguments were too large to convert at all.
-    IPC::RequestMessage request(functionName, IPC::KvVariantMap(), self->proxyId);
-    bool tooLarge = false;
-    request.args = GetArguments(info, functionName, &tooLarge);
-    if (tooLarge) {
+    std::string requestText;
+    if (!BuildMethodRequest(info, functionName, self->proxyId, requestText)) {
       return Napi::Value();
     }
-
-    std::string responseText;
-    if (!manager.SendRequest(request, responseText)) {
-      return ThrowJsError(env, functionName, "Failed to communicate with host");
-    }
-    IPC::ResponseMessage response;
-    if (!response.FromJSONString(responseText)) {
-      return ThrowJsMessage(env, functionName + ": Invalid response: " + responseText);
-    }
-    if (!response.status) {
-      return ThrowJsMessage(env, functionName + ": Error response" + response.FormatError());
-    }
-    if (response.result.IsEmpty()) {
-      return Napi::Value();
-    }
-    return Parse(env, response.result, "result", functionName);
+    return CallHost(env, HostCall{functionName, "Execute", ResultUse::Value}, requestText);
   });
 }
 
 Napi::Value CreateProxyObject(Napi::Env env, const std::string& name, int64_t proxyId,
                               const std::string& uniqueId,
-                              const std::vector<std::string>& functions) {
+                              const std::vector<std::string>& functions,
+                              const std::string& operation) {
   ProxyClassCache* cache = ProxyClassCache::Of(env);
   if (cache == nullptr) {
     NAPI_THROW(Napi::Error::New(env, "proxy class cache missing"), Napi::Value());
   }
-  Napi::Function proxyClass = cache->GetClass(env, name, functions);
+  std::string refusal;
+  Napi::Function proxyClass = cache->GetClass(env, name, functions, refusal);
+  if (proxyClass.IsEmpty()) {
+    return ThrowJsError(env, operation, refusal);
+  }
   return proxyClass.New({Napi::String::New(env, name),
                          Napi::Number::New(env, static_cast<double>(proxyId)),
                          Napi::String::New(env, uniqueId)});

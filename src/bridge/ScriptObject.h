@@ -30,6 +30,8 @@ class ScriptObject : public Napi::ObjectWrap<ScriptObject> {
   static Napi::Value Execute(const Napi::CallbackInfo& info);
 
   int64_t GetProxyId() const { return proxyId; }
+  // The host object's kind, which names its class.
+  const std::string& GetName() const { return name; }
 
  private:
   std::string name;
@@ -38,9 +40,11 @@ class ScriptObject : public Napi::ObjectWrap<ScriptObject> {
 };
 
 // A new proxy object of the class for name (defined on first use with functions;
-// later calls keep the first list).
+// later calls keep the first list). Empty, with operation's error pending, when the
+// environment refuses a new class (too many kinds, functions or name bytes).
 Napi::Value CreateProxyObject(Napi::Env env, const std::string& name, int64_t proxyId,
                               const std::string& uniqueId,
-                              const std::vector<std::string>& functions);
+                              const std::vector<std::string>& functions,
+                              const std::string& operation = "Execute");
 
 }  // namespace Hostlink

@@ -5,9 +5,12 @@ const assert = require('node:assert/strict');
 const path = require('node:path');
 const { addon, runChild, repoRoot } = require('./helpers/addon');
 
-const EXPORTS = ['Initialize', 'GetKestrel', 'CleanUp', 'RegisterCallback', 'DeregisterCallback', 'SetAPITimeout'];
+const EXPORTS = [
+  'Initialize', 'GetKestrel', 'CleanUp', 'RegisterCallback', 'DeregisterCallback', 'SetAPITimeout',
+  'Async', 'GetKestrelAsync',
+];
 
-test('exports the six functions in order, each nameless', () => {
+test('exports the six functions and the two Promise entries in order, each nameless', () => {
   assert.deepEqual(Object.keys(addon), EXPORTS);
   for (const name of EXPORTS) {
     assert.equal(typeof addon[name], 'function');

@@ -37,17 +37,19 @@ test('SetAPITimeout with a new value while not initialized throws', () => {
   });
 });
 
-test('SetAPITimeout sends whole seconds times 1000 in unsigned 32-bit arithmetic', () => {
+test('SetAPITimeout sends seconds in milliseconds, a fraction rounded up, never wrapped', () => {
   const host = connect({ safetyTimeout: false });
   try {
     const cases = [
-      [2.9, 2000],
-      [-1, 4294966296],
-      [4294968, 704],
-      [4294967296 + 3, 3000],
-      [Infinity, 0],
+      [2.9, 2900],
+      [0.5, 500],
+      [0.3, 300],
+      [0.0001, 1],
       [7, 7000],
-      [NaN, 0],
+      [4294967, 4294967000],
+      [4294967.295, 4294967295],
+      [0, 0],
+      [1e-9, 1],
     ];
     for (const [seconds] of cases) assert.equal(addon.SetAPITimeout(seconds), true);
     assert.deepEqual(sentTimeouts(host), cases.map(([, ms]) => ms));
@@ -58,14 +60,16 @@ test('SetAPITimeout sends whole seconds times 1000 in unsigned 32-bit arithmetic
   }
 });
 
-test('SetAPITimeout with the current value returns true without asking the host', () => {
+test('SetAPITimeout refuses a negative, non-finite or too large value with nothing sent', () => {
   const host = connect({ safetyTimeout: false });
   try {
-    assert.equal(addon.SetAPITimeout(5), true);
-    assert.equal(addon.SetAPITimeout(5), true);
-    assert.equal(addon.SetAPITimeout(5.5), true);
-    assert.deepEqual(sentTimeouts(host), [5000]);
-    assert.equal(host.status().apiTimeout, 5000);
+    for (const seconds of [-1, -0.001, 4294968, 4294967.296, 4294967296 + 3, Infinity, -Infinity, NaN]) {
+      assert.throws(() => addon.SetAPITimeout(seconds), {
+        message: 'SetAPITimeout: Timeout out of range, a number of seconds from 0 to 4294967.295 expected',
+      });
+    }
+    assert.deepEqual(host.takeRequests(), []);
+    assert.equal(host.status().apiTimeout, 0);
   } finally {
     disconnect(host);
   }

@@ -1,0 +1,393 @@
+// Promise calls: their queued requests, their settling on the JavaScript thread, abort
+// signals, and the Async export.
+#include "bridge/AsyncCalls.h"
+
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "bridge/Callbacks.h"
+#include "bridge/Errors.h"
+#include "bridge/PluginManager.h"
+#include "bridge/ProxyClassCache.h"
+#include "bridge/RequestQueue.h"
+#include "bridge/ScriptObject.h"
+
+namespace Hostlink {
+
+class AsyncCall;
+
+// One environment's road back from the sender thread: a thread-safe function, ref'd
+// only while a call of the environment is pending, and the count of those calls.
+// Shared by the calls in flight, so that it outlives an environment torn down under them.
+class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
+ public:
+  static std::shared_ptr<AsyncEnvironment> Make(Napi::Env env);
+
+  // JavaScript thread: a call started or ended.
+  void AddPending(napi_env env);
+  void RemovePending(napi_env env);
+  // Sender thread: hands a finished call to the JavaScript thread; dropped when the
+  // environment is gone.
+  void Deliver(std::shared_ptr<AsyncCall> call);
+  bool IsGone() const { return gone.load(std::memory_order_acquire); }
+
+ private:
+  static void SettleOnJsThread(napi_env env, napi_value, void* context, void* data);
+  static void Finalize(napi_env env, void* data, void* context);
+
+  std::mutex deliveryLock;
+  napi_threadsafe_function delivery = nullptr;
+  std::atomic<bool> gone{false};
+  size_t pending = 0;  // JavaScript thread only
+};
+
+// The calls of one Async object with a signal that have not settled yet. JavaScript
+// thread only.
+class AbortGroup {
+ public:
+  bool aborted = false;
+  std::deque<std::shared_ptr<AsyncCall>> calls;
+};
+
+// One Promise call. Its state moves once from Queued to Sent (the sender thread claims
+// it) or to Aborted (the signal fired first), so that its Promise settles exactly once.
+class AsyncCall : public QueuedRequest, public std::enable_shared_from_this<AsyncCall> {
+ public:
+  enum State : int { Queued, Sent, Aborted };
+
+  AsyncCall(std::shared_ptr<AsyncEnvironment> home, const HostCall& call, std::string text,
+            napi_deferred deferred, std::shared_ptr<AbortGroup> group)
+      : home(std::move(home)),
+        call(call),
+        text(std::move(text)),
+        deferred(deferred),
+        group(std::move(group)) {}
+
+  bool Claim() override {
+    int expected = Queued;
+    // A call of an environment already torn down is not worth sending.
+    return !home->IsGone() && state.compare_exchange_strong(expected, Sent);
+  }
+  const std::string& Text() const override { return text; }
+  void Finish(ExchangeOutcome result, std::string responseText) override {
+    outcome = result;
+    response = std::move(responseText);
+    home->Deliver(shared_from_this());
+  }
+  bool Abort() {
+    int expected = Queued;
+    return state.compare_exchange_strong(expected, Aborted);
+  }
+
+  void Settle(napi_env env);
+  napi_deferred Deferred() const { return deferred; }
+  const std::shared_ptr<AbortGroup>& Group() const { return group; }
+
+ private:
+  std::shared_ptr<AsyncEnvironment> home;
+  HostCall call;
+  std::string text;
+  napi_deferred deferred;
+  std::shared_ptr<AbortGroup> group;
+  std::atomic<int> state{Queued};
+  ExchangeOutcome outcome = ExchangeOutcome::NotInitialized;
+  std::string response;
+};
+
+namespace {
+
+// Rejects deferred with the exception pending in env, or with fallback when none is.
+void RejectWithPending(napi_env env, napi_deferred deferred, const std::string& fallback) {
+  bool pending = false;
+  napi_value error = nullptr;
+  if (napi_is_exception_pending(env, &pending) != napi_ok || !pending ||
+      napi_get_and_clear_last_exception(env, &error) != napi_ok) {
+    napi_value message = nullptr;
+    napi_create_string_utf8(env, fallback.c_str(), fallback.size(), &message);
+    napi_create_error(env, nullptr, message, &error);
+  }
+  napi_reject_deferred(env, deferred, error);
+}
+
+// new DOMException('This operation was aborted', 'AbortError'), as Node's own APIs
+// reject an aborted operation.
+void RejectAborted(napi_env env, napi_deferred deferred) {
+  Napi::Env jsEnv(env);
+  Napi::HandleScope scope(jsEnv);
+  Napi::Value error;
+  try {
+    Napi::Function domException = jsEnv.Global().Get("DOMException").As<Napi::Function>();
+    error = domException.New({Napi::String::New(jsEnv, "This operation was aborted"),
+                              Napi::String::New(jsEnv, "AbortError")});
+  } catch (...) {
+    RejectWithPending(env, deferred, "AbortError: This operation was aborted");
+    return;
+  }
+  napi_reject_deferred(env, deferred, error);
+}
+
+void ForgetInGroup(AbortGroup& group, const AsyncCall* call) {
+  // Calls settle in the order they were made, so the search ends at the front.
+  auto found = std::find_if(group.calls.begin(), group.calls.end(),
+                            [call](const auto& held) { return held.get() == call; });
+  if (found != group.calls.end()) {
+    group.calls.erase(found);
+  }
+}
+
+// The data of each method of an Async object.
+struct AsyncMethod {
+  std::shared_ptr<AsyncEnvironment> home;
+  int64_t proxyId;
+  std::string functionName;
+  std::shared_ptr<AbortGroup> group;
+};
+
+// The holder of an environment's AsyncEnvironment, freed at the environment's teardown.
+void ReleaseHolder(void* holder) { delete static_cast<std::shared_ptr<AsyncEnvironment>*>(holder); }
+
+Napi::Value StartCall(const Napi::CallbackInfo& info, const std::shared_ptr<AsyncEnvironment>& home,
+                      const HostCall& call, const std::function<bool(std::string&)>& buildRequest,
+                      const std::shared_ptr<AbortGroup>& group) {
+  Napi::Env env = info.Env();
+  Napi::EscapableHandleScope scope(env);
+  napi_deferred deferred = nullptr;
+  napi_value promise = nullptr;
+  NAPI_THROW_IF_FAILED(env, napi_create_promise(env, &deferred, &promise), Napi::Value());
+  const std::string exceptionText = std::string(call.entry) + ": " + kExceptionText;
+  try {
+    PluginManager& manager = PluginManager::GetInstance();
+    std::string requestText;
+    bool ready = !(group && group->aborted);
+    if (ready && !manager.IsInitialized()) {
+      ThrowJsError(env, call.entry, kNotInitializedText);
+    } else if (ready && buildRequest(requestText)) {
+      // Converting the arguments ran user code: it may have cleaned up or aborted.
+      ready = !(group && group->aborted);
+      if (ready && !manager.IsInitialized()) {
+        ThrowJsError(env, call.entry, kNotInitializedText);
+      } else if (ready) {
+        auto queued = std::make_shared<AsyncCall>(home, call, std::move(requestText), deferred, group);
+        RequestQueue::Instance().Submit(queued);
+        home->AddPending(env);
+        if (group) {
+          group->calls.push_back(std::move(queued));
+        }
+        return scope.Escape(promise);
+      }
+    }
+    if (!ready) {
+      RejectAborted(env, deferred);
+    } else {
+      RejectWithPending(env, deferred, exceptionText);
+    }
+  } catch (...) {
+    // A Napi::Error caught here has already taken any pending exception with it.
+    RejectWithPending(env, deferred, exceptionText);
+  }
+  return scope.Escape(promise);
+}
+
+// The abort listener of an Async object: rejects every call of the group not yet sent.
+Napi::Value AbortCalls(const Napi::CallbackInfo& info, const std::shared_ptr<AbortGroup>& group,
+                       const std::shared_ptr<AsyncEnvironment>& home) {
+  group->aborted = true;
+  std::deque<std::shared_ptr<AsyncCall>> calls;
+  calls.swap(group->calls);
+  for (const auto& call : calls) {
+    if (call->Abort()) {
+      home->RemovePending(info.Env());
+      RejectAborted(info.Env(), call->Deferred());
+    } else {
+      group->calls.push_back(call);  // already sent: it settles with its answer
+    }
+  }
+  return info.Env().Undefined();
+}
+
+// The names of the host functions of proxy's class: its prototype's own methods.
+std::vector<std::string> FunctionNamesOf(Napi::Env env, ScriptObject& proxy) {
+  std::vector<std::string> names;
+  ProxyClassCache* cache = ProxyClassCache::Of(env);
+  if (cache == nullptr) {
+    return names;
+  }
+  Napi::Function proxyClass = cache->GetClass(env, proxy.GetName(), {});
+  if (proxyClass.IsEmpty()) {
+    return names;
+  }
+  Napi::Object prototype = proxyClass.Get("prototype").As<Napi::Object>();
+  napi_value keys = nullptr;
+  NAPI_THROW_IF_FAILED(env,
+                       napi_get_all_property_names(env, prototype, napi_key_own_only,
+                                                   napi_key_skip_symbols,
+                                                   napi_key_numbers_to_strings, &keys),
+                       names);
+  Napi::Array keyArray(env, keys);
+  for (uint32_t i = 0; i < keyArray.Length(); ++i) {
+    std::string name = keyArray.Get(i).As<Napi::String>().Utf8Value();
+    if (name != "constructor") {
+      names.push_back(std::move(name));
+    }
+  }
+  return names;
+}
+
+}  // namespace
+
+std::shared_ptr<AsyncEnvironment> AsyncEnvironment::Make(Napi::Env env) {
+  auto made = std::make_shared<AsyncEnvironment>();
+  auto* finalizeHolder = new std::shared_ptr<AsyncEnvironment>(made);
+  napi_value name = Napi::String::New(env, "Hostlink.AsyncCall");
+  napi_status status = napi_create_threadsafe_function(
+      env, nullptr, nullptr, name, 0, 1, finalizeHolder, Finalize, made.get(), SettleOnJsThread,
+      &made->delivery);
+  if (status != napi_ok) {
+    delete finalizeHolder;
+    NAPI_THROW_IF_FAILED(env, status, nullptr);
+  }
+  // Idle until a call is pending: an environment with nothing pending may end.
+  napi_unref_threadsafe_function(env, made->delivery);
+  return made;
+}
+
+void AsyncEnvironment::AddPending(napi_env env) {
+  if (pending++ == 0) {
+    napi_ref_threadsafe_function(env, delivery);
+  }
+}
+
+void AsyncEnvironment::RemovePending(napi_env env) {
+  if (--pending == 0) {
+    napi_unref_threadsafe_function(env, delivery);
+  }
+}
+
+void AsyncEnvironment::Deliver(std::shared_ptr<AsyncCall> call) {
+  auto* data = new std::shared_ptr<AsyncCall>(std::move(call));
+  std::lock_guard<std::mutex> guard(deliveryLock);
+  if (delivery == nullptr ||
+      napi_call_threadsafe_function(delivery, data, napi_tsfn_nonblocking) != napi_ok) {
+    delete data;  // the environment is gone, and the call with it
+  }
+}
+
+void AsyncEnvironment::SettleOnJsThread(napi_env env, napi_value, void* context, void* data) {
+  std::unique_ptr<std::shared_ptr<AsyncCall>> held(static_cast<std::shared_ptr<AsyncCall>*>(data));
+  if (env == nullptr || held == nullptr) {
+    return;  // torn down with the call queued: nothing left to settle
+  }
+  static_cast<AsyncEnvironment*>(context)->RemovePending(env);
+  DeliverCallbacksFirst(env);  // callbacks that arrived before this answer run before it settles
+  (*held)->Settle(env);
+}
+
+void AsyncEnvironment::Finalize(napi_env, void* data, void*) {
+  auto* holder = static_cast<std::shared_ptr<AsyncEnvironment>*>(data);
+  {
+    std::lock_guard<std::mutex> guard((*holder)->deliveryLock);
+    (*holder)->delivery = nullptr;
+    (*holder)->gone.store(true, std::memory_order_release);
+  }
+  delete holder;
+}
+
+void AsyncCall::Settle(napi_env rawEnv) {
+  Napi::Env env(rawEnv);
+  Napi::HandleScope scope(env);
+  if (group) {
+    ForgetInGroup(*group, this);
+  }
+  try {
+    Napi::Value value = SettleHostCall(env, call, outcome, response);
+    if (!value.IsEmpty()) {
+      napi_resolve_deferred(env, deferred, value);
+      return;
+    }
+    if (!env.IsExceptionPending()) {
+      napi_resolve_deferred(env, deferred, env.Undefined());
+      return;
+    }
+  } catch (...) {
+    // A Napi::Error caught here has already taken any pending exception with it.
+  }
+  RejectWithPending(env, deferred, std::string(call.entry) + ": " + kExceptionText);
+}
+
+AsyncEnvironment* InstallAsyncEnvironment(Napi::Env env) {
+  auto* holder = new std::shared_ptr<AsyncEnvironment>(AsyncEnvironment::Make(env));
+  napi_status status = napi_add_env_cleanup_hook(env, ReleaseHolder, holder);
+  if (status != napi_ok) {
+    delete holder;
+    NAPI_THROW_IF_FAILED(env, status, nullptr);
+  }
+  return holder->get();
+}
+
+Napi::Value StartAsyncCall(const Napi::CallbackInfo& info, const HostCall& call,
+                           const std::function<bool(std::string&)>& buildRequest) {
+  auto* home = static_cast<AsyncEnvironment*>(info.Data());
+  return StartCall(info, home->shared_from_this(), call, buildRequest, nullptr);
+}
+
+Napi::Value Async(const Napi::CallbackInfo& info) {
+  Napi::Env env = info.Env();
+  Napi::EscapableHandleScope scope(env);
+  try {
+    auto* home = static_cast<AsyncEnvironment*>(info.Data());
+    ScriptObject* proxy = info.Length() >= 1 ? ScriptObject::FromValue(info[0]) : nullptr;
+    if (proxy == nullptr) {
+      return ThrowJsError(env, "Async", "Missing '<proxy>' proxy object argument");
+    }
+    std::shared_ptr<AbortGroup> group;
+    if (info.Length() >= 2 && !info[1].IsUndefined()) {
+      if (!info[1].IsObject()) {
+        return ThrowJsError(env, "Async", "Invalid '<options>' argument, an object expected");
+      }
+      Napi::Value signal = info[1].As<Napi::Object>().Get("signal");
+      if (!signal.IsUndefined()) {
+        Napi::Value addListener =
+            signal.IsObject() ? signal.As<Napi::Object>().Get("addEventListener") : Napi::Value();
+        if (!signal.IsObject() || !addListener.IsFunction()) {
+          return ThrowJsError(env, "Async", "Invalid 'signal' option, an AbortSignal expected");
+        }
+        group = std::make_shared<AbortGroup>();
+        group->aborted = signal.As<Napi::Object>().Get("aborted").ToBoolean().Value();
+        std::shared_ptr<AsyncEnvironment> owner = home->shared_from_this();
+        Napi::Function listener = Napi::Function::New(
+            env, [group, owner](const Napi::CallbackInfo& event) {
+              return AbortCalls(event, group, owner);
+            });
+        Napi::Object once = Napi::Object::New(env);
+        once.Set("once", true);
+        addListener.As<Napi::Function>().Call(signal, {Napi::String::New(env, "abort"), listener, once});
+      }
+    }
+    Napi::Object methods = Napi::Object::New(env);
+    for (std::string& name : FunctionNamesOf(env, *proxy)) {
+      AsyncMethod method{home->shared_from_this(), proxy->GetProxyId(), name, group};
+      Napi::Function function = Napi::Function::New(
+          env,
+          [method](const Napi::CallbackInfo& call) {
+            HostCall hostCall{method.functionName, "Execute", ResultUse::Value};
+            return StartCall(call, method.home, hostCall,
+                             [&](std::string& requestText) {
+                               return BuildMethodRequest(call, method.functionName,
+                                                         method.proxyId, requestText);
+                             },
+                             method.group);
+          },
+          name);
+      methods.Set(name, function);
+    }
+    return scope.Escape(methods);
+  } catch (...) {
+    return ThrowJsError(env, "Async", kExceptionText);
+  }
+}
+
+}  // namespace Hostlink
