@@ -433,3 +433,159 @@ test('a worker thread torn down with callbacks registered leaves the process wor
   assert.equal(child.status, 0, child.stderr);
   assert.deepEqual(JSON.parse(child.stdout), ['RegisterCallback']);
 });
+
+test('the reference host\'s DocumentChanged brings the document as a working proxy and what changed', async () => {
+  const host = connect();
+  try {
+    const documents = addon.GetKestrel().GetDocuments();
+    const sketch = documents.Create('Sketch');
+    const seen = [];
+    addon.RegisterCallback('DocumentChanged', (document, change, ...rest) => {
+      seen.push({ kind: document.constructor.name, title: document.GetTitle(), change, rest });
+    });
+    sketch.AddShape('rectangle', 10, 10, 200, 100);
+    await eventually(() => seen.length === 1, 'the shapeAdded callback');
+    assert.deepEqual(seen, [{ kind: 'Document', title: 'Sketch', change: 'shapeAdded', rest: [] }]);
+    assert.equal(addon.DeregisterCallback('DocumentChanged'), true);
+  } finally {
+    disconnect(host);
+  }
+});
+
+test('callback arguments arrive as results do: tables as objects and arrays, proxies as proxies', async () => {
+  const host = connect();
+  try {
+    const calls = [];
+    addon.RegisterCallback('A', (...args) => calls.push(args));
+    const proxy = { type: 'proxy', value: { proxyId: 7, uniqueId: 'u7', name: 'Thing', functions: ['Run'] } };
+    host.sendCallbackText(JSON.stringify({
+      response: {
+        status: true,
+        result: 'A',
+        args: {
+          0: { type: 'table', value: { x: 1, y: 'two', inner: proxy } },
+          1: { type: 'table', value: { 0: 1.5, 1: true }, isList: true },
+          2: proxy,
+          3: 'text',
+        },
+      },
+    }));
+    host.fire('A');
+    await eventually(() => calls.length === 2, 'two deliveries');
+    const [[table, list, thing, text], none] = calls;
+    assert.deepEqual({ x: table.x, y: table.y }, { x: 1, y: 'two' });
+    assert.equal(table.inner.uniqueId, 'u7');
+    assert.deepEqual(list, [1.5, true]);
+    assert.equal(text, 'text');
+    assert.equal(thing.constructor.name, 'Thing');
+    host.replyJson({ response: { status: true, result: 3 } });
+    assert.equal(thing.Run(), 3);
+    assert.equal(JSON.parse(host.requests().at(-1)).request.proxyId, 7);
+    assert.deepEqual(none, []);
+    assert.equal(addon.DeregisterCallback('A'), true);
+  } finally {
+    disconnect(host);
+  }
+});
+
+test('callbacks of different names run in the order the host fired them', async () => {
+  const host = connect();
+  try {
+    const order = [];
+    // A's road would be older than B's if each name had its own.
+    addon.RegisterCallback('A', (i) => order.push(`A${i}`));
+    addon.RegisterCallback('B', (i) => order.push(`B${i}`));
+    const fired = [];
+    // The JavaScript thread is busy while all of them arrive, as it is under load.
+    for (let i = 0; i < 20; i += 1) {
+      const name = i % 3 === 0 ? 'A' : 'B';
+      host.sendCallbackText(JSON.stringify({ response: { status: true, result: name, args: { 0: i } } }));
+      fired.push(`${name}${i}`);
+    }
+    await eventually(() => order.length === fired.length, 'every delivery');
+    assert.deepEqual(order, fired);
+    addon.DeregisterCallback('A');
+    addon.DeregisterCallback('B');
+  } finally {
+    disconnect(host);
+  }
+});
+
+test('a callback whose arguments cannot be converted is logged and dropped; the next one runs', () => {
+  const child = runChild(`
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    const calls = [];
+    addon.RegisterCallback('A', (...args) => calls.push(args));
+    const bad = { type: 'proxy', value: { proxyId: 0, uniqueId: '', name: 'K', functions: ['f'] } };
+    for (const args of [{ 0: bad }, { 1: 'skips 0' }, { 0: 1, 0: 2, x: 3 }]) {
+      host.sendCallbackText(JSON.stringify({ response: { status: true, result: 'A', args } }));
+    }
+    host.sendCallbackText(JSON.stringify({ response: { status: true, result: 'A', args: { 0: 'fine' } } }));
+    const waitUntil = Date.now() + 10000;
+    const poll = () => {
+      if (calls.length < 1 && Date.now() < waitUntil) return setTimeout(poll, 5);
+      setTimeout(() => {
+        process.stdout.write(JSON.stringify(calls));
+        addon.CleanUp();
+        host.stop();
+      }, 100);
+    };
+    poll();
+  `);
+  assert.equal(child.status, 0, child.stderr);
+  assert.deepEqual(JSON.parse(child.stdout), [['fine']]);
+  const prefix = 'IPC | Error | CallbackMessageProcessor : ProcessCallbackMessage - ';
+  // Parsed on the callback worker, converted on the JavaScript thread: the lines of the
+  // two may come in either order.
+  assert.deepEqual(logLines(child.stderr).sort(), [
+    `${prefix}Failed to convert the arguments of callback:A (A: ParseProxyObject - Invalid proxyId)`,
+    `${prefix}Failed to parse callback message from host`,
+    `${prefix}Failed to parse callback message from host`,
+  ]);
+});
+
+// `length` letters from a fixed pseudo-random sequence: they compress as text does.
+function randomLetters(length) {
+  let state = 2463534242;
+  let text = '';
+  for (let i = 0; i < length; i += 1) {
+    state ^= state << 13; state >>>= 0;
+    state ^= state >>> 17;
+    state ^= state << 5; state >>>= 0;
+    text += String.fromCharCode(97 + (state % 26));
+  }
+  return text;
+}
+
+test('a callback name the host chose cannot forge or flood log lines', () => {
+  const child = runChild(`
+    ${randomLetters}
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    let calls = 0;
+    addon.RegisterCallback('Known', () => { calls += 1; });
+    // Long, and varied enough that the channel does not refuse it as too repetitive.
+    const long = randomLetters(100000);
+    for (const name of ['Evil\\nIPC | Error | forged line\\u001b[2K\\r', long]) {
+      host.sendCallbackText(JSON.stringify({ response: { status: true, result: name } }));
+    }
+    host.fire('Known');
+    const waitUntil = Date.now() + 10000;
+    const poll = () => {
+      if (calls < 1 && Date.now() < waitUntil) return setTimeout(poll, 5);
+      addon.CleanUp();
+      host.stop();
+    };
+    poll();
+  `);
+  assert.equal(child.status, 0, child.stderr);
+  const lines = child.stderr.split('\n').filter((line) => line !== '');
+  const prefix = 'IPC | Error | CallbackMessageProcessor : ProcessCallbackMessage - No JS callback function found for callback:';
+  assert.deepEqual(lines, [
+    `${prefix}Evil\\nIPC | Error | forged line\\x1b[2K\\r`,
+    `${prefix}${randomLetters(200)}... (100000 bytes)`,
+  ]);
+});
