@@ -1,5 +1,4 @@
-// Serving one plug-in: the request server's processor, the callback pipe, and the test
-// hooks that answer requests otherwise.
+// Serving one plug-in: the request server's processor (or its front) and the callback pipe.
 #include "host/HostService.h"
 
 #include <chrono>
@@ -43,12 +42,6 @@ bool HostService::Start() {
   if (running_) {
     return true;
   }
-  {
-    std::lock_guard<std::mutex> lock(stateLock_);
-    stopping_ = false;
-    dropped_ = false;
-    resumeWanted_ = false;
-  }
   requestPipe_ = std::make_unique<IPC::NamedPipe>(pluginId_, IPC::ServerRequest);
   if (!requestPipe_->Open(kOpenTimeoutMs) || !callbacks_.Open() ||
       !server_.Start(*requestPipe_, this)) {
@@ -63,12 +56,10 @@ bool HostService::Start() {
 }
 
 void HostService::Stop() {
-  {
-    std::lock_guard<std::mutex> lock(stateLock_);
-    stopping_ = true;
+  if (front_ && server_.IsRunning()) {
+    front_->Stopping();
   }
-  stateChanged_.notify_all();
-  // Joins the request thread, which a delay or a drop cuts short, before its pipe goes.
+  // Joins the request thread, which the front's waits no longer hold, before its pipe goes.
   server_.Stop();
   requestPipe_.reset();
   callbacks_.Close();
@@ -97,25 +88,16 @@ bool HostService::SendCallbackText(std::string text) {
 }
 
 void HostService::Answer(const std::string& request, IPC::ServerAnswer& answer) {
-  RequestAction action;
-  if (filter_) {
-    action = filter_(request);
+  if (front_) {
+    front_->Answer(request, answer);
+  } else {
+    AnswerRequest(request, answer);
   }
-  if (action.delayMs > 0 && !WaitUnlessStopping(action.delayMs)) {
-    return;
-  }
-  switch (action.kind) {
-    case RequestAction::Kind::Reply:
-      answer.text = std::move(action.text);
-      return;
-    case RequestAction::Kind::NoReply:
-      return;
-    case RequestAction::Kind::Drop:
-      DropConnection();
-      return;
-    case RequestAction::Kind::Answer:
-      break;
-  }
+}
+
+IPC::IPCInterface& HostService::RequestPipe() { return *requestPipe_; }
+
+void HostService::AnswerRequest(const std::string& request, IPC::ServerAnswer& answer) {
   const RequestDispatcher::Outcome outcome = dispatcher_.Dispatch(request, answer.text);
   if (outcome.firstCallbackRegistered) {
     // The plug-in opens the callback pipe once it has this answer.
@@ -159,42 +141,6 @@ void HostService::FitAnswer(uint64_t requestId, IPC::ServerAnswer& answer) {
                            " bytes, " + std::to_string(answer.stream.size()) + " compressed)";
   std::string().swap(answer.stream);
   answer.text = FailureText(requestId, text, ErrorCode::BadResult);
-}
-
-void HostService::DropConnection() {
-  std::unique_lock<std::mutex> lock(stateLock_);
-  dropped_ = true;
-  resumeWanted_ = false;
-  lock.unlock();
-  // Closing the listening end too makes the plug-in's attempt to reconnect fail, so its
-  // pending call fails at once instead of waiting on a new connection.
-  requestPipe_->Close();
-  lock.lock();
-  stateChanged_.wait(lock, [this] { return stopping_ || resumeWanted_; });
-  if (!stopping_) {
-    lock.unlock();
-    requestPipe_->Open(kOpenTimeoutMs);
-    lock.lock();
-  }
-  dropped_ = false;
-  resumeWanted_ = false;
-  stateChanged_.notify_all();
-}
-
-bool HostService::ResumeListening() {
-  std::unique_lock<std::mutex> lock(stateLock_);
-  if (!dropped_) {
-    return false;
-  }
-  resumeWanted_ = true;
-  stateChanged_.notify_all();
-  stateChanged_.wait(lock, [this] { return !dropped_; });
-  return true;
-}
-
-bool HostService::WaitUnlessStopping(uint32_t ms) {
-  std::unique_lock<std::mutex> lock(stateLock_);
-  return !stateChanged_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
 }
 
 }  // namespace Host

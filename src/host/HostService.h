@@ -17,7 +17,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,7 +28,7 @@
 
 #include "host/CallbackPipe.h"
 #include "host/ObjectRegistry.h"
-#include "host/RequestAction.h"
+#include "host/RequestFront.h"
 #include "host/RequestDispatcher.h"
 #include "host/Value.h"
 #include "host/ValueCodec.h"
@@ -62,8 +61,9 @@ class HostService : private IPC::RequestProcessor {
   // It must not call Stop (that would join its own thread): it should wake the thread
   // that owns the service. Set before Start.
   void SetUnloadHandler(std::function<void()> handler) { unloadHandler_ = std::move(handler); }
-  // Sees every request first and may answer it otherwise (tests use it). Set before Start.
-  void SetRequestFilter(RequestFilter filter) { filter_ = std::move(filter); }
+  // Puts front before the service's own answers; it must outlive the serving. Set
+  // before Start.
+  void SetRequestFront(RequestFront* front) { front_ = front; }
   // The wire trace on standard error, one line per message (see base/Trace.h); it is the
   // process's, shared by every service in it. Set before Start.
   static void SetTrace(bool on);
@@ -91,10 +91,11 @@ class HostService : private IPC::RequestProcessor {
   // handling of odd callback messages). False when the service is not running.
   bool SendCallbackText(std::string text);
 
-  // After a request was answered with RequestAction::Drop the pipe stays closed, so that
-  // the plug-in's pending call fails for certain; this makes the host listen again and
-  // returns once it does (true), or false when no drop is pending.
-  bool ResumeListening();
+  // The service's own answer to one request: what a front passes a request on to. On the
+  // request thread only.
+  void AnswerRequest(const std::string& request, IPC::ServerAnswer& answer);
+  // The request pipe, for a front that closes and reopens it. On the request thread only.
+  IPC::IPCInterface& RequestPipe();
 
   bool IsCallbackRegistered(const std::string& name) const {
     return dispatcher_.IsCallbackRegistered(name);
@@ -110,9 +111,6 @@ class HostService : private IPC::RequestProcessor {
   void AnswerUnreadable(IPC::ServerAnswer& answer) override;
   void AnswerRefused(const IPC::ServerAnswer& refused, IPC::ServerAnswer& instead) override;
 
-  void DropConnection();
-  // Sleeps, or less when the service stops; false when it stops.
-  bool WaitUnlessStopping(uint32_t ms);
   // Makes an answer the pipe cannot carry a failure saying so, and one that may be large
   // a stream compressed once.
   void FitAnswer(uint64_t requestId, IPC::ServerAnswer& answer);
@@ -123,19 +121,13 @@ class HostService : private IPC::RequestProcessor {
   // Encodes callback arguments; its own, since FireCallback runs on any thread.
   ValueCodec callbackCodec_;
   std::function<void()> unloadHandler_;
-  RequestFilter filter_;
+  RequestFront* front_ = nullptr;
 
   std::unique_ptr<IPC::NamedPipe> requestPipe_;
   IPC::RequestServer server_;
   CallbackPipe callbacks_;
   std::atomic<bool> running_{false};
 
-  // Guards the stop and drop states the request thread waits on.
-  std::mutex stateLock_;
-  std::condition_variable stateChanged_;
-  bool stopping_ = false;
-  bool dropped_ = false;
-  bool resumeWanted_ = false;
   // Used only on the request thread, to measure answers that may be too large.
   std::unique_ptr<IPC::Bzip2Codec> sizer_;
 };

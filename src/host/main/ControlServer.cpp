@@ -32,6 +32,8 @@ bool Truncate(const std::string& path) {
 
 // Attempts to replace the acknowledgement file, kPollMs apart, before giving up.
 constexpr int kRenameAttempts = 2000;
+// How long reopening the request pipe after a drop may take.
+constexpr uint32_t kOpenTimeoutMs = 300;
 
 // Most actions one command may queue: enough for any test, too few to exhaust memory.
 constexpr uint32_t kMaxCount = 100000;
@@ -80,7 +82,72 @@ void ControlServer::Stop() {
   }
 }
 
-Host::RequestAction ControlServer::OnRequest(const std::string& request) {
+void ControlServer::Answer(const std::string& request, IPC::ServerAnswer& answer) {
+  RequestAction action = NextAction(request);
+  if (action.delayMs > 0 && !WaitUnlessStopping(action.delayMs)) {
+    return;
+  }
+  switch (action.kind) {
+    case RequestAction::Kind::Reply:
+      answer.text = std::move(action.text);
+      return;
+    case RequestAction::Kind::NoReply:
+      return;
+    case RequestAction::Kind::Drop:
+      DropConnection();
+      return;
+    case RequestAction::Kind::Answer:
+      service_.AnswerRequest(request, answer);
+      return;
+  }
+}
+
+void ControlServer::Stopping() {
+  {
+    std::lock_guard<std::mutex> lock(stateLock_);
+    stopping_ = true;
+  }
+  stateChanged_.notify_all();
+}
+
+void ControlServer::DropConnection() {
+  IPC::IPCInterface& pipe = service_.RequestPipe();
+  std::unique_lock<std::mutex> lock(stateLock_);
+  dropped_ = true;
+  resumeWanted_ = false;
+  lock.unlock();
+  // Closing the listening end too makes the plug-in's attempt to reconnect fail, so its
+  // pending call fails at once instead of waiting on a new connection.
+  pipe.Close();
+  lock.lock();
+  stateChanged_.wait(lock, [this] { return stopping_ || resumeWanted_; });
+  if (!stopping_) {
+    lock.unlock();
+    pipe.Open(kOpenTimeoutMs);
+    lock.lock();
+  }
+  dropped_ = false;
+  resumeWanted_ = false;
+  stateChanged_.notify_all();
+}
+
+bool ControlServer::ResumeListening() {
+  std::unique_lock<std::mutex> lock(stateLock_);
+  if (!dropped_) {
+    return false;
+  }
+  resumeWanted_ = true;
+  stateChanged_.notify_all();
+  stateChanged_.wait(lock, [this] { return !dropped_; });
+  return true;
+}
+
+bool ControlServer::WaitUnlessStopping(uint32_t ms) {
+  std::unique_lock<std::mutex> lock(stateLock_);
+  return !stateChanged_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
+}
+
+RequestAction ControlServer::NextAction(const std::string& request) {
   std::lock_guard<std::mutex> lock(lock_);
   ++requestCount_;
   if (requests_) {
@@ -92,9 +159,9 @@ Host::RequestAction ControlServer::OnRequest(const std::string& request) {
     std::fflush(requests_);
   }
   if (actions_.empty()) {
-    return Host::RequestAction();
+    return RequestAction();
   }
-  Host::RequestAction action = std::move(actions_.front());
+  RequestAction action = std::move(actions_.front());
   actions_.pop_front();
   return action;
 }
@@ -143,32 +210,32 @@ void ControlServer::Execute(const std::string& line) {
   const std::string op = command.Has("op") && command.IsString("op") ? command.GetString("op") : "";
   // Whatever the command, a connection dropped earlier is served again first: the
   // test has seen its call fail by the time it sends anything else.
-  const bool resumed = service_.ResumeListening();
+  const bool resumed = ResumeListening();
 
   auto decodedData = [&](std::string& bytes) {
     return command.Has("data") && command.IsString("data") &&
            Base64::Decode(command.GetString("data"), bytes);
   };
-  auto queue = [&](Host::RequestAction action, size_t count) {
+  auto queue = [&](RequestAction action, size_t count) {
     std::lock_guard<std::mutex> lock(lock_);
     for (size_t i = 0; i < count; ++i) {
       actions_.push_back(action);
     }
   };
 
-  Host::RequestAction action;
+  RequestAction action;
   action.delayMs = Unsigned(command, "delay", 0);
   if (op == "reply") {
     if (!decodedData(action.text)) {
       Acknowledge(seq, false, "reply needs base64 \"data\"", nullptr, nullptr);
       return;
     }
-    action.kind = Host::RequestAction::Kind::Reply;
+    action.kind = RequestAction::Kind::Reply;
     queue(std::move(action), 1);
   } else if (op == "answer") {
     queue(std::move(action), 1);
   } else if (op == "noReply") {
-    action.kind = Host::RequestAction::Kind::NoReply;
+    action.kind = RequestAction::Kind::NoReply;
     const uint32_t count = Unsigned(command, "count", 1);
     if (count > kMaxCount) {
       Acknowledge(seq, false, "noReply count above " + std::to_string(kMaxCount), nullptr, nullptr);
@@ -176,7 +243,7 @@ void ControlServer::Execute(const std::string& line) {
     }
     queue(std::move(action), count);
   } else if (op == "drop") {
-    action.kind = Host::RequestAction::Kind::Drop;
+    action.kind = RequestAction::Kind::Drop;
     queue(std::move(action), 1);
   } else if (op == "clear") {
     std::lock_guard<std::mutex> lock(lock_);

@@ -28,6 +28,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -37,7 +38,7 @@
 #include <thread>
 
 #include "host/HostService.h"
-#include "host/RequestAction.h"
+#include "host/RequestFront.h"
 
 namespace IPC {
 class KvVariantMap;
@@ -45,10 +46,30 @@ class KvVariantMap;
 
 namespace ReferenceHost {
 
-class ControlServer {
+// What the control server does with one incoming request.
+struct RequestAction {
+  enum class Kind {
+    // Let the service answer (the normal course).
+    Answer,
+    // Send `text` as the answer instead, whatever it holds.
+    Reply,
+    // Send nothing: the plug-in waits until its time-out.
+    NoReply,
+    // Close the plug-in's connection instead of answering, and listen again when told.
+    Drop,
+  };
+
+  Kind kind = Kind::Answer;
+  std::string text;
+  // Waited before the action; a stopping service cuts the wait short and sends nothing.
+  uint32_t delayMs = 0;
+};
+
+// Stands before the service's answers (its RequestFront) and takes commands from files.
+class ControlServer : public Host::RequestFront {
  public:
   ControlServer(std::string directory, Host::HostService& service);
-  ~ControlServer();
+  ~ControlServer() override;
 
   ControlServer(const ControlServer&) = delete;
   ControlServer& operator=(const ControlServer&) = delete;
@@ -58,12 +79,22 @@ class ControlServer {
   bool Start(std::function<void()> onStop);
   void Stop();
 
-  // The service's request filter: records the request, then takes the next action.
-  Host::RequestAction OnRequest(const std::string& request);
+  // On the request thread: records the request, then takes the next action.
+  void Answer(const std::string& request, IPC::ServerAnswer& answer) override;
+  void Stopping() override;
+
+  // After a request was answered with a drop the pipe stays closed, so that the
+  // plug-in's pending call fails for certain; this makes the host listen again and
+  // returns once it does (true), or false when no drop is pending.
+  bool ResumeListening();
 
  private:
   static constexpr int kPollMs = 1;
 
+  RequestAction NextAction(const std::string& request);
+  void DropConnection();
+  // Sleeps, or less when the service stops; false when it stops.
+  bool WaitUnlessStopping(uint32_t ms);
   void ReadCommands();
   void Execute(const std::string& line);
   void Acknowledge(uint64_t seq, bool ok, const std::string& error, const IPC::KvVariantMap* result,
@@ -74,9 +105,16 @@ class ControlServer {
   std::function<void()> onStop_;
 
   std::mutex lock_;
-  std::deque<Host::RequestAction> actions_;
+  std::deque<RequestAction> actions_;
   std::FILE* requests_ = nullptr;
   uint64_t requestCount_ = 0;
+
+  // Guards the stop and drop states the request thread waits on.
+  std::mutex stateLock_;
+  std::condition_variable stateChanged_;
+  bool stopping_ = false;
+  bool dropped_ = false;
+  bool resumeWanted_ = false;
 
   std::thread reader_;
   std::atomic<bool> stop_{false};

@@ -77,9 +77,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<ReferenceHost::ControlServer> control;
   if (!line.controlDirectory.empty()) {
     control = std::make_unique<ReferenceHost::ControlServer>(line.controlDirectory, service);
-    ReferenceHost::ControlServer* server = control.get();
-    service.SetRequestFilter(
-        [server](const std::string& request) { return server->OnRequest(request); });
+    service.SetRequestFront(control.get());
     if (!control->Start([&stop] { stop.Request(); })) {
       return 1;
     }

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <functional>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -14,6 +16,7 @@
 #include "PluginClient.h"
 #include "host/HostObject.h"
 #include "host/HostService.h"
+#include "host/RequestFront.h"
 #include "ipc/ProxyInfo.h"
 #include "transport/NamedPipe.h"
 
@@ -22,7 +25,6 @@ namespace {
 using Host::Arguments;
 using Host::HostObject;
 using Host::HostService;
-using Host::RequestAction;
 using Host::Result;
 using HostTest::PluginClient;
 using Clock = std::chrono::steady_clock;
@@ -119,29 +121,59 @@ TEST_F(HostServiceTest, TheUnloadHandlerRunsOnceTheAnswerIsOut) {
   EXPECT_EQ(unloaded.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
 }
 
-TEST_F(HostServiceTest, AFilterCanReplyWithAnyTextOrNotAtAll) {
+// A front made of a function, whose waits end when the service stops.
+class FunctionFront : public Host::RequestFront {
+ public:
+  using Body = std::function<void(FunctionFront&, const std::string&, IPC::ServerAnswer&)>;
+  explicit FunctionFront(Body body) : body_(std::move(body)) {}
+  void Answer(const std::string& request, IPC::ServerAnswer& answer) override {
+    body_(*this, request, answer);
+  }
+  void Stopping() override {
+    std::lock_guard<std::mutex> guard(lock_);
+    stopping_ = true;
+    changed_.notify_all();
+  }
+  // False when the service stopped first.
+  bool Wait(std::chrono::milliseconds time) {
+    std::unique_lock<std::mutex> guard(lock_);
+    return !changed_.wait_for(guard, time, [this] { return stopping_; });
+  }
+
+ private:
+  Body body_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool stopping_ = false;
+};
+
+TEST_F(HostServiceTest, AFrontCanReplyWithAnyTextOrNotAtAll) {
   std::mutex lock;
   std::vector<std::string> seen;
-  std::vector<RequestAction> script(2);
-  script[0].kind = RequestAction::Kind::Reply;
-  script[0].text = std::string("raw \x01\xff bytes", 12);
-  script[1].kind = RequestAction::Kind::NoReply;
-  service->SetRequestFilter([&](const std::string& request) {
-    std::lock_guard<std::mutex> guard(lock);
-    seen.push_back(request);
-    if (seen.size() <= script.size()) {
-      return script[seen.size() - 1];
+  const std::string raw("raw \x01\xff bytes", 12);
+  FunctionFront front([&](FunctionFront&, const std::string& request, IPC::ServerAnswer& answer) {
+    size_t count;
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      seen.push_back(request);
+      count = seen.size();
     }
-    return RequestAction();
+    if (count == 1) {
+      answer.text = raw;
+    } else if (count > 2) {
+      service->AnswerRequest(request, answer);
+    }
   });
+  service->SetRequestFront(&front);
   ASSERT_TRUE(service->Start());
   PluginClient client(pluginId, 300);
   std::string response;
   ASSERT_TRUE(client.Exchange("first", response));
-  EXPECT_EQ(response, script[0].text);
+  EXPECT_EQ(response, raw);
   EXPECT_FALSE(client.Exchange("second", response));
   ASSERT_TRUE(client.Exchange(R"({"request":{"name":"GetKestrel"}})", response));
   EXPECT_NE(response.find(R"("type":"proxy")"), std::string::npos);
+  service->Stop();
   std::lock_guard<std::mutex> guard(lock);
   EXPECT_EQ(seen,
             (std::vector<std::string>{"first", "second", R"({"request":{"name":"GetKestrel"}})"}));
@@ -149,13 +181,12 @@ TEST_F(HostServiceTest, AFilterCanReplyWithAnyTextOrNotAtAll) {
 
 TEST_F(HostServiceTest, ALateAnswerIsDroppedAndTheNextRequestGetsItsOwn) {
   std::atomic<int> count{0};
-  service->SetRequestFilter([&](const std::string&) {
-    RequestAction action;
-    if (count++ == 0) {
-      action.delayMs = 500;
-    }
-    return action;
+  FunctionFront front([&](FunctionFront& self, const std::string& request,
+                          IPC::ServerAnswer& answer) {
+    if (count++ == 0 && !self.Wait(std::chrono::milliseconds(500))) return;
+    service->AnswerRequest(request, answer);
   });
+  service->SetRequestFront(&front);
   ASSERT_TRUE(service->Start());
   PluginClient client(pluginId, 100);
   std::string response;
@@ -167,17 +198,23 @@ TEST_F(HostServiceTest, ALateAnswerIsDroppedAndTheNextRequestGetsItsOwn) {
   EXPECT_EQ(response, R"({"response":{"requestId":2,"status":true,"result":true}})");
   // The answer to request 1 came while request 2 waited (or before it went out).
   EXPECT_NE(log.find("IPCHandler : Discarded a"), std::string::npos) << log;
+  service->Stop();
 }
 
-TEST_F(HostServiceTest, ADroppedConnectionFailsThePendingCallUntilListeningResumes) {
+TEST_F(HostServiceTest, AFrontThatClosesTheRequestPipeFailsThePendingCallAtOnce) {
   std::atomic<int> count{0};
-  service->SetRequestFilter([&](const std::string&) {
-    RequestAction action;
+  std::promise<void> reopen;
+  std::shared_future<void> reopened = reopen.get_future().share();
+  FunctionFront front([&](FunctionFront&, const std::string& request, IPC::ServerAnswer& answer) {
     if (count++ == 0) {
-      action.kind = RequestAction::Kind::Drop;
+      service->RequestPipe().Close();
+      reopened.wait();
+      service->RequestPipe().Open(300);
+      return;
     }
-    return action;
+    service->AnswerRequest(request, answer);
   });
+  service->SetRequestFront(&front);
   ASSERT_TRUE(service->Start());
   PluginClient client(pluginId, 30000);
   std::string response;
@@ -185,18 +222,22 @@ TEST_F(HostServiceTest, ADroppedConnectionFailsThePendingCallUntilListeningResum
   EXPECT_FALSE(client.Exchange(R"({"request":{"name":"GetKestrel"}})", response));
   // It fails because the host went away, not because the 30 s limit passed.
   EXPECT_LT(Clock::now() - started, std::chrono::seconds(20));
-  EXPECT_TRUE(service->ResumeListening());
-  EXPECT_FALSE(service->ResumeListening());
-  ASSERT_TRUE(client.Exchange(R"({"request":{"name":"GetKestrel"}})", response));
+  reopen.set_value();
+  bool answered = false;
+  for (int attempt = 0; attempt < 100 && !answered; ++attempt) {
+    answered = client.Exchange(R"({"request":{"name":"GetKestrel"}})", response);
+    if (!answered) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(answered);
   EXPECT_NE(response.find(R"("type":"proxy")"), std::string::npos);
+  service->Stop();
 }
 
-TEST_F(HostServiceTest, StopCutsAPendingDelayShort) {
-  service->SetRequestFilter([](const std::string&) {
-    RequestAction action;
-    action.delayMs = 600000;
-    return action;
+TEST_F(HostServiceTest, StopCutsAPendingFrontWaitShort) {
+  FunctionFront front([](FunctionFront& self, const std::string&, IPC::ServerAnswer&) {
+    self.Wait(std::chrono::minutes(10));
   });
+  service->SetRequestFront(&front);
   ASSERT_TRUE(service->Start());
   PluginClient client(pluginId, 200);
   std::string response;
