@@ -38,6 +38,13 @@ Napi::Function ProxyClassCache::GetClass(Napi::Env env, const std::string& name,
               " a proxy class may have";
     return Napi::Function();
   }
+  if (functions.size() > kMaxFunctions - functionCount) {
+    refusal = "Proxy class refused: this environment's proxy classes have " +
+              std::to_string(functionCount) + " functions, and " +
+              std::to_string(functions.size()) + " more would pass the " +
+              std::to_string(kMaxFunctions) + " it keeps";
+    return Napi::Function();
+  }
   size_t nameBytes = name.size();
   for (const std::string& function : functions) {
     nameBytes += function.size();
@@ -65,6 +72,7 @@ Napi::Function ProxyClassCache::GetClass(Napi::Env env, const std::string& name,
     throw;
   }
   proxyClasses.emplace(name, Napi::Persistent(constructor));
+  functionCount += stored->second.size();
   return constructor;
 }
 

@@ -16,10 +16,12 @@ namespace Hostlink {
 
 class ProxyClassCache {
  public:
-  // Far more kinds than an object model has, and few enough that a host sending new kind
-  // names without end costs the plug-in a bounded amount of memory.
+  // Far more than an object model has, and few enough that a host sending new kind names
+  // without end costs the plug-in a bounded amount of memory: a class takes about 20 KB,
+  // each of its methods about 1 KB, so the worst case is some 80 MB per environment.
   static constexpr size_t kMaxClasses = 1000;
   static constexpr size_t kMaxFunctionsPerClass = 1000;
+  static constexpr size_t kMaxFunctions = 50000;  // all classes of the environment together
   // The kind name and its function names together.
   static constexpr size_t kMaxNameBytesPerClass = 64 * 1024;
 
@@ -44,6 +46,8 @@ class ProxyClassCache {
   // The function names each class was defined with. Each method's callback data
   // points into these strings, so an entry is never changed once made.
   std::map<std::string, std::vector<std::string>> proxyFunctions;
+  // The methods of every class defined so far.
+  size_t functionCount = 0;
 };
 
 }  // namespace Hostlink

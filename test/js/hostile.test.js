@@ -285,3 +285,86 @@ test('a pipe name held by another user is refused, and nothing is sent there', a
     fs.rmSync(folder, { recursive: true, force: true });
   }
 });
+
+// Each new kind name defines a class that lives as long as the environment; a host that
+// sends new ones without end is refused past the bounds, with known kinds still working.
+test('a host sending ever new kinds is refused past 1000 classes, 1000 functions or 64 KB of names per class', () => {
+  const child = runChild(`
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    const app = addon.GetKestrel();
+    const kind = (name, functions) => ({ type: 'proxy', value: { proxyId: 5, uniqueId: '', name, functions } });
+    const outcome = (result) => {
+      host.replyJson({ response: { status: true, result } });
+      try {
+        const value = app.GetName();
+        return value && value.constructor ? value.constructor.name : typeof value;
+      } catch (error) {
+        return error.message;
+      }
+    };
+    const letters = (length, seed) => {
+      let state = seed;
+      let text = '';
+      for (let i = 0; i < length; i += 1) {
+        state ^= state << 13; state >>>= 0; state ^= state >>> 17; state ^= state << 5; state >>>= 0;
+        text += String.fromCharCode(97 + (state % 26));
+      }
+      return text;
+    };
+    const results = [];
+    results.push(outcome(kind('Wide', Array.from({ length: 1001 }, (_, i) => 'f' + i))));
+    results.push(outcome(kind('Wordy', Array.from({ length: 10 }, (_, i) => letters(7000, i + 1)))));
+    // With Application, 999 classes; one more makes the 1000 kept, the next is refused.
+    const many = {};
+    for (let i = 0; i < 998; i += 1) many[i] = kind('Kind' + i, ['g']);
+    host.replyJson({ response: { status: true, result: { type: 'table', value: many } } });
+    results.push(Object.keys(app.GetName()).length);
+    results.push(outcome(kind('Last', ['g'])));
+    results.push(outcome(kind('OneTooMany', ['g'])));
+    results.push(outcome(kind('Kind5', ['g'])));
+    process.stdout.write(JSON.stringify(results));
+    addon.CleanUp();
+    host.stop();
+  `, { timeoutMs: 120000 });
+  assert.equal(child.status, 0, child.stderr);
+  assert.deepEqual(JSON.parse(child.stdout), [
+    'GetName: Proxy class refused: 1001 functions, more than the 1000 a proxy class may have',
+    'GetName: Proxy class refused: its names take 70005 bytes, more than the 65536 a proxy class may have',
+    998,
+    'Last',
+    'GetName: Proxy class refused: this environment holds 1000 proxy classes, the most it keeps',
+    'Kind5',
+  ]);
+});
+
+test('a host whose kinds bring ever more functions is refused past 50000 per environment', () => {
+  const child = runChild(`
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(60);
+    const app = addon.GetKestrel();
+    const functions = Array.from({ length: 1000 }, (_, i) => 'f' + i);
+    const outcome = (name, list) => {
+      host.replyJson({ response: { status: true, result: { type: 'proxy', value: { proxyId: 5, uniqueId: '', name, functions: list } } } });
+      try {
+        return app.GetName().constructor.name;
+      } catch (error) {
+        return error.message;
+      }
+    };
+    const results = [];
+    // Application's functions count too: 49 full classes fit beside it, the 50th does not.
+    for (let i = 0; i < 50; i += 1) results.push(outcome('Full' + i, functions));
+    results.push(outcome('Small', ['g']));
+    process.stdout.write(JSON.stringify(results.slice(-3)));
+    addon.CleanUp();
+    host.stop();
+  `, { timeoutMs: 120000 });
+  assert.equal(child.status, 0, child.stderr);
+  const [lastFitting, refused, small] = JSON.parse(child.stdout);
+  assert.equal(lastFitting, 'Full48');
+  assert.match(refused, /^GetName: Proxy class refused: this environment's proxy classes have 4\d{4} functions, and 1000 more would pass the 50000 it keeps$/);
+  assert.equal(small, 'Small');
+});
