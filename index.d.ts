@@ -1,5 +1,7 @@
-// Type declarations of the Hostlink add-on: the six exported functions and the proxy
-// objects through which a plug-in drives the host's scripting model.
+// Type declarations of the Hostlink add-on: the six exported functions, the two Promise
+// entries Async and GetKestrelAsync, and the proxy objects through which a plug-in drives
+// the host's scripting model. A plug-in may describe its host's objects as interfaces
+// and name them: GetKestrel<Application>(), Async<Application>(app).
 
 /**
  * A value that travels to the host as an argument of a proxy method: booleans,
@@ -52,27 +54,72 @@ export interface ProxyObject {
 export function Initialize(pluginId: string): true;
 
 /**
- * Returns the root object of the host's scripting model as a new proxy object.
+ * Returns the root object of the host's scripting model as a new proxy object, typed
+ * as `T` (an interface of the host's functions) when given.
  * Throws when not initialized or when the host's answer is not a usable proxy.
  */
-export function GetKestrel(): ProxyObject;
+export function GetKestrel<T extends object = ProxyObject>(): T;
 
 /**
- * Tells the host that the plug-in unloads and closes the request pipe. Returns
- * `true` (also when never initialized); the API timeout goes back to 0. Registered
- * callbacks are not touched.
+ * The same as `GetKestrel`, without blocking: a Promise of the root proxy that rejects
+ * with the `Error` `GetKestrel` would throw. Never throws itself.
+ */
+export function GetKestrelAsync<T extends object = ProxyObject>(): Promise<T>;
+
+/** The Promise form of one proxy method: the same arguments, a Promise of its result. */
+export type AsyncMethod<F> = F extends (...args: infer A) => infer R
+  ? (...args: A) => Promise<Awaited<R>>
+  : never;
+
+/**
+ * The object `Async(proxy)` returns: one method per host function of the proxy, each
+ * returning a Promise of what the synchronous method returns. Properties that are not
+ * functions (`uniqueId`) are left out.
+ */
+export type Async<T> = {
+  [K in keyof T as NonNullable<T[K]> extends string ? never : K]: AsyncMethod<NonNullable<T[K]>>;
+};
+
+export interface AsyncOptions {
+  /**
+   * Rejects every call of this object not yet sent to the host with an `AbortError`
+   * (a `DOMException`) when it fires; a call already sent is not abandoned.
+   */
+  signal?: AbortSignal;
+}
+
+/**
+ * Promise calls on `proxy`: an object with one method per host function of the proxy's
+ * class. A call converts its arguments at once, waits its turn behind every call made
+ * before it (synchronous ones included, from every thread of the process), and leaves
+ * the JavaScript thread free while the host works. Its Promise rejects with the `Error`
+ * the synchronous call would throw; the methods never throw. Throws when `proxy` is not
+ * a proxy object or `options.signal` is not an `AbortSignal`.
+ */
+export function Async<T extends object>(proxy: T, options?: AsyncOptions): Async<T>;
+
+/**
+ * Tells the host that the plug-in unloads and closes the request pipe. A call already
+ * sent finishes first; every call not yet sent (Promise calls, and synchronous calls
+ * waiting in other threads) fails with the not-initialized error. Registered callbacks
+ * are deregistered and the callback pipe closed. Returns `true` (also when never
+ * initialized); the API timeout goes back to 0.
  */
 export function CleanUp(): true;
 
 /**
  * Registers `callbackFunction` with the host under `callbackName`. When the host
- * fires the callback, the function runs on the JavaScript thread with no arguments;
- * an exception it throws becomes an uncaught exception of the process.
+ * fires the callback, the function runs on the JavaScript thread with the values the
+ * host sent with it, converted as results are (none from a host that sends none); `Args`
+ * types them. An exception it throws becomes an uncaught exception of the process.
  * Registering a name again replaces its function without asking the host. Returns
  * `false` when the callback pipe cannot be opened. While any callback is registered
  * the process stays alive to receive them.
  */
-export function RegisterCallback(callbackName: string, callbackFunction: () => void): boolean;
+export function RegisterCallback<Args extends unknown[] = HostResult[]>(
+  callbackName: string,
+  callbackFunction: (...args: Args) => void,
+): boolean;
 
 /**
  * Removes the callback registered under `callbackName` after the host agreed.
@@ -82,7 +129,9 @@ export function RegisterCallback(callbackName: string, callbackFunction: () => v
 export function DeregisterCallback(callbackName: string): boolean;
 
 /**
- * Sets how long, in whole seconds, every later call waits for the host's answer;
- * no argument means no limit. The host must accept the new value. Returns `true`.
+ * Sets how long, in seconds, every later call waits for the host's answer, counted
+ * from when its request is written; a fraction counts in milliseconds, rounded up. No
+ * argument or 0 means no limit. Throws for a negative, non-finite or larger value than
+ * 4294967.295, with nothing sent. The host must accept the new value. Returns `true`.
  */
 export function SetAPITimeout(timeoutSeconds?: number): true;
