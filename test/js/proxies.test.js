@@ -239,6 +239,33 @@ test('a method called on something that is not a proxy throws and sends nothing'
   }
 });
 
+// An object made by Object with a proxy class's prototype looks like a proxy to
+// instanceof but was never built by the class, so it carries no type tag. As a method's
+// receiver the engine's own check refuses it first (Node-API methods are bound to their
+// class); everywhere else the add-on's type-tag check is what refuses it.
+test('an object that only inherits from a proxy class is refused by the type-tag check', () => {
+  const host = connect();
+  try {
+    const proxy = makeProxy(host, ['Run']);
+    const ProxyClass = proxy.constructor;
+    const fake = Reflect.construct(Object, [], ProxyClass);
+    assert.equal(fake instanceof ProxyClass, true);
+    assert.throws(() => Reflect.apply(ProxyClass.prototype.Run, fake, []), { name: 'TypeError', message: 'Illegal invocation' });
+    assert.throws(() => proxy.Run(fake), { name: 'Error', message: 'Run: GetArgument - Unknown object type detected for key:0' });
+    assert.throws(() => addon.Async(fake), { name: 'Error', message: "Async: Missing '<proxy>' proxy object argument" });
+    assert.deepEqual(host.takeRequests(), []);
+    // With properties of its own it is a table, never a reference to a host object.
+    host.replyJson(success(1));
+    proxy.Run(Object.assign(fake, { a: 1 }), proxy);
+    assert.deepEqual(takeParsed(host)[0].request.args, {
+      0: { type: 'table', value: { a: 1 } },
+      1: { type: 'proxyref', value: 7 },
+    });
+  } finally {
+    disconnect(host);
+  }
+});
+
 test('a proxy class constructed from JavaScript makes a working proxy', () => {
   const host = connect();
   try {
