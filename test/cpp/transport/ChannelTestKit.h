@@ -1,14 +1,31 @@
-// Helpers for the channel tests: unique pipe names, raw sockets on a channel's address,
-// reference compression, child processes and captured log lines.
+// Helpers for the channel tests on both platforms: unique pipe names, the log lines, the
+// system's error codes for each kind of failure, reference compression and a pipe name
+// taken the way another process would take it. On Linux also raw sockets on a channel's
+// address, child processes and a signal between them; on Windows, whether Wine runs us.
 #pragma once
 
 #include <bzlib.h>
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// winuser.h maps SendMessage to SendMessageA, which would rename the channel's member.
+#undef SendMessage
+#else
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -21,13 +38,67 @@
 
 namespace ChannelTestKit {
 
+// The system's code in a channel's log line for each kind of failure.
+#ifdef _WIN32
+// A client finds no pipe of the name.
+constexpr unsigned int kNoServer = ERROR_FILE_NOT_FOUND;
+// A client finds the server serving another client.
+constexpr unsigned int kBusy = ERROR_PIPE_BUSY;
+// A server writes while no client has come.
+constexpr unsigned int kNoClient = ERROR_PIPE_LISTENING;
+// A server finds its name already taken.
+constexpr unsigned int kNameTaken = ERROR_ACCESS_DENIED;
+#else
+constexpr unsigned int kNoServer = ECONNREFUSED;
+constexpr unsigned int kBusy = EAGAIN;
+constexpr unsigned int kNoClient = ENOTCONN;
+constexpr unsigned int kNameTaken = EADDRINUSE;
+#endif
+
+inline unsigned long CurrentProcessId() {
+#ifdef _WIN32
+  return GetCurrentProcessId();
+#else
+  return static_cast<unsigned long>(getpid());
+#endif
+}
+
 // Distinct across test processes running side by side and across tests in one process.
 inline std::string UniqueName(const std::string& tag) {
   static std::atomic<int> counter{0};
-  return "hl_" + tag + "_" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+  return "hl_" + tag + "_" + std::to_string(CurrentProcessId()) + "_" +
+         std::to_string(counter++);
 }
 
 inline std::string PipePath(const std::string& name) { return IPC::NamedPipe::kPipePrefix + name; }
+
+// Takes the name for a moment, as another process racing for it would, and lets it go;
+// false when the name could not be taken.
+inline bool TakeNameBriefly(const std::string& name);
+
+#ifdef _WIN32
+
+inline bool UnderWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// A pipe made directly with kernel32, as another process would make it: one instance,
+// blocking, default security.
+inline HANDLE RawServer(const std::string& name) {
+  return CreateNamedPipeA(PipePath(name).c_str(), PIPE_ACCESS_DUPLEX,
+                          PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 102400,
+                          102400, 0, nullptr);
+}
+
+inline bool TakeNameBriefly(const std::string& name) {
+  const HANDLE pipe = RawServer(name);
+  if (pipe == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(pipe);
+  return true;
+}
+
+#else
 
 // The channel's address: a NUL and the path's bytes; `extra` adds bytes past them.
 inline socklen_t AddressOf(const std::string& name, sockaddr_un& address, size_t extra = 0) {
@@ -64,24 +135,15 @@ inline int RawListen(const std::string& name) {
   return fd;
 }
 
+inline bool TakeNameBriefly(const std::string& name) {
+  const int fd = RawListen(name);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
 inline bool RawSend(int fd, const std::string& bytes) {
   return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-}
-
-// What the library's buffer-to-buffer call makes of `bytes` (no NUL added).
-inline std::string ReferenceCompress(const std::string& bytes) {
-  unsigned int length = static_cast<unsigned int>(bytes.size() * 1.01 + 600);
-  std::string out(length, '\0');
-  const int status = BZ2_bzBuffToBuffCompress(&out[0], &length, const_cast<char*>(bytes.data()),
-                                              static_cast<unsigned int>(bytes.size()), 9, 0, 0);
-  EXPECT_EQ(status, BZ_OK);
-  out.resize(status == BZ_OK ? length : 0);
-  return out;
-}
-
-// The stream a writer puts on the wire for `text`.
-inline std::string WireBytes(const std::string& text) {
-  return ReferenceCompress(std::string(text.data(), text.size() + 1));
 }
 
 // Runs `body` in a forked child, which exits with its result.
@@ -119,6 +181,24 @@ class Signal {
  private:
   int fds_[2];
 };
+
+#endif  // _WIN32
+
+// What the library's buffer-to-buffer call makes of `bytes` (no NUL added).
+inline std::string ReferenceCompress(const std::string& bytes) {
+  unsigned int length = static_cast<unsigned int>(bytes.size() * 1.01 + 600);
+  std::string out(length, '\0');
+  const int status = BZ2_bzBuffToBuffCompress(&out[0], &length, const_cast<char*>(bytes.data()),
+                                              static_cast<unsigned int>(bytes.size()), 9, 0, 0);
+  EXPECT_EQ(status, BZ_OK);
+  out.resize(status == BZ_OK ? length : 0);
+  return out;
+}
+
+// The stream a writer puts on the wire for `text`.
+inline std::string WireBytes(const std::string& text) {
+  return ReferenceCompress(std::string(text.data(), text.size() + 1));
+}
 
 inline long long MillisSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -

@@ -1,6 +1,6 @@
-// A server serves one client at a time and keeps its name while open: a second client is
-// turned away as busy at once, and a server that opens again never leaves its name free for
-// another process to bind.
+// A server serves one client at a time and keeps its name while open, on both platforms: a
+// second client is turned away as busy within its limit, and a server that opens again never
+// leaves its name free for another process to take.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -35,7 +35,7 @@ TEST(NamedPipeBusy, SecondClientIsTurnedAwayAsBusyWhileOneIsServed) {
     EXPECT_EQ(second.LastError(), ChannelError::Busy);
     EXPECT_FALSE(second.IsOpen());
     EXPECT_EQ(GetCapturedStderr(),
-              Line("Open : Client IPC object open failed", pair.name, mode, EAGAIN));
+              Line("Open : Client IPC object open failed", pair.name, mode, kBusy));
   }
   // The client being served is not disturbed.
   ASSERT_TRUE(pair.server.Write("answer", 300));
@@ -56,6 +56,12 @@ TEST(NamedPipeBusy, SecondClientIsTurnedAwayAsBusyWhileOneIsServed) {
 // keeps the name bound throughout, so a process trying all along to bind the name never
 // gets it.
 TEST(NamedPipeBusy, ServerOpeningAgainNeverLeavesItsNameFree) {
+#ifdef _WIN32
+  if (UnderWine()) {
+    GTEST_SKIP() << "Wine ignores FILE_FLAG_FIRST_PIPE_INSTANCE and the instance limit: "
+                    "another process can always add an instance of a name";
+  }
+#endif
   const std::string name = UniqueName("keep");
   NamedPipe server(name, IPC::ServerCallback);
   ASSERT_TRUE(server.Open(300));
@@ -63,11 +69,7 @@ TEST(NamedPipeBusy, ServerOpeningAgainNeverLeavesItsNameFree) {
   std::atomic<int> squatted{0};
   std::thread squatter([&] {
     while (!done) {
-      const int fd = RawListen(name);
-      if (fd >= 0) {
-        ++squatted;
-        close(fd);
-      }
+      if (TakeNameBriefly(name)) ++squatted;
     }
   });
   for (int turn = 0; turn < 2000; ++turn) ASSERT_TRUE(server.Open(300));
