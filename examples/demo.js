@@ -50,9 +50,11 @@ async function main() {
 
   step('Listen for the host\'s "DocumentChanged" callback');
   let changes = 0;
-  hostlink.RegisterCallback('DocumentChanged', () => {
+  // The host passes the document that changed (a proxy, usable at once) and what changed.
+  hostlink.RegisterCallback('DocumentChanged', (document, change) => {
     changes += 1;
-    console.log(`   <- callback from the host: DocumentChanged (${changes} so far)`);
+    console.log(`   <- callback from the host: DocumentChanged("${document.GetTitle()}", "${change}"),` +
+      ` ${document.GetShapeCount()} shapes now (${changes} so far)`);
   });
   show('RegisterCallback', 'registered; the host calls back on its callback pipe');
 
@@ -83,10 +85,9 @@ async function main() {
 
   step('Clean up');
   show('documents.Close(drawing)', documents.Close(drawing));
-  hostlink.DeregisterCallback('DocumentChanged');
-  show('DeregisterCallback', 'the callback pipe is closed');
-  hostlink.CleanUp();
-  show('CleanUp', 'the host was told that the plug-in unloads');
+  show('DeregisterCallback("DocumentChanged")', hostlink.DeregisterCallback('DocumentChanged'));
+  // CleanUp would also deregister any callback still registered; it closes both pipes.
+  show('CleanUp()', hostlink.CleanUp());
   console.log('\nDone.');
 }
 
