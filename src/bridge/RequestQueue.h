@@ -78,6 +78,10 @@ class RequestQueue {
   void ReleaseHold();
   void RunSender();
 
+  struct Entry;
+  // The sender's next request, waiting for one as long as it takes.
+  bool TakeNext(Entry& entry);
+
   struct Entry {
     uint64_t ticket = 0;
     std::shared_ptr<QueuedRequest> request;
@@ -94,6 +98,8 @@ class RequestQueue {
   int waiters = 0;
   std::deque<Entry> pending;
   bool senderStarted = false;
+  // The sender sleeps on `submitted` only after it found nothing for a short while.
+  bool senderSleeping = false;
 };
 
 }  // namespace Hostlink
