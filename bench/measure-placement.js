@@ -8,7 +8,7 @@
 
 const fs = require('node:fs');
 const path = require('node:path');
-const { measureCalls, measureCallback, measureMemory } = require('./lib/addon-cases');
+const { measureCalls, measureCallback, measureMemory, measureAsyncCalls } = require('./lib/addon-cases');
 const { CALL_CASES, countsFor } = require('./lib/cases');
 const { measureFloor } = require('./lib/floor');
 const { timeAsync } = require('./lib/measure');
@@ -59,6 +59,8 @@ async function main() {
     try {
       const bench = addon.GetKestrel().GetBench();
       Object.assign(figures.cases, measureCalls(bench, quick));
+      progress(`${placement.name}: Promise calls`);
+      Object.assign(figures.cases, await measureAsyncCalls(addon, bench, quick));
       progress(`${placement.name}: callback latency`);
       figures.cases.callback = await measureCallback(addon, bench, quick);
       if (options.memory) {

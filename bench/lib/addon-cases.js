@@ -3,7 +3,7 @@
 // against the reference host.
 
 const { CALL_CASES, countsFor } = require('./cases');
-const { nowNs, summarize, timeSync } = require('./measure');
+const { nowNs, summarize, timeAsync, timeSync } = require('./measure');
 
 const CALLBACK_NAME = 'BenchCallback';
 // Late enough that the JavaScript thread is idle in its event loop when the host fires.
@@ -64,4 +64,36 @@ function measureMemory(bench, quick) {
   return { calls, rss_start_mb: rssStart, rss_end_mb: residentMb() };
 }
 
-module.exports = { measureCalls, measureCallback, measureMemory };
+// Promise calls: [full run, --quick run] of trivial calls awaited one by one, and of
+// bursts of ASYNC_BURST calls made at once and awaited together.
+const ASYNC_COUNTS = { async_trivial: [20000, 2000], async_burst: [100, 10] };
+const ASYNC_BURST = 1000;
+
+// The trivial call through Async(bench), each awaited before the next; and bursts of
+// 1000 calls made at once, timed from the first call to the last settled, per call.
+async function measureAsyncCalls(addon, bench, quick) {
+  const bench$ = addon.Async(bench);
+  if ((await bench$.Echo(42)) !== 42) throw new Error('async_trivial: unexpected result');
+  const trivialCalls = ASYNC_COUNTS.async_trivial[quick ? 1 : 0];
+  const trivial = await timeAsync(() => bench$.Echo(42), { calls: trivialCalls, warmUp: trivialCalls / 10 });
+  const bursts = ASYNC_COUNTS.async_burst[quick ? 1 : 0];
+  const burst = async () => {
+    const calls = new Array(ASYNC_BURST);
+    for (let i = 0; i < ASYNC_BURST; i += 1) calls[i] = bench$.Echo(i);
+    const results = await Promise.all(calls);
+    if (results[ASYNC_BURST - 1] !== ASYNC_BURST - 1) throw new Error('async_burst: unexpected result');
+  };
+  for (let i = 0; i < Math.max(2, bursts / 10); i += 1) await burst();
+  const samples = new Float64Array(bursts);
+  const begin = nowNs();
+  for (let i = 0; i < bursts; i += 1) {
+    const start = nowNs();
+    await burst();
+    samples[i] = Number(nowNs() - start) / 1000 / ASYNC_BURST;
+  }
+  const perCall = summarize(samples, Number(nowNs() - begin) / 1e9);
+  perCall.calls_per_s *= ASYNC_BURST;
+  return { async_trivial: trivial, async_burst: perCall };
+}
+
+module.exports = { measureCalls, measureCallback, measureMemory, measureAsyncCalls, ASYNC_BURST };

@@ -35,6 +35,10 @@ function placementBlock(placement, figures) {
     rows.push(row(`${testCase.title} (${sizes})`, figures.cases[testCase.key], figures.floor[testCase.key]));
     rows.push(row('  wire floor, same texts', figures.floor[testCase.key], figures.floor[testCase.key]));
   }
+  if (figures.cases.async_trivial) {
+    rows.push(row('async trivial call: Async(bench).Echo(42), awaited', figures.cases.async_trivial, figures.floor.trivial));
+    rows.push(row('async burst: 1000 Echo calls at once, per call', figures.cases.async_burst, figures.floor.trivial));
+  }
   rows.push(row('callback: host fires -> JS function runs', figures.cases.callback));
   const trivialFloor = figures.floor.trivial;
   rows.push(row('seed design, 5 ms polling (trivial)', figures.polling_reference.trivial, trivialFloor));
