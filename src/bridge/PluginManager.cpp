@@ -42,7 +42,6 @@ bool PluginManager::Initialize(const std::string& id) {
 
 bool PluginManager::CleanUp() {
   RequestQueue::CancellingHold hold;
-  EndCallbacks();  // in this hold, while the host can still be told
   if (!IsInitialized()) {
     return true;
   }

@@ -216,7 +216,8 @@ Napi::Value ParseProxy(Napi::Env env, const IPC::WireValue& value,
   if (info->functions.empty()) {
     return ThrowJsError(env, functionName, "ParseProxyObject - function list is empty");
   }
-  return CreateProxyObject(env, info->name, info->proxyId, info->uniqueId, info->functions);
+  return CreateProxyObject(env, info->name, info->proxyId, info->uniqueId, info->functions,
+                           functionName);
 }
 
 // The code of a typed value's kind in the error text: -1 for no known kind.

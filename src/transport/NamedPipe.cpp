@@ -48,7 +48,15 @@ bool NamedPipe::Open(uint32_t timeoutMs) {
     return true;
   }
   Close();
-  return IsServer() ? OpenServer() : OpenClient(timeoutMs);
+  const bool opened = IsServer() ? OpenServer() : OpenClient(timeoutMs);
+  if (GetMode() == ClientCallback && opened == openFailing_) {
+    openFailing_ = !opened;
+    if (opened) {
+      LogInfo("Open : Client IPC object open again (PluginId:" + Name() + ") (Mode:" +
+              std::to_string(GetMode()) + ")");
+    }
+  }
+  return opened;
 }
 
 bool NamedPipe::Read(std::string& message, uint32_t timeoutMs) {
@@ -146,6 +154,7 @@ void NamedPipe::LogCreateFailed(unsigned int errorCode) const {
 }
 
 void NamedPipe::LogClientOpenFailed(unsigned int errorCode) const {
+  if (openFailing_) return;  // logged when it began to fail
   LogFailure(kClientOpenFailed, errorCode);
 }
 

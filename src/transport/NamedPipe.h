@@ -116,6 +116,9 @@ class NamedPipe : public IPCInterface {
   // message, yielding at each turn when the peer may share their CPU (found at connection).
   bool spinForMessages_ = false;
   bool spinYields_ = true;
+  // A callback client whose last open failed: its worker reopens ten times a second while
+  // the host is away, so only the first failure and the recovery are logged.
+  bool openFailing_ = false;
 };
 
 }  // namespace IPC

@@ -589,3 +589,26 @@ test('a callback name the host chose cannot forge or flood log lines', () => {
     `${prefix}${randomLetters(200)}... (100000 bytes)`,
   ]);
 });
+
+test('a host away while callbacks are registered is logged once when lost and once when back', () => {
+  const child = runChild(`
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    addon.RegisterCallback('A', () => {});
+    host.kill();
+    // About ten attempts to reopen the callback pipe while the host is away.
+    setTimeout(() => {
+      const again = startHost({ pluginId: host.pluginId });
+      setTimeout(() => {
+        addon.CleanUp();
+        again.stop();
+      }, 500);
+    }, 1000);
+  `);
+  assert.equal(child.status, 0, child.stderr);
+  const lines = logLines(child.stderr);
+  assert.equal(lines.length, 2, child.stderr);
+  assert.match(lines[0], /^IPC \| Error \| Open : Client IPC object open failed \(PluginId:[^)]*_callback\) \(Mode:4\) \(Error:\d+\)$/);
+  assert.match(lines[1], /^IPC \| Info \| Open : Client IPC object open again \(PluginId:[^)]*_callback\) \(Mode:4\)$/);
+});
