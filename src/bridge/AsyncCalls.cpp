@@ -23,6 +23,12 @@ class AsyncCall;
 // One environment's road back from the sender thread: a thread-safe function, ref'd
 // only while a call of the environment is pending, and the count of those calls.
 // Shared by the calls in flight, so that it outlives an environment torn down under them.
+//
+// Finished calls settle in the check phase of the event loop (setImmediate), not where
+// the thread-safe function delivers them: every host callback whose message arrived
+// before the call's answer has been delivered by then (their thread-safe functions are
+// made after this one, so the loop looks at them later in the same turn), and runs
+// before the call's Promise settles.
 class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
  public:
   static std::shared_ptr<AsyncEnvironment> Make(Napi::Env env);
@@ -36,13 +42,21 @@ class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
   bool IsGone() const { return gone.load(std::memory_order_acquire); }
 
  private:
-  static void SettleOnJsThread(napi_env env, napi_value, void* context, void* data);
+  static void ReadyOnJsThread(napi_env env, napi_value, void* context, void* data);
+  static napi_value SettleReady(napi_env env, napi_callback_info info);
+  void SettleAll(napi_env env);
   static void Finalize(napi_env env, void* data, void* context);
 
   std::mutex deliveryLock;
   napi_threadsafe_function delivery = nullptr;
   std::atomic<bool> gone{false};
-  size_t pending = 0;  // JavaScript thread only
+  // JavaScript thread only: the count of pending calls, the finished ones waiting for
+  // the check phase, and setImmediate and the function it runs.
+  size_t pending = 0;
+  std::deque<std::shared_ptr<AsyncCall>> ready;
+  bool settleScheduled = false;
+  napi_ref setImmediate = nullptr;
+  napi_ref settleReady = nullptr;
 };
 
 // The calls of one Async object with a signal that have not settled yet. JavaScript
@@ -244,12 +258,25 @@ std::shared_ptr<AsyncEnvironment> AsyncEnvironment::Make(Napi::Env env) {
   auto* finalizeHolder = new std::shared_ptr<AsyncEnvironment>(made);
   napi_value name = Napi::String::New(env, "Hostlink.AsyncCall");
   napi_status status = napi_create_threadsafe_function(
-      env, nullptr, nullptr, name, 0, 1, finalizeHolder, Finalize, made.get(), SettleOnJsThread,
+      env, nullptr, nullptr, name, 0, 1, finalizeHolder, Finalize, made.get(), ReadyOnJsThread,
       &made->delivery);
   if (status != napi_ok) {
     delete finalizeHolder;
     NAPI_THROW_IF_FAILED(env, status, nullptr);
   }
+  Napi::Value setImmediate = env.Global().Get("setImmediate");
+  if (!setImmediate.IsFunction()) {
+    NAPI_THROW(Napi::Error::New(env, "setImmediate missing"), nullptr);
+  }
+  napi_value settleReady = nullptr;
+  NAPI_THROW_IF_FAILED(env,
+                       napi_create_function(env, "settleReady", NAPI_AUTO_LENGTH, SettleReady,
+                                            made.get(), &settleReady),
+                       nullptr);
+  NAPI_THROW_IF_FAILED(env, napi_create_reference(env, setImmediate, 1, &made->setImmediate),
+                       nullptr);
+  NAPI_THROW_IF_FAILED(env, napi_create_reference(env, settleReady, 1, &made->settleReady),
+                       nullptr);
   // Idle until a call is pending: an environment with nothing pending may end.
   napi_unref_threadsafe_function(env, made->delivery);
   return made;
@@ -276,18 +303,61 @@ void AsyncEnvironment::Deliver(std::shared_ptr<AsyncCall> call) {
   }
 }
 
-void AsyncEnvironment::SettleOnJsThread(napi_env env, napi_value, void* context, void* data) {
+void AsyncEnvironment::ReadyOnJsThread(napi_env env, napi_value, void* context, void* data) {
   std::unique_ptr<std::shared_ptr<AsyncCall>> held(static_cast<std::shared_ptr<AsyncCall>*>(data));
   if (env == nullptr || held == nullptr) {
     return;  // torn down with the call queued: nothing left to settle
   }
-  static_cast<AsyncEnvironment*>(context)->RemovePending(env);
-  DeliverCallbacksFirst(env);  // callbacks that arrived before this answer run before it settles
-  (*held)->Settle(env);
+  auto* self = static_cast<AsyncEnvironment*>(context);
+  self->ready.push_back(std::move(*held));
+  if (self->settleScheduled) {
+    return;
+  }
+  napi_value setImmediate = nullptr;
+  napi_value settleReady = nullptr;
+  napi_value global = nullptr;
+  if (napi_get_reference_value(env, self->setImmediate, &setImmediate) == napi_ok &&
+      napi_get_reference_value(env, self->settleReady, &settleReady) == napi_ok &&
+      napi_get_global(env, &global) == napi_ok &&
+      napi_call_function(env, global, setImmediate, 1, &settleReady, nullptr) == napi_ok) {
+    self->settleScheduled = true;
+    return;
+  }
+  // No check phase to wait for (the environment is stopping): settle now.
+  self->SettleAll(env);
 }
 
-void AsyncEnvironment::Finalize(napi_env, void* data, void*) {
+napi_value AsyncEnvironment::SettleReady(napi_env env, napi_callback_info info) {
+  void* data = nullptr;
+  AsyncEnvironment* self = nullptr;
+  if (info != nullptr &&
+      napi_get_cb_info(env, info, nullptr, nullptr, nullptr, &data) == napi_ok) {
+    self = static_cast<AsyncEnvironment*>(data);
+  }
+  if (self != nullptr) {
+    self->settleScheduled = false;
+    self->SettleAll(env);
+  }
+  return nullptr;
+}
+
+void AsyncEnvironment::SettleAll(napi_env env) {
+  std::deque<std::shared_ptr<AsyncCall>> settling;
+  settling.swap(ready);
+  for (const auto& call : settling) {
+    RemovePending(env);
+    call->Settle(env);
+  }
+}
+
+void AsyncEnvironment::Finalize(napi_env env, void* data, void*) {
   auto* holder = static_cast<std::shared_ptr<AsyncEnvironment>*>(data);
+  AsyncEnvironment& self = **holder;
+  if (env != nullptr) {
+    napi_delete_reference(env, self.setImmediate);
+    napi_delete_reference(env, self.settleReady);
+  }
+  self.ready.clear();
   {
     std::lock_guard<std::mutex> guard((*holder)->deliveryLock);
     (*holder)->delivery = nullptr;

@@ -59,6 +59,7 @@ test('CleanUp and Initialize in one thread while another calls never crash or cr
     addon.Initialize(host.pluginId);
     const caller = \`
       const app = addon.GetKestrel();
+      parentPort.postMessage('ready');
       const problems = [];
       for (let i = 0; i < 400; i += 1) {
         const tag = 'c-' + i;
@@ -74,13 +75,26 @@ test('CleanUp and Initialize in one thread while another calls never crash or cr
       parentPort.postMessage(problems);
     \`;
     const cycler = \`
+      const problems = [];
       for (let i = 0; i < 40; i += 1) {
         addon.CleanUp();
-        addon.Initialize(workerData);
+        // The host may take a moment to listen again after an unload.
+        for (let attempt = 0; ; attempt += 1) {
+          try {
+            addon.Initialize(workerData);
+            break;
+          } catch (error) {
+            if (attempt === 20) { problems.push(error.message); break; }
+          }
+        }
       }
-      parentPort.postMessage([]);
+      parentPort.postMessage(problems);
     \`;
-    Promise.all([startWorker(caller).first, startWorker(cycler, host.pluginId).first]).then((problems) => {
+    const callerWorker = startWorker(caller);
+    const callerDone = new Promise((resolve) => {
+      callerWorker.worker.on('message', (message) => { if (message !== 'ready') resolve(message); });
+    });
+    callerWorker.first.then(() => Promise.all([callerDone, startWorker(cycler, host.pluginId).first])).then((problems) => {
       console.log(JSON.stringify(problems));
       addon.CleanUp();
       host.stop();
