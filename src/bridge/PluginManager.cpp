@@ -74,7 +74,9 @@ ExchangeOutcome PluginManager::Exchange(const std::string& request, std::string&
     return ExchangeOutcome::NotInitialized;
   }
   if (!handler.SendRequest(request, response)) {
-    return ExchangeOutcome::SendFailed;
+    return handler.LastFailure() == IPC::ExchangeFailure::TooRepetitive
+               ? ExchangeOutcome::TooRepetitive
+               : ExchangeOutcome::SendFailed;
   }
   return ExchangeOutcome::Answered;
 }

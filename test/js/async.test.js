@@ -76,6 +76,7 @@ test('every failure rejects with the message the synchronous call throws', async
     const scenarios = [
       ['bad argument', () => {}, (target) => target.Echo(null)],
       ['non-finite argument', () => {}, (target) => target.Echo(NaN)],
+      ['too repetitive to send', () => {}, (target) => target.Echo('a'.repeat(20000))],
       ['error response', () => host.replyJson({ response: { status: false, error: { errorStr: 'x', errorCode: 3 } } }),
         (target) => target.Echo(1)],
       ['unreadable response', () => host.reply('not json'), (target) => target.Echo(1)],
@@ -91,6 +92,7 @@ test('every failure rejects with the message the synchronous call throws', async
       await assert.rejects(promise, (error) => error instanceof Error && error.message === expected, what);
       host.listen();
     }
+    assert.deepEqual(host.takeRequests().filter((text) => text.includes('aaaa')), []);
     // A timeout counts from the write of the request.
     addon.SetAPITimeout(0.2);
     host.noReply(2);
