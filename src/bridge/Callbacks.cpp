@@ -14,6 +14,7 @@
 #include "bridge/CallbackRegistry.h"
 #include "bridge/Errors.h"
 #include "bridge/ExportedCall.h"
+#include "bridge/HostCall.h"
 #include "bridge/PluginManager.h"
 #include "ipc/IPCHandler.h"
 #include "ipc/RequestMessage.h"
@@ -97,23 +98,9 @@ bool AskHost(Napi::Env env, const char* operation, const std::string& callbackNa
              const char* refusedText) {
   IPC::KvVariantMap args;
   args.Set("0", callbackName);
-  IPC::RequestMessage request(operation, args, -1);
-  std::string responseText;
-  if (!PluginManager::GetInstance().SendRequest(request, responseText)) {
-    ThrowJsError(env, operation, "Failed to communicate with host");
-    return false;
-  }
-  IPC::ResponseMessage response;
-  std::string errorText;
-  if (!CheckResponse(operation, responseText, response, errorText, true)) {
-    ThrowJsMessage(env, errorText);
-    return false;
-  }
-  if (!response.result.IsBool("result") || !response.result.GetBool("result")) {
-    ThrowJsError(env, operation, refusedText);
-    return false;
-  }
-  return true;
+  HostCall call{operation, operation, ResultUse::Accepted};
+  call.refusedText = refusedText;
+  return !CallHost(env, call, IPC::RequestMessage(operation, args, -1).ToJSONString()).IsEmpty();
 }
 
 // Tells the host, while it is still reachable, that the plug-in no longer takes these
