@@ -9,7 +9,7 @@ const { runChild } = require('./helpers/addon');
 
 const underSanitizer = /libasan/.test(process.env.LD_PRELOAD || '');
 
-test('10000 calls with callbacks registered and deregistered leave no leak', (t) => {
+test('10000 calls with callbacks registered, fired with data and deregistered leave no leak', (t) => {
   if (!underSanitizer) {
     t.skip('needs the sanitizer build with its runtime preloaded (npm run test:sanitize)');
     return;
@@ -21,6 +21,7 @@ test('10000 calls with callbacks registered and deregistered leave no leak', (t)
     const app = addon.GetKestrel();
     const bench = app.GetBench();
     let fired = 0;
+    let changes = 0;
     let calls = 0;
     const turn = () => new Promise((resolve) => setImmediate(resolve));
     const delivered = async (count) => {
@@ -53,15 +54,28 @@ test('10000 calls with callbacks registered and deregistered leave no leak', (t)
           addon.DeregisterCallback('Temp');
           if (!alone) addon.DeregisterCallback('Stays');
         }
+        if (round % 100 === 0) {
+          // A callback with data: the document (a proxy) and a text, converted and dropped.
+          addon.RegisterCallback('DocumentChanged', (document, change) => {
+            if (document.GetTitle() === 'Leak' && change === 'shapeAdded') changes += 1;
+          });
+          const document = documents.Create('Leak');
+          const expected = changes + 1;
+          document.AddShape('rectangle', 1, 2, 3, 4);
+          const deadline = Date.now() + 30000;
+          while (changes < expected && Date.now() < deadline) await new Promise((resolve) => setTimeout(resolve, 1));
+          addon.DeregisterCallback('DocumentChanged');
+          documents.Close(document);
+        }
         if (round % 50 === 0) await turn();
       }
       addon.CleanUp();
       host.stop();
-      process.stdout.write(JSON.stringify({ calls, fired }));
+      process.stdout.write(JSON.stringify({ calls, fired, changes }));
     })();
   `, { timeoutMs: 600000, env: { ASAN_OPTIONS: `${process.env.ASAN_OPTIONS || ''}:detect_leaks=1` } });
   assert.equal(child.signal, null, child.stderr);
   assert.doesNotMatch(child.stderr, /LeakSanitizer|AddressSanitizer|runtime error/);
   assert.equal(child.status, 0, child.stderr);
-  assert.deepEqual(JSON.parse(child.stdout), { calls: 10000, fired: 100 });
+  assert.deepEqual(JSON.parse(child.stdout), { calls: 10000, fired: 100, changes: 10 });
 });
