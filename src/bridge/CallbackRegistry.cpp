@@ -156,19 +156,6 @@ CallbackRegistry::Queued CallbackRegistry::Queue(const std::string& name,
   return Queued::Yes;
 }
 
-void CallbackRegistry::DeliverPending(napi_env env) {
-  Road* road = nullptr;
-  {
-    std::lock_guard<std::mutex> guard(lock);
-    auto found = roads.find(env);
-    if (found == roads.end()) {
-      return;
-    }
-    road = found->second;
-  }
-  Deliver(road);
-}
-
 void CallbackRegistry::Deliver(Road* road) {
   std::deque<Call> batch;
   {

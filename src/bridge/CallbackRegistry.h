@@ -43,9 +43,6 @@ class CallbackRegistry {
   // Callback worker: queues a call of name's function with args (in position order) for
   // its JavaScript thread. Never blocks and never calls JavaScript.
   Queued Queue(const std::string& name, std::vector<IPC::WireValue> args);
-  // JavaScript thread of env: runs every callback queued for env so far, in order. Lets
-  // a caller settle something that arrived later only after them.
-  void DeliverPending(napi_env env);
 
  private:
   // One environment's road: a thread-safe function that only wakes its JavaScript thread,

@@ -186,8 +186,6 @@ void EndCallbacks() {
   DeleteHandlerIfUnused();
 }
 
-void DeliverCallbacksFirst(napi_env env) { Registry().DeliverPending(env); }
-
 void WatchCallbackEnvironment(Napi::Env env) {
   napi_status status = napi_add_env_cleanup_hook(env, DropEnvironment, env);
   NAPI_THROW_IF_FAILED_VOID(env, status);

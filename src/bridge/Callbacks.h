@@ -18,11 +18,6 @@ Napi::Value DeregisterCallback(const Napi::CallbackInfo& info);
 // while it holds the request pipe.
 void EndCallbacks();
 
-// Runs, on env's JavaScript thread, every callback of env that arrived so far. Whatever
-// settles something that arrived after them (an asynchronous call's answer) calls it
-// first, so that callbacks run in the order they arrived.
-void DeliverCallbacksFirst(napi_env env);
-
 // Arranges for env's callbacks to be dropped, and the callback worker stopped when no
 // other environment has any, before env is torn down.
 void WatchCallbackEnvironment(Napi::Env env);

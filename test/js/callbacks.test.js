@@ -4,7 +4,7 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
-const { uniquePluginId } = require('./helpers/host');
+const { uniquePluginId, sleepSync } = require('./helpers/host');
 const {
   addon, connect, disconnect, takeParsed, runChild, startMinimalHost, minimalHostBinary, logLines, repoRoot,
 } = require('./helpers/addon');
@@ -611,4 +611,23 @@ test('a host away while callbacks are registered is logged once when lost and on
   assert.equal(lines.length, 2, child.stderr);
   assert.match(lines[0], /^IPC \| Error \| Open : Client IPC object open failed \(PluginId:[^)]*_callback\) \(Mode:4\) \(Error:\d+\)$/);
   assert.match(lines[1], /^IPC \| Info \| Open : Client IPC object open again \(PluginId:[^)]*_callback\) \(Mode:4\)$/);
+});
+
+test('a callback that arrived before an asynchronous call\'s answer runs before the call settles', async () => {
+  const host = connect();
+  try {
+    const bench = addon.GetKestrel().GetBench();
+    const order = [];
+    addon.RegisterCallback('A', (text) => order.push(text));
+    host.answer({ delay: 300 });
+    const settled = addon.Async(bench).Echo(1).then((value) => order.push(`settled ${value}`));
+    host.sendCallbackText(JSON.stringify({ response: { status: true, result: 'A', args: { 0: 'callback' } } }));
+    // Both arrive while the JavaScript thread is busy: the callback first, then the answer.
+    sleepSync(800);
+    await settled;
+    assert.deepEqual(order, ['callback', 'settled 1']);
+    addon.DeregisterCallback('A');
+  } finally {
+    disconnect(host);
+  }
 });
