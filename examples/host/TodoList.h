@@ -1,5 +1,5 @@
 // The example host's object model: a to-do list (the root a plug-in gets from GetKestrel)
-// holding items. Marking an item done fires the "ItemDone" callback.
+// holding items. Marking an item done fires the "ItemDone" callback with the item's title.
 #pragma once
 
 #include <functional>

@@ -1,12 +1,13 @@
-// todo-host --plugin-id ID: the shortest complete Hostlink host. It serves a to-do list to
-// the plug-in ID until the plug-in unloads or the process gets SIGINT or SIGTERM.
+// todo-host --plugin-id ID [--trace]: the shortest complete Hostlink host. It serves a to-do
+// list to the plug-in ID until the plug-in unloads or the process gets SIGINT or SIGTERM.
+// --trace prints every message on the pipes to standard error.
 //
 // From JavaScript:
 //   hostlink.Initialize('ID');
 //   const todo = hostlink.GetKestrel();                  // the TodoList
-//   hostlink.RegisterCallback('ItemDone', () => console.log('done'));
+//   hostlink.RegisterCallback('ItemDone', (title) => console.log('done:', title));
 //   const item = todo.AddItem('Write the report');
-//   item.MarkDone();                                     // fires "ItemDone"
+//   item.MarkDone();                                     // fires "ItemDone" with the title
 //   hostlink.CleanUp();                                  // the host ends
 #include <chrono>
 #include <condition_variable>
@@ -30,25 +31,30 @@ void OnSignal(int) { signalled = 1; }
 
 int main(int argc, char** argv) {
   std::string pluginId;
+  bool trace = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--plugin-id") == 0 && i + 1 < argc) {
       pluginId = argv[++i];
+    } else if (std::strcmp(argv[i], "--trace") == 0) {
+      trace = true;
     } else {
       std::fprintf(stderr, "todo-host: unknown argument %s\n", argv[i]);
       return 2;
     }
   }
   if (pluginId.empty()) {
-    std::fputs("Usage: todo-host --plugin-id ID\n", stderr);
+    std::fputs("Usage: todo-host --plugin-id ID [--trace]\n", stderr);
     return 2;
   }
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
 
+  Host::HostService::SetTrace(trace);
   Host::HostService service(pluginId);
-  // Callbacks are sent only when the plug-in has registered their name.
+  // Callbacks are sent only when the plug-in has registered their name; their arguments
+  // reach the plug-in's function in order.
   service.SetRoot(std::make_shared<Todo::TodoList>([&service](const std::string& title) {
-    service.FireCallback("ItemDone");
+    service.FireCallback("ItemDone", title);
     std::printf("todo-host: done: %s\n", title.c_str());
     std::fflush(stdout);
   }));

@@ -1,7 +1,7 @@
 'use strict';
 // A short plug-in for the example host: node examples/host/todo-plugin.js ID, with
 // todo-host --plugin-id ID running. It adds two items, marks one done, waits for the
-// "ItemDone" callback and unloads (the host then ends). Exits 1 if anything is off.
+// "ItemDone" callback with the item's title and unloads (the host then ends). Exits 1 if anything is off.
 const assert = require('node:assert');
 const hostlink = require('../..');
 
@@ -25,8 +25,9 @@ const timer = setTimeout(() => {
   console.error('todo-plugin: no ItemDone callback within 5 s');
   process.exit(1);
 }, 5000);
-hostlink.RegisterCallback('ItemDone', () => {
+hostlink.RegisterCallback('ItemDone', (title) => {
   clearTimeout(timer);
+  assert.strictEqual(title, 'Write the report');
   assert.strictEqual(report.IsDone(), true);
   hostlink.DeregisterCallback('ItemDone');
   hostlink.CleanUp();
