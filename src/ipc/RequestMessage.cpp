@@ -1,13 +1,12 @@
 // The request's wire text, written and read through the variant map.
 #include "ipc/RequestMessage.h"
 
-#include <chrono>
 #include <utility>
 
 #include "ipc/RequestIds.h"
 #include "ipc/WireCodec.h"
+#include "variant/EnvelopeSplit.h"
 #include "variant/JsonView.h"
-#include "variant/KvVariantMapImpl.h"
 
 namespace IPC {
 
@@ -59,23 +58,15 @@ std::string RequestMessage::ToJSONString() const {
 
 bool RequestMessage::FromJSONString(const std::string& text) {
   KvVariantMap message(text);
-  if (!message.IsMap("request")) {
+  // The arguments, which may be most of the message, are moved out of the parsed
+  // document rather than copied.
+  KvVariantMap body;
+  KvVariantMap movedArgs;
+  bool hasArgs = false;
+  if (!SplitEnvelope(message, "request", "args", BulkForm::PresentAsRoot, body, movedArgs,
+                     &hasArgs)) {
     return false;
   }
-  // The arguments, which may be most of the message, are taken out of the parsed
-  // document before the body is copied, and then moved into args rather than copied.
-  KvVariantMapImpl& parsed = KvVariantMapImpl::Of(message);
-  rapidjson::Value* bodyValue = &parsed.document.FindMember("request")->value;
-  if (bodyValue->IsArray()) {
-    bodyValue = &*bodyValue->Begin();  // read as GetMap reads a list: its first element
-  }
-  rapidjson::Value argsValue;
-  const auto argsMember = bodyValue->FindMember("args");
-  const bool hasArgs = argsMember != bodyValue->MemberEnd();
-  if (hasArgs) {
-    argsValue = argsMember->value;  // moves; the body keeps a null in its place
-  }
-  const KvVariantMap body = message.GetMap("request");
   if (body.Has("requestId")) {
     requestId = body.GetUInt64("requestId");
   }
@@ -83,18 +74,7 @@ bool RequestMessage::FromJSONString(const std::string& text) {
     name = body.GetString("name");
   }
   if (hasArgs) {
-    // As GetMap reads it: a list by its first element, an empty list as an empty map.
-    rapidjson::Value* present = &argsValue;
-    if (argsValue.IsArray()) {
-      present = argsValue.Empty() ? nullptr : &*argsValue.Begin();
-    }
-    KvVariantMapImpl& own = KvVariantMapImpl::Of(args);
-    own.SwapContent(parsed);
-    rapidjson::Value root(rapidjson::kObjectType);
-    if (present != nullptr) {
-      root = *present;
-    }
-    static_cast<rapidjson::Value&>(own.document) = root;
+    args = std::move(movedArgs);
   }
   if (body.Has("proxyId")) {
     proxyId = body.GetInt64("proxyId");

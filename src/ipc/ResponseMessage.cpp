@@ -1,9 +1,11 @@
 // The response's wire text, written and read through the variant map.
 #include "ipc/ResponseMessage.h"
 
+#include <utility>
+
 #include "ipc/WireCodec.h"
+#include "variant/EnvelopeSplit.h"
 #include "variant/JsonView.h"
-#include "variant/KvVariantMapImpl.h"
 
 namespace IPC {
 
@@ -70,23 +72,15 @@ std::string ResponseMessage::ToJSONString() const {
 
 bool ResponseMessage::FromJSONString(const std::string& text) {
   KvVariantMap message(text);
-  if (!message.IsMap("response")) {
+  // The result, which may be most of the message, is moved out of the parsed document
+  // rather than copied.
+  KvVariantMap body;
+  KvVariantMap movedResult;
+  bool hasResult = false;
+  if (!SplitEnvelope(message, "response", kResultKey, BulkForm::Member, body, movedResult,
+                     &hasResult)) {
     return false;
   }
-  // The result, which may be most of the message, is taken out of the parsed document
-  // before the body is copied, and then moved into this message rather than copied.
-  KvVariantMapImpl& parsed = KvVariantMapImpl::Of(message);
-  rapidjson::Value* bodyValue = &parsed.document.FindMember("response")->value;
-  if (bodyValue->IsArray()) {
-    bodyValue = &*bodyValue->Begin();  // read as GetMap reads a list: its first element
-  }
-  rapidjson::Value resultValue;
-  const auto resultMember = bodyValue->FindMember(kResultKey);
-  const bool hasResult = resultMember != bodyValue->MemberEnd();
-  if (hasResult) {
-    resultValue = resultMember->value;  // moves; the body keeps a null in its place
-  }
-  const KvVariantMap body = message.GetMap("response");
   if (body.Has("requestId")) {
     requestId = body.GetUInt64("requestId");
   }
@@ -98,9 +92,13 @@ bool ResponseMessage::FromJSONString(const std::string& text) {
     WireCodec::DecodeMembers(argsValue.Present(), args);
   }
   if (status) {
-    if (hasResult) {
-      // Whatever its JSON type; an earlier result is replaced.
-      TakeResult(parsed, resultValue);
+    // Whatever its JSON type; an earlier result is replaced.
+    if (hasResult && result.IsValid()) {
+      if (result.IsEmpty()) {
+        result = std::move(movedResult);
+      } else {
+        result.CopyKey(kResultKey, movedResult);
+      }
     }
   } else if (body.Has("error")) {
     const KvVariantMap error = body.GetMap("error");
@@ -112,24 +110,6 @@ bool ResponseMessage::FromJSONString(const std::string& text) {
     }
   }
   return true;
-}
-
-void ResponseMessage::TakeResult(KvVariantMapImpl& parsed, rapidjson::Value& value) {
-  KvVariantMapImpl& own = KvVariantMapImpl::Of(result);
-  if (!own.IsValid()) {
-    return;
-  }
-  if (!own.document.ObjectEmpty()) {
-    rapidjson::Value copy(value, own.GetAllocator());
-    own.StoreLast(kResultKey, copy);
-    return;
-  }
-  // The result map takes the parsed document's pool, where the value lives, and becomes
-  // {"result": value} without copying it.
-  own.SwapContent(parsed);
-  rapidjson::Value root(rapidjson::kObjectType);
-  root.AddMember(rapidjson::StringRef(kResultKey), value, own.GetAllocator());
-  static_cast<rapidjson::Value&>(own.document) = root;
 }
 
 WireValue ResponseMessage::ResultValue() const {

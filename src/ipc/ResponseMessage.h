@@ -1,8 +1,6 @@
 // A response: a success flag with a result, or an error text and code.
 #pragma once
 
-#include <rapidjson/document.h>
-
 #include <cstdint>
 #include <string>
 
@@ -11,8 +9,6 @@
 #include "variant/KvVariantMap.h"
 
 namespace IPC {
-
-class KvVariantMapImpl;
 
 class ResponseMessage final : public Message {
  public:
@@ -52,10 +48,6 @@ class ResponseMessage final : public Message {
   // A callback's arguments ("args", written after "result" when there are any): the
   // same form as a request's arguments, keyed "0", "1", ...
   WireMembers args;
-
- private:
-  // Makes value, which lives in parsed's document, the member "result" of result.
-  void TakeResult(KvVariantMapImpl& parsed, rapidjson::Value& value);
 };
 
 }  // namespace IPC
