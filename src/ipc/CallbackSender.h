@@ -16,8 +16,8 @@ namespace IPC {
 class CallbackSender {
  public:
   // Bounds of what waits to be sent: a plug-in that never reads must not make the host
-  // grow without end.
-  static constexpr size_t kMaxQueuedMessages = 1024;
+  // grow without end. A burst of small callbacks that a slow plug-in reads later fits.
+  static constexpr size_t kMaxQueuedMessages = 65536;
   static constexpr size_t kMaxQueuedBytes = 16u << 20;
 
   // Sends the queued messages on channel (already open) until Stop.

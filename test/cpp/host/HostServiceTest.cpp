@@ -374,8 +374,9 @@ TEST_F(HostServiceTest, CallbackNamesAndTheUnreadQueueAreBounded) {
   ASSERT_TRUE(client.Request("RegisterCallback", R"({"0":"Changed"})").status);
   testing::internal::CaptureStderr();
   int dropped = 0;
-  for (int i = 0; i < 3000; ++i) {
-    if (!service->FireCallback("Changed", std::string(1000, 'x'))) ++dropped;
+  const std::string payload = WordText(10000);
+  for (int i = 0; i < 2000; ++i) {
+    if (!service->FireCallback("Changed", payload)) ++dropped;
   }
   const std::string log = testing::internal::GetCapturedStderr();
   EXPECT_GT(dropped, 0);
