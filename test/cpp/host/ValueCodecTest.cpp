@@ -8,6 +8,7 @@
 
 #include "host/HostObject.h"
 #include "host/ValueCodec.h"
+#include "ipc/WireCodec.h"
 
 namespace {
 
@@ -190,6 +191,34 @@ TEST_F(ValueCodecTest, TablesNestedTooDeeplyAreRefused) {
   const auto failure = DecodeFailure(R"({"0":)" + text + "}");
   EXPECT_EQ(failure.code, ErrorCode::BadArgument);
   EXPECT_NE(failure.text.find("nested more than 64 tables deep"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ValueCodecTest, AnObjectWithNoFunctionsIsNeitherSentNorRegistered) {
+  auto empty = std::make_shared<HostObject>("Blank");
+  const ValueCodec::Failure failure = EncodeFailure(Value::Map({{"o", empty}}));
+  EXPECT_EQ(failure.code, ErrorCode::BadResult);
+  EXPECT_NE(failure.text.find("Blank"), std::string::npos) << failure.text;
+  EXPECT_EQ(empty->GetProxyId(), 0);
+  EXPECT_EQ(registry.Find(1), nullptr);
+}
+
+TEST_F(ValueCodecTest, CallbackArgumentsAreKeyedByPositionAndEncodedAsResultsAre) {
+  auto object = std::make_shared<HostObject>("Shape");
+  object->Define("Move", nullptr);
+  IPC::WireMembers wire;
+  ValueCodec::Failure failure;
+  ASSERT_TRUE(codec.EncodeArguments({object, "moved", 3000000000LL}, wire, failure))
+      << failure.text;
+  KvVariantMap args;
+  IPC::WireCodec::AppendMembers(wire, args);
+  EXPECT_EQ(
+      args.ToJSONString(true),
+      R"({"0":{"type":"proxy","value":{"proxyId":1,"uniqueId":"Shape-1","name":"Shape","functions":["Move"]}},"1":"moved","2":3000000000.0})");
+  EXPECT_FALSE(codec.EncodeArguments({Value(std::nan(""))}, wire, failure));
 }
 
 }  // namespace
