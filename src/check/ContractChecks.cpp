@@ -68,10 +68,12 @@ std::string HostChecker::SomeFunction() const {
   return haveRoot_ && !root_.functions.empty() ? root_.functions.front() : "GetName";
 }
 
-std::string HostChecker::CompressedRequest(const std::string& name) {
+std::string HostChecker::CompressedRequest(const std::string& name, uint64_t& requestId) {
+  const IPC::RequestMessage request = session_.NewRequest(name);
+  requestId = request.requestId;
   std::string stream;
   IPC::Bzip2Codec codec;
-  codec.Compress(session_.NewRequest(name).ToJSONString(), stream);
+  codec.Compress(request.ToJSONString(), stream);
   return stream;
 }
 
@@ -107,7 +109,8 @@ void HostChecker::CheckForeignPeer() {
     report_.Fail(name, "no request pipe");
     return;
   }
-  switch (ConnectAsAnotherUser(pluginId_, CompressedRequest("GetKestrel"), 2000)) {
+  uint64_t requestId = 0;
+  switch (ConnectAsAnotherUser(pluginId_, CompressedRequest("GetKestrel", requestId), 2000)) {
     case ForeignPeerResult::Refused:
       report_.Pass(name, "a peer of user nobody was disconnected without an answer");
       return;

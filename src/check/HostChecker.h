@@ -44,8 +44,9 @@ class HostChecker {
   // A cheap valid request ("GetKestrel") answered with success within the limit; the
   // evidence says how it went.
   bool AnswersValidRequest(std::string& evidence);
-  // A request text with the checker's next identifier, compressed as a plug-in sends it.
-  std::string CompressedRequest(const std::string& name);
+  // A request text with the checker's next identifier (given back in requestId),
+  // compressed as a plug-in sends it.
+  std::string CompressedRequest(const std::string& name, uint64_t& requestId);
   // The function the failure checks call: the root's first, or a made-up name.
   std::string SomeFunction() const;
 

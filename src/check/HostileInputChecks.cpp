@@ -2,6 +2,7 @@
 // a valid request within a second.
 #include <random>
 #include <string>
+#include <vector>
 
 #include "check/HostChecker.h"
 #include "check/RawPeer.h"
@@ -97,23 +98,40 @@ void HostChecker::CheckOversizedMessage() {
   session_.Disconnect();
   std::string oversized = "BZh9";
   oversized.resize(kOversizedLength, 'x');
-  std::string answerStream;
+  std::vector<std::string> answers;
   std::string failure;
   const std::string input = "a message of " + std::to_string(kOversizedLength) + " bytes";
-  const bool answered = SendOversizedThenRequest(
-      pluginId_, oversized, CompressedRequest("GetKestrel"), kAnswerLimitMs, answerStream, failure);
-  std::string text;
-  int status = 0;
+  uint64_t requestId = 0;
+  const bool answered =
+      SendOversizedThenRequest(pluginId_, oversized, CompressedRequest("GetKestrel", requestId),
+                               kAnswerLimitMs, answers, failure);
+  // The host may answer the oversized message too; the request's own answer must come.
+  bool served = false;
+  std::string seen;
   IPC::Bzip2Codec codec;
-  IPC::ResponseMessage response;
-  const bool valid =
-      answered && codec.Decompress(answerStream.data(), answerStream.size(), text, status) &&
-      FormProblem(text, 0).empty() && response.FromJSONString(text) && response.status;
-  report_.Record(
-      name, valid,
-      input + ": then \"GetKestrel\" got " +
-          (answered ? (valid ? std::string("status true") : "an invalid answer: " + Excerpt(text))
-                    : failure));
+  for (const std::string& stream : answers) {
+    std::string text;
+    int status = 0;
+    IPC::ResponseMessage response;
+    if (!codec.Decompress(stream.data(), stream.size(), text, status)) {
+      seen += seen.empty() ? "" : "; ";
+      seen += "a message that is not a valid bzip2 stream";
+      continue;
+    }
+    const bool isAnswer = FormProblem(text, requestId).empty() && response.FromJSONString(text) &&
+                          response.requestId == requestId;
+    if (isAnswer && response.status) {
+      served = true;
+    } else {
+      seen += seen.empty() ? "" : "; ";
+      seen += Excerpt(text, 100);
+    }
+  }
+  std::string evidence = input + ": ";
+  if (!seen.empty()) evidence += "the host sent " + seen + "; ";
+  evidence += "then \"GetKestrel\" got ";
+  evidence += served ? "status true" : (answered ? "no answer of its own" : failure);
+  report_.Record(name, served, evidence);
   session_.Connect(kOpenLimitMs);
 #else
   report_.Skip(name, "not tested on this platform");

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Check {
 
@@ -29,11 +30,11 @@ ForeignPeerResult ConnectAsAnotherUser(const std::string& pluginId,
                                        const std::string& requestStream, uint32_t limitMs);
 
 // On a connection of its own: sends `oversized` as one message, then the compressed request,
-// and receives the next message within limitMs into answerStream. False with the reason in
-// `failure` when it cannot.
+// and receives what comes within limitMs, at most two messages (an answer to each), into
+// answerStreams. False with the reason in `failure` when nothing came.
 bool SendOversizedThenRequest(const std::string& pluginId, const std::string& oversized,
                               const std::string& requestStream, uint32_t limitMs,
-                              std::string& answerStream, std::string& failure);
+                              std::vector<std::string>& answerStreams, std::string& failure);
 #endif
 
 }  // namespace Check

@@ -116,7 +116,7 @@ ForeignPeerResult ConnectAsAnotherUser(const std::string& pluginId,
 
 bool SendOversizedThenRequest(const std::string& pluginId, const std::string& oversized,
                               const std::string& requestStream, uint32_t limitMs,
-                              std::string& answerStream, std::string& failure) {
+                              std::vector<std::string>& answerStreams, std::string& failure) {
   const int fd = ConnectRaw(pluginId);
   if (fd < 0) {
     failure = std::string("cannot connect: ") + std::strerror(errno);
@@ -125,26 +125,30 @@ bool SendOversizedThenRequest(const std::string& pluginId, const std::string& ov
   // A message this long needs a send buffer to match.
   const int size = static_cast<int>(oversized.size() * 2);
   setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
-  bool done = false;
   if (!SendAll(fd, oversized)) {
     failure = std::string("the oversized message could not be sent: ") + std::strerror(errno);
   } else if (!SendAll(fd, requestStream)) {
     failure = "the host hung up after the oversized message";
   } else {
-    switch (ReceiveWithin(fd, limitMs, answerStream)) {
-      case 1:
-        done = true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (answerStreams.size() < 2) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      std::string stream;
+      const int got =
+          ReceiveWithin(fd, left.count() > 0 ? static_cast<uint32_t>(left.count()) : 0, stream);
+      if (got != 1) {
+        if (answerStreams.empty()) {
+          failure = got == 0 ? "the host hung up instead of answering"
+                             : "no answer within " + std::to_string(limitMs) + " ms";
+        }
         break;
-      case 0:
-        failure = "the host hung up instead of answering";
-        break;
-      default:
-        failure = "no answer within " + std::to_string(limitMs) + " ms";
-        break;
+      }
+      answerStreams.push_back(std::move(stream));
     }
   }
   close(fd);
-  return done;
+  return !answerStreams.empty();
 }
 
 }  // namespace Check
