@@ -13,9 +13,8 @@ namespace Hostlink {
 struct CallbackRegistry::Road {
   napi_env env = nullptr;
   napi_threadsafe_function wake = nullptr;
-  // Under the registry lock: the names bound to this road, and the calls waiting.
+  // Under the registry lock: the names bound to this road.
   size_t names = 0;
-  std::deque<Call> calls;
   // On env's JavaScript thread only.
   std::map<std::string, Napi::FunctionReference> functions;
 };
@@ -39,8 +38,8 @@ bool CallbackRegistry::Set(Napi::Env env, const std::string& name, Napi::Functio
       auto made = std::make_unique<Road>();
       made->env = env;
       napi_value resourceName = Napi::String::New(env, "Hostlink.Callbacks");
-      // No JavaScript function of its own: it only wakes the thread, and Deliver runs the
-      // calls queued by then. Unlimited queue, one thread (the registry's hold).
+      // No JavaScript function of its own: each queued call names the function it runs.
+      // Unlimited queue, one thread (the registry's hold).
       const napi_status status = napi_create_threadsafe_function(
           env, nullptr, nullptr, resourceName, 0, 1, made.get(), Finalize, made.get(), Wake,
           &made->wake);
@@ -132,8 +131,8 @@ void CallbackRegistry::DropName(Road* road) {
   if (current != roads.end() && current->second == road) {
     roads.erase(current);
   }
-  road->calls.clear();
-  // The road itself goes in Finalize, on its JavaScript thread, once its wake-ups ran.
+  // The road itself goes in Finalize, on its JavaScript thread, once the calls queued on it
+  // have been passed over.
   napi_release_threadsafe_function(road->wake, napi_tsfn_release);
 }
 
@@ -144,36 +143,28 @@ CallbackRegistry::Queued CallbackRegistry::Queue(const std::string& name,
   if (found == entries.end()) {
     return Queued::NotRegistered;
   }
-  Road* road = found->second;
-  // A road with calls waiting has its wake-up on the way already.
-  const bool idle = road->calls.empty();
-  road->calls.push_back(Call{name, std::move(args)});
-  if (idle && napi_call_threadsafe_function(road->wake, nullptr, napi_tsfn_nonblocking) ==
-                  napi_closing) {
-    road->calls.pop_back();
-    return Queued::Closing;
+  // One item per call on the road's own queue keeps them in order, and lets Node-API run
+  // a bounded number of them per turn of the event loop, so a flood never starves it.
+  auto call = std::make_unique<Call>(Call{name, std::move(args)});
+  const napi_status status =
+      napi_call_threadsafe_function(found->second->wake, call.get(), napi_tsfn_nonblocking);
+  if (status != napi_ok) {
+    return status == napi_closing ? Queued::Closing : Queued::NotRegistered;
   }
+  call.release();  // the road's queue has it now
   return Queued::Yes;
 }
 
-void CallbackRegistry::Deliver(Road* road) {
-  std::deque<Call> batch;
+void CallbackRegistry::Deliver(Road* road, const Call& call) {
   {
+    // Deregistered (or registered elsewhere) since it was fired: not run here.
     std::lock_guard<std::mutex> guard(lock);
-    batch.swap(road->calls);
-  }
-  Napi::Env env(road->env);
-  for (const Call& call : batch) {
-    {
-      // Deregistered (or registered elsewhere) since it was fired: not run here.
-      std::lock_guard<std::mutex> guard(lock);
-      auto found = entries.find(call.name);
-      if (found == entries.end() || found->second != road) {
-        continue;
-      }
+    auto found = entries.find(call.name);
+    if (found == entries.end() || found->second != road) {
+      return;
     }
-    Run(env, road, call);
   }
+  Run(Napi::Env(road->env), road, call);
 }
 
 namespace {
@@ -242,11 +233,12 @@ void CallbackRegistry::Run(Napi::Env env, Road* road, const Call& call) {
   }
 }
 
-void CallbackRegistry::Wake(napi_env env, napi_value, void* context, void*) {
-  if (env == nullptr) {
+void CallbackRegistry::Wake(napi_env env, napi_value, void* context, void* data) {
+  std::unique_ptr<Call> call(static_cast<Call*>(data));
+  if (env == nullptr || call == nullptr) {
     return;  // the environment is being torn down: nothing runs any more
   }
-  Instance().Deliver(static_cast<Road*>(context));
+  Instance().Deliver(static_cast<Road*>(context), *call);
 }
 
 void CallbackRegistry::Finalize(napi_env, void* data, void*) {

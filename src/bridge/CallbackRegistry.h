@@ -4,7 +4,6 @@
 // so that callbacks run in the order the host fired them, whatever their names.
 #pragma once
 
-#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -45,8 +44,8 @@ class CallbackRegistry {
   Queued Queue(const std::string& name, std::vector<IPC::WireValue> args);
 
  private:
-  // One environment's road: a thread-safe function that only wakes its JavaScript thread,
-  // the calls queued for it and the functions it runs.
+  // One environment's road: a thread-safe function that carries the calls to its
+  // JavaScript thread in order, and the functions they run.
   struct Road;
   struct Call {
     std::string name;
@@ -57,9 +56,9 @@ class CallbackRegistry {
 
   // Under lock: one name fewer on road; the last one lets the road go.
   void DropName(Road* road);
-  void Deliver(Road* road);
+  void Deliver(Road* road, const Call& call);
   void Run(Napi::Env env, Road* road, const Call& call);
-  static void Wake(napi_env env, napi_value, void* context, void*);
+  static void Wake(napi_env env, napi_value, void* context, void* data);
   static void Finalize(napi_env env, void* data, void*);
 
   // Held only briefly and never across a call into JavaScript; the worker holds it while

@@ -631,3 +631,17 @@ test('a callback that arrived before an asynchronous call\'s answer runs before 
     disconnect(host);
   }
 });
+
+test('registering again after the last callback went, none ever fired, opens the callback pipe anew', () => {
+  const host = connect();
+  try {
+    // The first callback client was never accepted by the host: nothing was sent to it.
+    assert.equal(addon.RegisterCallback('A', () => {}), true);
+    assert.equal(addon.DeregisterCallback('A'), true);
+    assert.equal(addon.RegisterCallback('A', () => {}), true);
+    assert.equal(host.fire('A'), true);
+    assert.equal(addon.DeregisterCallback('A'), true);
+  } finally {
+    disconnect(host);
+  }
+});
