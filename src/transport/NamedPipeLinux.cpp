@@ -202,19 +202,37 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
   return false;
 }
 
+namespace {
+
+// Closes a server's client and lets the one place of its queue go with the holder.
+void LetClientGo(NamedPipe::NativeHandle listener, NamedPipe::NativeHandle& client,
+                 NamedPipe::NativeHandle& holder) {
+  CloseHandle(client);
+  if (holder == NamedPipe::kInvalidHandle) return;
+  // The holder's waiting connection is the only one queued: take it off the queue, so
+  // that the next client finds the place free.
+  const int queued = accept4(static_cast<int>(listener), nullptr, nullptr, SOCK_CLOEXEC);
+  if (queued >= 0) close(queued);
+  CloseHandle(holder);
+}
+
+}  // namespace
+
 void NamedPipe::Close() {
-  DropClient();
+  LetClientGo(handle_, client_, queueHolder_);
   CloseHandle(handle_);
 }
 
 void NamedPipe::DropClient() {
-  CloseHandle(client_);
-  if (queueHolder_ == kInvalidHandle) return;
-  // The holder's waiting connection is the only one queued: take it off the queue, so
-  // that the next client finds the place free.
-  const int queued = accept4(static_cast<int>(handle_), nullptr, nullptr, SOCK_CLOEXEC);
-  if (queued >= 0) close(queued);
-  CloseHandle(queueHolder_);
+  LetClientGo(handle_, client_, queueHolder_);
+  if (!IsServer() || handle_ == kInvalidHandle) return;
+  // A client that connected and left before it was ever accepted (a callback client that
+  // closed before anything was sent to it) keeps the one place of the queue, and would
+  // keep every later client out as busy: take what waits, and let it go if it is gone.
+  int error = 0;
+  if (Connection(error) != kInvalidHandle && PeerClosed(static_cast<int>(client_))) {
+    LetClientGo(handle_, client_, queueHolder_);
+  }
 }
 
 void NamedPipe::HoldQueue() {
