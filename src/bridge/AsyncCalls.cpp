@@ -6,7 +6,6 @@
 #include <atomic>
 #include <deque>
 #include <mutex>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -42,14 +41,6 @@ class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
   void Deliver(std::shared_ptr<AsyncCall> call);
   bool IsGone() const { return gone.load(std::memory_order_acquire); }
 
-  // JavaScript thread: a call's Promise is unsettled from its start until TakeUnsettled
-  // (true once per call) hands it to whoever settles it.
-  void AddUnsettled(const AsyncCall* call, napi_deferred deferred) { unsettled[call] = deferred; }
-  bool TakeUnsettled(const AsyncCall* call) { return unsettled.erase(call) == 1; }
-  // At the environment's teardown: rejects what is still unsettled, so that no Promise
-  // outlives it unresolved (Node frees a Promise's record only when it settles).
-  void AbandonUnsettled(napi_env env);
-
  private:
   static void ReadyOnJsThread(napi_env env, napi_value, void* context, void* data);
   static napi_value SettleReady(napi_env env, napi_callback_info info);
@@ -66,7 +57,6 @@ class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
   bool settleScheduled = false;
   napi_ref setImmediate = nullptr;
   napi_ref settleReady = nullptr;
-  std::unordered_map<const AsyncCall*, napi_deferred> unsettled;
 };
 
 // The calls of one Async object with a signal that have not settled yet. JavaScript
@@ -172,16 +162,7 @@ struct AsyncMethod {
 };
 
 // The holder of an environment's AsyncEnvironment, freed at the environment's teardown.
-struct EnvironmentHolder {
-  std::shared_ptr<AsyncEnvironment> state;
-  napi_env env;
-};
-
-void ReleaseHolder(void* data) {
-  auto* holder = static_cast<EnvironmentHolder*>(data);
-  holder->state->AbandonUnsettled(holder->env);
-  delete holder;
-}
+void ReleaseHolder(void* holder) { delete static_cast<std::shared_ptr<AsyncEnvironment>*>(holder); }
 
 Napi::Value StartCall(const Napi::CallbackInfo& info, const std::shared_ptr<AsyncEnvironment>& home,
                       const HostCall& call, const std::function<bool(std::string&)>& buildRequest,
@@ -207,7 +188,6 @@ Napi::Value StartCall(const Napi::CallbackInfo& info, const std::shared_ptr<Asyn
         auto queued = std::make_shared<AsyncCall>(home, call, std::move(requestText), deferred, group);
         RequestQueue::Instance().Submit(queued);
         home->AddPending(env);
-        home->AddUnsettled(queued.get(), deferred);
         if (group) {
           group->calls.push_back(std::move(queued));
         }
@@ -233,7 +213,7 @@ Napi::Value AbortCalls(const Napi::CallbackInfo& info, const std::shared_ptr<Abo
   std::deque<std::shared_ptr<AsyncCall>> calls;
   calls.swap(group->calls);
   for (const auto& call : calls) {
-    if (call->Abort() && home->TakeUnsettled(call.get())) {
+    if (call->Abort()) {
       home->RemovePending(info.Env());
       RejectAborted(info.Env(), call->Deferred());
     } else {
@@ -386,19 +366,7 @@ void AsyncEnvironment::Finalize(napi_env env, void* data, void*) {
   delete holder;
 }
 
-void AsyncEnvironment::AbandonUnsettled(napi_env env) {
-  napi_value undefined = nullptr;
-  napi_get_undefined(env, &undefined);
-  for (const auto& entry : unsettled) {
-    napi_reject_deferred(env, entry.second, undefined);
-  }
-  unsettled.clear();
-}
-
 void AsyncCall::Settle(napi_env rawEnv) {
-  if (!home->TakeUnsettled(this)) {
-    return;  // abandoned with its environment
-  }
   Napi::Env env(rawEnv);
   Napi::HandleScope scope(env);
   if (group) {
@@ -421,13 +389,13 @@ void AsyncCall::Settle(napi_env rawEnv) {
 }
 
 AsyncEnvironment* InstallAsyncEnvironment(Napi::Env env) {
-  auto* holder = new EnvironmentHolder{AsyncEnvironment::Make(env), env};
+  auto* holder = new std::shared_ptr<AsyncEnvironment>(AsyncEnvironment::Make(env));
   napi_status status = napi_add_env_cleanup_hook(env, ReleaseHolder, holder);
   if (status != napi_ok) {
     delete holder;
     NAPI_THROW_IF_FAILED(env, status, nullptr);
   }
-  return holder->state.get();
+  return holder->get();
 }
 
 Napi::Value StartAsyncCall(const Napi::CallbackInfo& info, const HostCall& call,
