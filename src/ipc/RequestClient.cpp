@@ -22,6 +22,10 @@ bool RequestClient::SendRequest(IPCInterface& channel, const std::string& reques
     return false;
   }
   if (TraceOn()) {
+    if (lastFailure_ == ExchangeFailure::ConnectionLost) {
+      // The write connected anew after the host had dropped the connection.
+      TraceEvent("reconnect", channel.Name(), "connected again after the connection was lost");
+    }
     TraceMessage(TraceDirection::Request, channel.Name(), channel.LastWriteSizes().compressed,
                  request, std::chrono::steady_clock::duration::zero());
   }
