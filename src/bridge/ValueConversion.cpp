@@ -163,41 +163,78 @@ bool ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
   }
 }
 
-// Sets property name of object; "__proto__" is defined as an own data property, so a
-// result member of that name stays data instead of replacing the object's prototype.
-void SetResultProperty(Napi::Object object, const std::string& name, Napi::Value value) {
-  const char* propertyName = name.c_str();  // up to the first zero byte
-  if (std::strcmp(propertyName, "__proto__") == 0) {
-    object.DefineProperty(
-        Napi::PropertyDescriptor::Value(propertyName, value, napi_default_jsproperty));
-    return;
+// A member that failed to convert has left its error pending; the table as a whole fails
+// with a C++ exception that takes the error along (the exported call's frame turns it
+// into its catch-all error).
+napi_value MemberOrThrow(Napi::Env env, Napi::Value value) {
+  if (value.IsEmpty()) {
+    throw Napi::Error::New(env);
   }
-  object.Set(propertyName, value);
+  return value;
 }
 
-Napi::Value OrUndefined(Napi::Env env, Napi::Value value) {
-  return value.IsEmpty() ? env.Undefined() : value;
-}
+// What one result's conversion reuses: the property keys of the last objects by member
+// position (the objects of a list mostly share their names, and a key made once spares
+// V8 from interning the same text again) and the descriptors an object is defined with.
+struct ResultBuilder {
+  Napi::Env env;
+  const std::string& functionName;
+  std::vector<std::pair<std::string, napi_value>> keys;
+  std::vector<napi_property_descriptor> descriptors;
 
-Napi::Value ParseValue(Napi::Env env, const IPC::WireValue& value, const std::string& key,
-                       const std::string& functionName);
+  // The key for a member name, up to its first zero byte as JavaScript sees it.
+  napi_value KeyAt(size_t position, const std::string& name) {
+    const size_t length = std::strlen(name.c_str());
+    if (position < keys.size() && keys[position].first.size() == length &&
+        std::memcmp(keys[position].first.data(), name.data(), length) == 0) {
+      return keys[position].second;
+    }
+    napi_value key = nullptr;
+    napi_create_string_utf8(env, name.data(), length, &key);
+    if (position >= keys.size()) {
+      keys.resize(position + 1);
+    }
+    keys[position].first.assign(name.data(), length);
+    keys[position].second = key;
+    return key;
+  }
+};
 
-Napi::Value ParseTable(Napi::Env env, const IPC::WireValue& table,
-                       const std::string& functionName) {
+Napi::Value ParseValue(ResultBuilder& builder, const IPC::WireValue& value, const std::string& key);
+
+Napi::Value ParseTable(ResultBuilder& builder, const IPC::WireValue& table) {
+  Napi::Env env = builder.env;
   const IPC::WireMembers& members = table.Members();
   if (table.IsList()) {
     Napi::Array array = Napi::Array::New(env, members.size());
     uint32_t i = 0;
     for (const auto& member : members) {
-      array.Set(i++, OrUndefined(env, ParseValue(env, member.second, member.first, functionName)));
+      napi_set_element(env, array, i++,
+                       MemberOrThrow(env, ParseValue(builder, member.second, member.first)));
     }
     return array;
   }
   Napi::Object object = Napi::Object::New(env);
-  for (const auto& member : members) {
-    SetResultProperty(object, member.first,
-                      OrUndefined(env, ParseValue(env, member.second, member.first, functionName)));
+  if (members.empty()) {
+    return object;
   }
+  // Every member is defined as an own data property in one call: "__proto__" included,
+  // which stays data instead of replacing the object's prototype.
+  std::vector<napi_property_descriptor> descriptors;
+  descriptors.swap(builder.descriptors);  // a nested table takes its own
+  descriptors.clear();
+  descriptors.reserve(members.size());
+  size_t position = 0;
+  for (const auto& member : members) {
+    napi_value memberValue = MemberOrThrow(env, ParseValue(builder, member.second, member.first));
+    napi_property_descriptor descriptor{};
+    descriptor.name = builder.KeyAt(position++, member.first);
+    descriptor.value = memberValue;
+    descriptor.attributes = napi_default_jsproperty;
+    descriptors.push_back(descriptor);
+  }
+  napi_define_properties(env, object, descriptors.size(), descriptors.data());
+  builder.descriptors.swap(descriptors);
   return object;
 }
 
@@ -226,8 +263,10 @@ std::string UnknownObjectText(const std::string& key, int kind) {
          ")";
 }
 
-Napi::Value ParseValue(Napi::Env env, const IPC::WireValue& value, const std::string& key,
-                       const std::string& functionName) {
+Napi::Value ParseValue(ResultBuilder& builder, const IPC::WireValue& value,
+                       const std::string& key) {
+  Napi::Env env = builder.env;
+  const std::string& functionName = builder.functionName;
   using Kind = IPC::WireValue::Kind;
   switch (value.GetKind()) {
     case Kind::None:
@@ -242,7 +281,7 @@ Napi::Value ParseValue(Napi::Env env, const IPC::WireValue& value, const std::st
     case Kind::String:
       return Napi::String::New(env, value.AsString());
     case Kind::Table:
-      return ParseTable(env, value, functionName);
+      return ParseTable(builder, value);
     case Kind::Proxy:
       return ParseProxy(env, value, functionName);
     case Kind::ProxyRef:
@@ -282,7 +321,8 @@ bool GetArguments(const Napi::CallbackInfo& info, const std::string& functionNam
 
 Napi::Value Parse(Napi::Env env, const IPC::WireValue& value, const std::string& functionName,
                   const std::string& key) {
-  return ParseValue(env, value, key, functionName);
+  ResultBuilder builder{env, functionName, {}, {}};
+  return ParseValue(builder, value, key);
 }
 
 IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName,
@@ -310,7 +350,7 @@ Napi::Value Parse(Napi::Env env, const IPC::KvVariantMap& map, const std::string
   if (!value.IsPresent()) {
     return Napi::Value();
   }
-  return ParseValue(env, IPC::WireCodec::Decode(value), key, functionName);
+  return Parse(env, IPC::WireCodec::Decode(value), functionName, key);
 }
 
 void GetArgument(Napi::Env env, const std::string& key, Napi::Value value, IPC::KvVariantMap& map,

@@ -31,7 +31,8 @@ bool GetArguments(const Napi::CallbackInfo& info, const std::string& functionNam
 
 // Parse converts one wire value to JavaScript (a result, or a callback's argument): key
 // names it in error texts. Empty, with an error pending, when it cannot be converted; a
-// None value is undefined.
+// None value is undefined. A member of a table that cannot be converted throws a
+// Napi::Error carrying its error instead (the exported call's catch-all reports it).
 Napi::Value Parse(Napi::Env env, const IPC::WireValue& value, const std::string& functionName,
                   const std::string& key = "result");
 

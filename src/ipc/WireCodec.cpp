@@ -1,6 +1,7 @@
 // Wire values written into and read out of a message's JSON document.
 #include "ipc/WireCodec.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -209,6 +210,19 @@ class FirstByName {
   std::unordered_map<std::string_view, uint32_t> hashed_;
 };
 
+// True when the members are named "0", "1", ... in order, as lists are.
+bool NamedByPosition(JsonView object) {
+  const uint32_t count = object.Size();
+  char digits[16];
+  for (uint32_t i = 0; i < count; ++i) {
+    const auto written = std::to_chars(digits, digits + sizeof digits, i);
+    if (object.MemberName(i) != std::string_view(digits, static_cast<size_t>(written.ptr - digits))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void Append(const WireValue& value, std::string_view key, KvVariantMap& map) {
@@ -253,6 +267,13 @@ void DecodeMembers(JsonView object, WireMembers& members) {
   if (object.Kind() != JsonKind::Object) return;
   const uint32_t count = object.Size();
   members.reserve(count);
+  if (count > 1 && NamedByPosition(object)) {
+    // A list's members, "0", "1", ...: no name repeats.
+    for (uint32_t i = 0; i < count; ++i) {
+      members.emplace_back(std::string(object.MemberName(i)), Decode(object.MemberValue(i)));
+    }
+    return;
+  }
   const FirstByName lookup(object);
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t first = lookup.FirstOf(i);
