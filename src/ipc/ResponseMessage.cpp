@@ -13,6 +13,15 @@ namespace {
 
 const char* const kResultKey = "result";
 
+// Appends ",<members>": the compact text of a map's members without its braces.
+void AppendMembersText(const KvVariantMap& map, std::string& text) {
+  text += ',';
+  const size_t start = text.size();
+  map.AppendJSONString(text, true);
+  text.erase(start, 1);  // the opening brace
+  text.pop_back();       // the closing brace
+}
+
 }  // namespace
 
 ResponseMessage::ResponseMessage()
@@ -44,16 +53,30 @@ ResponseMessage::ResponseMessage(uint64_t requestId, const std::string& errorStr
     : status(false), requestId(requestId), errorStr(errorStr), errorCode(errorCode) {}
 
 std::string ResponseMessage::ToJSONString() const {
-  KvVariantMap body;
+  KvVariantMap head;
   if (requestId != 0) {
-    body.Set("requestId", requestId);
+    head.Set("requestId", requestId);
   }
-  body.Set("status", status);
+  head.Set("status", status);
+  // The compact text of {"response": {head..., "result"..., "args"..., "error"...}}, put
+  // together from the parts' own texts, so that the result is never copied.
+  std::string text = "{\"response\":";
+  head.AppendJSONString(text, true);
+  text.pop_back();  // the head's closing brace
   if (status && result.Has(kResultKey)) {
-    body.CopyKey(kResultKey, result);
+    const JsonView members = JsonView::Of(result);
+    if (members.Size() == 1) {
+      AppendMembersText(result, text);
+    } else {
+      KvVariantMap only;
+      only.CopyKey(kResultKey, result);
+      AppendMembersText(only, text);
+    }
   }
   if (!args.empty()) {
-    WireCodec::StoreMembers(args, "args", body);
+    KvVariantMap holder;
+    WireCodec::StoreMembers(args, "args", holder);
+    AppendMembersText(holder, text);
   }
   if (!status && !errorStr.empty()) {
     KvVariantMap error;
@@ -61,12 +84,11 @@ std::string ResponseMessage::ToJSONString() const {
     if (errorCode != kNoErrorCode) {
       error.Set("errorCode", errorCode);
     }
-    body.Set("error", error);
+    KvVariantMap holder;
+    holder.Set("error", error);
+    AppendMembersText(holder, text);
   }
-  // The compact text of {"response": body}, without copying the body into an outer map.
-  std::string text = "{\"response\":";
-  body.AppendJSONString(text, true);
-  text += '}';
+  text += "}}";
   return text;
 }
 
