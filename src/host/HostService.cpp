@@ -88,6 +88,7 @@ bool HostService::SendCallbackText(std::string text) {
 }
 
 void HostService::Answer(const std::string& request, IPC::ServerAnswer& answer) {
+  answeredHere_ = false;
   if (front_) {
     front_->Answer(request, answer);
   } else {
@@ -98,6 +99,7 @@ void HostService::Answer(const std::string& request, IPC::ServerAnswer& answer) 
 IPC::IPCInterface& HostService::RequestPipe() { return *requestPipe_; }
 
 void HostService::AnswerRequest(const std::string& request, IPC::ServerAnswer& answer) {
+  answeredHere_ = true;
   const RequestDispatcher::Outcome outcome = dispatcher_.Dispatch(request, answer.text);
   if (outcome.firstCallbackRegistered) {
     // The plug-in opens the callback pipe once it has this answer.
@@ -117,6 +119,9 @@ void HostService::AnswerUnreadable(IPC::ServerAnswer& answer) {
 }
 
 void HostService::AnswerRefused(const IPC::ServerAnswer& refused, IPC::ServerAnswer& instead) {
+  if (!answeredHere_) {
+    return;  // a front's own bytes are sent as they are, or not at all
+  }
   uint64_t requestId = 0;
   IPC::TimedOutRequests::ScanRequestId(refused.text, requestId);
   instead.text = FailureText(requestId,

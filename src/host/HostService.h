@@ -122,6 +122,8 @@ class HostService : private IPC::RequestProcessor {
   ValueCodec callbackCodec_;
   std::function<void()> unloadHandler_;
   RequestFront* front_ = nullptr;
+  // Whether the answer being sent is the service's own (request thread only).
+  bool answeredHere_ = false;
 
   std::unique_ptr<IPC::NamedPipe> requestPipe_;
   IPC::RequestServer server_;

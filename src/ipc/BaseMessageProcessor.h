@@ -10,7 +10,8 @@ namespace IPC {
 
 // A request server's answer to one request. Sent as `stream` when that is set (`text`
 // compressed already, as IPCInterface::WriteCompressed takes it; `text` is kept for the
-// trace), else as `text`; nothing is sent when both are empty. `afterWrite` runs once the answer was written (sent or not),
+// trace and for the check that the client will not refuse to decompress it, which a
+// stream sent without its text skips), else as `text`; nothing is sent when both are empty. `afterWrite` runs once the answer was written (sent or not),
 // or at once when nothing is sent.
 struct ServerAnswer {
   std::string text;

@@ -39,6 +39,7 @@
 
 #include "host/HostService.h"
 #include "host/RequestFront.h"
+#include "transport/Bzip2Codec.h"
 
 namespace IPC {
 class KvVariantMap;
@@ -107,6 +108,8 @@ class ControlServer : public Host::RequestFront {
   std::mutex lock_;
   std::deque<RequestAction> actions_;
   std::FILE* requests_ = nullptr;
+  // Compresses scripted replies (request thread only).
+  IPC::Bzip2Codec replyCodec_;
   uint64_t requestCount_ = 0;
 
   // Guards the stop and drop states the request thread waits on.
