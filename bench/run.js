@@ -17,6 +17,7 @@ const os = require('node:os');
 const path = require('node:path');
 const { PLACEMENTS, onCpu, cpuCount } = require('./lib/placement');
 const { placementBlock, jsonObject } = require('./lib/report');
+const { measureConversion } = require('./conversion');
 
 const repoRoot = path.resolve(__dirname, '..');
 
@@ -72,13 +73,18 @@ function main() {
   for (const placement of PLACEMENTS.filter((p) => options.placements.includes(p.name))) {
     results.push({ placement, figures: measurePlacement(placement, options, buildDir) });
   }
+  // Result conversion alone, in this process, unpinned.
+  const conversion = measureConversion({ quick: options.quick, buildDir });
   if (options.json) {
     const unpinned = results.find((result) => result.placement.name === 'unpinned') || results[results.length - 1];
-    process.stdout.write(`${JSON.stringify(jsonObject(unpinned.figures))}\n`);
+    process.stdout.write(`${JSON.stringify({ ...jsonObject(unpinned.figures), conversion })}\n`);
     return;
   }
   const blocks = results.map(({ placement, figures }) => placementBlock(placement, figures));
-  process.stdout.write(`${machineLine()}${options.quick ? ' (quick run)' : ''}\n\n${blocks.join('\n\n')}\n`);
+  const conversionBlock = `Result conversion alone, MakeList(1400) (${conversion.text_bytes} B of JSON text): ` +
+    `add-on ${conversion.convert_us.toFixed(1)} µs, V8 JSON.parse ${conversion.json_parse_us.toFixed(1)} µs ` +
+    `(conversion at ${conversion.speed_vs_json_parse.toFixed(2)} × JSON.parse's speed)`;
+  process.stdout.write(`${machineLine()}${options.quick ? ' (quick run)' : ''}\n\n${blocks.join('\n\n')}\n\n${conversionBlock}\n`);
 }
 
 try {
