@@ -402,4 +402,23 @@ TEST_F(HostServiceTest, ACallbackCarriesItsArgumentsWithObjectsAsProxies) {
   EXPECT_NE(text.find(R"("1":"shapeAdded","2":3})"), std::string::npos) << text;
 }
 
+// An answer that expands more than 100 times used to be refused by the plug-in's reader,
+// after the trip, and the call waited for its time-out (for ever without one).
+TEST_F(HostServiceTest, AResultThePluginWouldRefuseToDecompressIsAnsweredWithAFailure) {
+  root->Define("Repeat", [](const Arguments& args) -> Result {
+    return std::string(static_cast<size_t>(args.GetInt(0)), 'x');
+  });
+  ASSERT_TRUE(service->Start());
+  PluginClient client(pluginId, 20000);
+  const int64_t id = RootId(client);
+  testing::internal::CaptureStderr();
+  const auto started = Clock::now();
+  const auto answer = client.Request("Repeat", R"({"0":5000000})", id);
+  const auto took = Clock::now() - started;
+  testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(answer.status) << client.LastResponse();
+  EXPECT_EQ(answer.errorCode, Host::ToInt(Host::ErrorCode::BadResult));
+  EXPECT_LT(took, std::chrono::seconds(10));
+}
+
 }  // namespace
