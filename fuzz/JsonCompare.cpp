@@ -80,4 +80,27 @@ bool ParseExactly(const std::string& text, rapidjson::Document& document) {
   return !document.HasParseError();
 }
 
+namespace {
+
+bool AllFinite(const rapidjson::Value& value) {
+  if (value.IsDouble()) return std::isfinite(value.GetDouble());
+  if (value.IsArray()) {
+    for (const auto& element : value.GetArray()) {
+      if (!AllFinite(element)) return false;
+    }
+  }
+  if (value.IsObject()) {
+    for (const auto& member : value.GetObject()) {
+      if (!AllFinite(member.value)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParsesAsAMap(const std::string& text, rapidjson::Document& document) {
+  return !document.Parse(text.c_str()).HasParseError() && AllFinite(document);
+}
+
 }  // namespace Fuzz
