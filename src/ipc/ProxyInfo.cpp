@@ -1,18 +1,13 @@
 // The proxy description's variant-map form, both directions.
 #include "ipc/ProxyInfo.h"
 
+#include "ipc/WireCodec.h"
+#include "ipc/WireValue.h"
+
 namespace IPC {
 
 KvVariantMap ProxyInfo::ToVariantMap() const {
-  KvVariantMap value;
-  value.Set("proxyId", proxyId);
-  value.Set("uniqueId", uniqueId);
-  value.Set("name", name);
-  value.Set("functions", functions);
-  KvVariantMap map;
-  map.Set("type", "proxy");
-  map.Set("value", value);
-  return map;
+  return WireCodec::ToMap(WireValue::Proxy(*this));  // written by the one wire encoder
 }
 
 bool ProxyInfo::FromVariantMap(const KvVariantMap& map) {

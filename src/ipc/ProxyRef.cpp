@@ -2,14 +2,13 @@
 #include "ipc/ProxyRef.h"
 
 #include "ipc/ObjectType.h"
+#include "ipc/WireCodec.h"
+#include "ipc/WireValue.h"
 
 namespace IPC {
 
 KvVariantMap ProxyRef::ToVariantMap() const {
-  KvVariantMap map;
-  map.Set("type", "proxyref");
-  map.Set("value", proxyId);
-  return map;
+  return WireCodec::ToMap(WireValue::Reference(proxyId));  // written by the one wire encoder
 }
 
 bool ProxyRef::FromVariantMap(const KvVariantMap& map) {

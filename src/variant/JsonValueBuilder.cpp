@@ -97,6 +97,12 @@ void JsonValueBuilder::AppendAs(std::string_view key) {
   stack_->done = false;
 }
 
+void JsonValueBuilder::StoreAsRoot() {
+  if (!stack_->done) return;
+  static_cast<Value&>(KvVariantMapImpl::Of(target_).document) = stack_->finished;
+  stack_->done = false;
+}
+
 void JsonValueBuilder::StoreAs(const std::string& key) {
   KvVariantMapImpl& impl = KvVariantMapImpl::Of(target_);
   if (!stack_->done || !impl.IsValid()) return;

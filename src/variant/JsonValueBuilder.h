@@ -42,6 +42,9 @@ class JsonValueBuilder {
   // Stores the finished value under key as KvVariantMap::Set does: an object replaces a
   // present member by moving to the end, any other value replaces it in place.
   void StoreAs(const std::string& key);
+  // Makes the finished value target's whole content (a map that is valid only when the
+  // value is an object).
+  void StoreAsRoot();
   // Nothing is stored when target is not a valid map; the built value is dropped.
 
  private:
