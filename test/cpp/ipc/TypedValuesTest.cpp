@@ -1,4 +1,5 @@
-// Tables, proxy descriptions and proxy references: their map forms and readers.
+// Tables, proxy descriptions and proxy references: their map forms and readers, and the
+// wire codec that writes and reads them.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,7 +7,10 @@
 #include "ipc/ObjectType.h"
 #include "ipc/ProxyInfo.h"
 #include "ipc/ProxyRef.h"
+#include "ipc/ResponseMessage.h"
 #include "ipc/TableValue.h"
+#include "ipc/WireCodec.h"
+#include "variant/JsonView.h"
 
 namespace {
 
@@ -106,6 +110,71 @@ TEST(ProxyRefTest, NeedsItsTypeAndAPositiveIdentifier) {
   EXPECT_FALSE(read.FromVariantMap(Parse("{\"type\":\"proxyref\"}")));
   EXPECT_TRUE(read.FromVariantMap(Parse("{\"type\":\"proxyref\",\"value\":2147483647}")));
   EXPECT_EQ(read.proxyId, 2147483647);
+}
+
+}  // namespace
+
+namespace {
+
+using IPC::WireValue;
+
+WireValue DecodeMember(const std::string& text, const std::string& key) {
+  const KvVariantMap map(text);
+  return IPC::WireCodec::Decode(IPC::JsonView::Of(map).Find(key));
+}
+
+TEST(WireCodecTest, TablesRoundTripThroughTheOneEncoderAndDecoder) {
+  IPC::WireMembers members;
+  members.emplace_back("a", WireValue::Int(1));
+  members.emplace_back("big", WireValue::Int(3000000000LL));
+  members.emplace_back("s", WireValue::String("x"));
+  members.emplace_back("r", WireValue::Reference(4));
+  KvVariantMap map;
+  IPC::WireCodec::Append(WireValue::Table(members, true), "0", map);
+  EXPECT_EQ(map.ToJSONString(true),
+            R"({"0":{"type":"table","value":{"a":1,"big":3000000000.0,"s":"x",)"
+            R"("r":{"type":"proxyref","value":4}},"isList":true}})");
+  const WireValue back = IPC::WireCodec::Decode(IPC::JsonView::Of(map).Find("0"));
+  ASSERT_EQ(back.GetKind(), WireValue::Kind::Table);
+  EXPECT_TRUE(back.IsList());
+  ASSERT_EQ(back.Members().size(), 4u);
+  EXPECT_EQ(back.Members()[1].second.AsNumber(), 3000000000.0);
+  EXPECT_EQ(back.Members()[3].second.GetProxyId(), 4);
+}
+
+TEST(WireCodecTest, DecodingReadsAsEveryKeyedLookupOfTheMapDoes) {
+  // A repeated name reads the value of its first member; a string stops at a zero byte.
+  const WireValue table = DecodeMember(
+      R"({"t":{"type":"table","value":{"k":1,"s":"a\u0000b","k":2}}})", "t");
+  ASSERT_EQ(table.Members().size(), 3u);
+  EXPECT_EQ(table.Members()[2].second.AsInt(), 1);
+  EXPECT_EQ(table.Members()[1].second.AsString(), "a");
+  // A bare array reads as its first element, marked as such; an empty one has no value.
+  const WireValue fromArray = DecodeMember(R"({"v":[7,8]})", "v");
+  EXPECT_EQ(fromArray.AsInt(), 7);
+  EXPECT_TRUE(fromArray.CameFromArray());
+  EXPECT_EQ(DecodeMember(R"({"v":[]})", "v").GetFault(), WireValue::Fault::NoValue);
+  // Typed values without their parts keep what a reader needs to word its error.
+  EXPECT_EQ(DecodeMember(R"({"v":{"type":"table"}})", "v").GetFault(),
+            WireValue::Fault::TableNoValue);
+  EXPECT_FALSE(DecodeMember(R"({"v":{"type":"table","value":"x"}})", "v").ValueIsMap());
+  EXPECT_EQ(DecodeMember(R"({"v":{"type":"proxy"}})", "v").GetProxy(), nullptr);
+  EXPECT_EQ(DecodeMember(R"({"v":{"kind":1}})", "v").GetFault(), WireValue::Fault::UnknownObject);
+  EXPECT_EQ(DecodeMember(R"({"v":{"type":"proxyref","value":2147483648}})", "v").GetProxyId(), 0);
+}
+
+TEST(WireCodecTest, ACallbackMessageCarriesItsArgumentsAfterTheName) {
+  IPC::ResponseMessage callback(0, std::string("Changed"));
+  callback.args.emplace_back("0", WireValue::String("doc"));
+  callback.args.emplace_back("1", WireValue::Bool(true));
+  const std::string text = callback.ToJSONString();
+  EXPECT_EQ(text, R"({"response":{"status":true,"result":"Changed","args":{"0":"doc","1":true}}})");
+  IPC::ResponseMessage read;
+  ASSERT_TRUE(read.FromJSONString(text));
+  EXPECT_EQ(read.ResultValue().AsString(), "Changed");
+  ASSERT_EQ(read.args.size(), 2u);
+  EXPECT_EQ(read.args[0].second.AsString(), "doc");
+  EXPECT_TRUE(read.args[1].second.AsBool());
 }
 
 }  // namespace
