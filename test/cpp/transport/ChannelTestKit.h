@@ -25,6 +25,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <sstream>
 #endif
 
 #include <atomic>
@@ -140,6 +142,24 @@ inline bool TakeNameBriefly(const std::string& name) {
   if (fd < 0) return false;
   close(fd);
   return true;
+}
+
+// The inode of the socket listening under the channel's name, from the kernel's table of
+// Unix sockets (an abstract name shows as "@" and the path); 0 when none listens.
+inline unsigned long ListeningSocketInode(const std::string& name) {
+  std::ifstream table("/proc/net/unix");
+  std::string line;
+  std::getline(table, line);  // the heading
+  const std::string path = "@" + PipePath(name);
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string slot, refs, protocol, flags, type, state, shown;
+    unsigned long inode = 0;
+    fields >> slot >> refs >> protocol >> flags >> type >> state >> inode >> shown;
+    // __SO_ACCEPTCON marks a listening socket; its accepted connections share its path.
+    if (shown == path && flags == "00010000") return inode;
+  }
+  return 0;
 }
 
 inline bool RawSend(int fd, const std::string& bytes) {
