@@ -66,11 +66,10 @@ class IPCInterface {
   // answers that came too late, before it writes the next request.
   virtual bool DiscardWaiting() { return false; }
   // Sends a text its caller compressed already (to learn its size), as the channel would
-  // have compressed it. A channel that cannot send such a stream refuses it.
-  virtual bool WriteCompressed(const std::string& /*stream*/, size_t /*textLength*/,
-                               uint32_t /*timeoutMs*/) {
-    return false;
-  }
+  // have compressed it. A channel that carries texts only, as this default assumes, sends
+  // the stream's text.
+  virtual bool WriteCompressed(const std::string& stream, size_t textLength,
+                               uint32_t timeoutMs);
 
   // Why the last Open, Read or Write failed (None after a success).
   virtual ChannelError LastError() const { return lastError_; }
