@@ -143,13 +143,20 @@ Napi::Value RegisterCallback(const Napi::CallbackInfo& info) {
       return ThrowJsError(env, "RegisterCallback",
                           "Missing '<callbackFunction>' function argument");
     }
-    if (!Registry().Contains(callbackName) &&
+    const bool askHost = !Registry().Contains(callbackName);
+    if (askHost &&
         !AskHost(env, "RegisterCallback", callbackName, "Failed to register callback with host")) {
       return Napi::Value();
     }
     const bool set = SetRegistryEntry(env, callbackName, info[1].As<Napi::Function>());
     if (!set && env.IsExceptionPending()) {
       return Napi::Value();
+    }
+    if (!set && askHost &&
+        !AskHost(env, "DeregisterCallback", callbackName, "Failed to deregister callback with host")) {
+      // The callback pipe could not be opened, so the host must not keep the name either;
+      // a host that cannot be told has been logged, and the answer stays false.
+      env.GetAndClearPendingException();
     }
     return Napi::Boolean::New(env, set);
   });
