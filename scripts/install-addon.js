@@ -89,6 +89,7 @@ function buildFromSource(reason) {
     `-DCMAKE_CXX_COMPILER=${tools.cxx}`,
     '-DHOSTLINK_BUILD_TESTS=OFF',
     '-DHOSTLINK_BUILD_BENCH=OFF',
+    '-DHOSTLINK_WERROR=OFF',
     `-DHOSTLINK_NODE_ADDON_API_DIR=${addonApi}`,
     `-DHOSTLINK_NODE_API_HEADERS_DIR=${apiHeaders}`,
     // The headers the package ships, so that the build does not depend on the system's.
