@@ -41,7 +41,6 @@ bool CallbackSender::QueueMessage(std::string message) {
       dropping_ = true;
       return false;
     }
-    dropping_ = false;
     queuedBytes_ += message.size();
     queue_.push_back(std::move(message));
   }
@@ -57,6 +56,12 @@ bool CallbackSender::DequeueMessage(std::string& message) {
   message = std::move(queue_.front());
   queue_.pop_front();
   queuedBytes_ -= message.size();
+  // A run of drops ends once the queue has drained to half its bounds, not at the first
+  // free place, so a queue that hovers at its limit logs one line, not one per message.
+  if (dropping_ && queue_.size() <= kMaxQueuedMessages / 2 &&
+      queuedBytes_ <= kMaxQueuedBytes / 2) {
+    dropping_ = false;
+  }
   return true;
 }
 
