@@ -8,9 +8,13 @@ namespace IPC {
 
 namespace {
 
-// stderr is unbuffered: the line is formatted into one buffer and handed to the kernel in
-// one write, whatever its length.
-void WriteLine(const std::string& line) { std::fwrite(line.data(), 1, line.size(), stderr); }
+// The line is formatted into one buffer and handed over in one write, whatever its length.
+// The flush matters where a C run-time buffers stderr once it is redirected to a file
+// (msvcrt does): a process ended from outside would otherwise lose its last lines.
+void WriteLine(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
 
 std::string Line(std::string_view severity, std::string_view message) {
   std::string line;
