@@ -46,6 +46,7 @@ std::string Head(std::string_view what, std::string_view pipe) {
 void Emit(std::string line) {
   line.push_back('\n');
   std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);  // msvcrt buffers stderr once it is redirected to a file
 }
 
 bool NamesHostlink(std::string_view item) {
