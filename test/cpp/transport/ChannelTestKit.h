@@ -18,6 +18,7 @@
 // winuser.h maps SendMessage to SendMessageA, which would rename the channel's member.
 #undef SendMessage
 #else
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -192,10 +193,12 @@ class Signal {
     close(fds_[1]);
   }
   void Raise() { (void)!write(fds_[1], "x", 1); }
-  // True when raised; false when every writer is gone.
-  bool Await() {
+  // True when raised; false when every writer is gone or, given a limit in milliseconds,
+  // once it has passed (a child that never starts cannot hang its parent).
+  bool Await(int limitMs = -1) {
+    pollfd readable{fds_[0], POLLIN, 0};
     char byte;
-    return read(fds_[0], &byte, 1) == 1;
+    return poll(&readable, 1, limitMs) == 1 && read(fds_[0], &byte, 1) == 1;
   }
 
  private:
