@@ -9,8 +9,10 @@
 #include "base/Trace.h"
 #include "ipc/ResponseMessage.h"
 #include "ipc/TimedOutRequests.h"
+#include "ipc/WireWriter.h"
 #include "transport/Bzip2Codec.h"
 #include "transport/NamedPipe.h"
+#include "variant/JsonTextBuilder.h"
 
 namespace Host {
 
@@ -72,14 +74,24 @@ bool HostService::FireCallback(const std::string& name, const std::vector<Value>
   }
   // "args" is written only when there are any, so that a callback without arguments
   // reads exactly as before.
-  IPC::ResponseMessage message(0, name);
-  ValueCodec::Failure failure;
-  if (!callbackCodec_.EncodeArguments(arguments, message.args, failure)) {
-    IPC::LogError("HostService : Failed to send callback " + IPC::PeerText(name) + ": " +
-                  IPC::PeerText(failure.text));
-    return false;
+  // A success without identifier whose result is the name, written straight into the text.
+  std::string text;
+  IPC::ResponseMessage::OpenText(text, 0, true);
+  IPC::ResponseMessage::MemberText(text, "result");
+  IPC::JsonTextBuilder sink(text);
+  sink.String(name);
+  if (!arguments.empty()) {
+    IPC::ResponseMessage::MemberText(text, "args");
+    sink.NextValue();
+    IPC::WireWriter out(sink);
+    ValueCodec::Failure failure;
+    if (!callbackCodec_.EncodeArguments(arguments, out, failure)) {
+      IPC::LogError("HostService : Failed to send callback " + IPC::PeerText(name) + ": " +
+                    IPC::PeerText(failure.text));
+      return false;
+    }
   }
-  std::string text = message.ToJSONString();
+  IPC::ResponseMessage::CloseText(text);
   return callbacks_.Queue(std::move(text));
 }
 

@@ -8,6 +8,8 @@
 #include "host/CallError.h"
 #include "ipc/RequestMessage.h"
 #include "ipc/ResponseMessage.h"
+#include "ipc/WireWriter.h"
+#include "variant/JsonTextBuilder.h"
 
 namespace Host {
 
@@ -195,15 +197,20 @@ void RequestDispatcher::Call(const IPC::RequestMessage& request, std::string& re
 }
 
 void RequestDispatcher::SucceedWith(uint64_t requestId, const Value& value, std::string& response) {
-  IPC::ResponseMessage message;
-  message.status = true;
-  message.requestId = requestId;
-  ValueCodec::Failure failure;
-  if (!codec_.Encode(value, message.result, "result", failure)) {
-    Fail(requestId, failure.text, failure.code, response);
-    return;
+  // The result is written straight into the text, without a document in between.
+  response.clear();
+  IPC::ResponseMessage::OpenText(response, requestId, true);
+  if (!value.IsNone()) {
+    IPC::ResponseMessage::MemberText(response, "result");
+    IPC::JsonTextBuilder sink(response);
+    IPC::WireWriter out(sink);
+    ValueCodec::Failure failure;
+    if (!codec_.Encode(value, out, failure)) {
+      Fail(requestId, failure.text, failure.code, response);
+      return;
+    }
   }
-  response = message.ToJSONString();
+  IPC::ResponseMessage::CloseText(response);
 }
 
 }  // namespace Host

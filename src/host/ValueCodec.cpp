@@ -1,14 +1,19 @@
-// Host values to wire values and back, each one pass over the value.
+// Host values to the wire and back, each one pass over the value: out through the wire
+// writer, straight into the text or document; in from wire values.
 #include "host/ValueCodec.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 #include <utility>
 
 #include "host/HostObject.h"
 #include "ipc/WireCodec.h"
+#include "variant/JsonValueBuilder.h"
 #include "variant/JsonView.h"
 
 namespace Host {
@@ -23,75 +28,69 @@ bool Fail(ValueCodec::Failure& failure, std::string text, ErrorCode code) {
 
 std::string ArgumentPath(const std::string& path) { return "Argument " + path; }
 
-// Where a table member's name came earlier in the same table. Tables from host code
-// seldom repeat a name, but one that does must read as it always has.
-class TableKeys {
+// "0", "1", ...: a list item's or a callback argument's name, without an allocation.
+class PositionName {
  public:
-  explicit TableKeys(size_t count) : hashed_(count > kLinearLimit) {
-    if (hashed_) {
-      seen_.reserve(count);
-    }
-  }
-  // The position of the earlier member of that name, or npos; records key at position.
-  size_t Earlier(const IPC::WireMembers& members, const std::string& key) {
-    if (!hashed_) {
-      for (size_t i = 0; i < members.size(); ++i) {
-        if (members[i].first == key) {
-          return i;
-        }
-      }
-      return std::string::npos;
-    }
-    const auto found = seen_.find(key);
-    if (found != seen_.end()) {
-      return found->second;
-    }
-    seen_.emplace(key, members.size());
-    return std::string::npos;
-  }
-  // A member moved to the end: every later position shifts down by one.
-  void Moved(const IPC::WireMembers& members, size_t from) {
-    if (!hashed_) {
-      return;
-    }
-    for (size_t i = from; i < members.size(); ++i) {
-      seen_[members[i].first] = i;
-    }
-  }
+  explicit PositionName(size_t position)
+      : size_(static_cast<size_t>(std::to_chars(digits_, digits_ + sizeof digits_, position).ptr -
+                                  digits_)) {}
+  std::string_view View() const { return std::string_view(digits_, size_); }
 
  private:
-  static constexpr size_t kLinearLimit = 16;
-  bool hashed_;
-  std::unordered_map<std::string, size_t> seen_;
+  char digits_[24];
+  size_t size_;
 };
 
-// Adds a member as KvVariantMap::Set would: a new name at the end; a repeated one replaces
-// the earlier value in place, or, for a table or proxy, moves to the end.
-void AddMember(IPC::WireMembers& members, TableKeys& keys, const std::string& key,
-               IPC::WireValue&& value) {
-  const size_t earlier = keys.Earlier(members, key);
-  if (earlier == std::string::npos) {
-    members.emplace_back(key, std::move(value));
-    return;
+// The positions of a map's members in the order they travel, or false when no name
+// repeats (the common case: then every member travels, in order). Host code seldom
+// repeats a name, but one that does reads as KvVariantMap::Set stores it: a repeated name
+// replaces the earlier value in place, or, for a table or an object, moves to the end.
+bool PlanRepeatedNames(const ValueMap& map, std::vector<size_t>& order) {
+  constexpr size_t kLinearLimit = 16;
+  bool repeats = false;
+  if (map.size() <= kLinearLimit) {
+    for (size_t i = 1; i < map.size() && !repeats; ++i) {
+      for (size_t j = 0; j < i && !repeats; ++j) repeats = map[i].first == map[j].first;
+    }
+  } else {
+    std::unordered_set<std::string_view> names;
+    names.reserve(map.size());
+    for (const auto& member : map) {
+      if (!names.insert(member.first).second) {
+        repeats = true;
+        break;
+      }
+    }
   }
-  const IPC::WireValue::Kind kind = value.GetKind();
-  if (kind != IPC::WireValue::Kind::Table && kind != IPC::WireValue::Kind::Proxy) {
-    members[earlier].second = std::move(value);
-    return;
+  if (!repeats) {
+    return false;
   }
-  members.erase(members.begin() + static_cast<std::ptrdiff_t>(earlier));
-  members.emplace_back(key, std::move(value));
-  keys.Moved(members, earlier);
+  order.clear();
+  std::unordered_map<std::string_view, size_t> slot;  // name -> its position in order
+  for (size_t i = 0; i < map.size(); ++i) {
+    const auto found = slot.find(map[i].first);
+    if (found == slot.end()) {
+      slot.emplace(map[i].first, order.size());
+      order.push_back(i);
+      continue;
+    }
+    const Value::Kind kind = map[i].second.GetKind();
+    if (kind != Value::Kind::Map && kind != Value::Kind::List && kind != Value::Kind::Object) {
+      order[found->second] = i;
+      continue;
+    }
+    const size_t from = found->second;
+    order.erase(order.begin() + static_cast<std::ptrdiff_t>(from));
+    order.push_back(i);
+    for (size_t k = from; k < order.size(); ++k) slot[map[order[k]].first] = k;
+  }
+  return true;
 }
 
 }  // namespace
 
-bool ValueCodec::Encode(const Value& value, IPC::WireValue& wire, Failure& failure) const {
-  if (value.IsNone()) {
-    wire = IPC::WireValue();
-    return true;
-  }
-  return EncodeAt(value, "result", 0, wire, failure);
+bool ValueCodec::Encode(const Value& value, IPC::WireWriter& out, Failure& failure) const {
+  return value.IsNone() || EncodeAt(value, "result", 0, out, failure);
 }
 
 bool ValueCodec::Encode(const Value& value, IPC::KvVariantMap& map, const std::string& key,
@@ -99,54 +98,55 @@ bool ValueCodec::Encode(const Value& value, IPC::KvVariantMap& map, const std::s
   if (value.IsNone()) {
     return true;  // sets nothing
   }
-  IPC::WireValue wire;
-  if (!EncodeAt(value, key, 0, wire, failure)) {
-    return false;
+  IPC::JsonValueBuilder builder(map);
+  IPC::WireWriter out(builder);
+  if (!EncodeAt(value, key, 0, out, failure)) {
+    return false;  // the partly built value is dropped with the builder
   }
-  IPC::WireCodec::Store(wire, key, map);
+  builder.StoreAs(key);
   return true;
 }
 
-bool ValueCodec::EncodeArguments(const std::vector<Value>& args, IPC::WireMembers& wire,
+bool ValueCodec::EncodeArguments(const std::vector<Value>& args, IPC::WireWriter& out,
                                  Failure& failure) const {
-  wire.clear();
-  wire.reserve(args.size());
+  out.StartMembers();
   for (size_t i = 0; i < args.size(); ++i) {
-    std::string key = std::to_string(i);
-    IPC::WireValue encoded;
-    if (!EncodeAt(args[i], key, 0, encoded, failure)) {
+    const PositionName key(i);
+    out.Member(key.View());
+    if (!EncodeAt(args[i], key.View(), 0, out, failure)) {
       return false;
     }
-    wire.emplace_back(std::move(key), std::move(encoded));
   }
+  out.EndMembers();
   return true;
 }
 
-bool ValueCodec::EncodeAt(const Value& value, const std::string& key, int depth,
-                          IPC::WireValue& wire, Failure& failure) const {
+bool ValueCodec::EncodeAt(const Value& value, std::string_view key, int depth,
+                          IPC::WireWriter& out, Failure& failure) const {
   switch (value.GetKind()) {
     case Value::Kind::None:
-      return Fail(failure, "Result member " + key + " has no value", ErrorCode::BadResult);
+      return Fail(failure, "Result member " + std::string(key) + " has no value",
+                  ErrorCode::BadResult);
     case Value::Kind::Bool:
-      wire = IPC::WireValue::Bool(value.AsBool());
+      out.Bool(value.AsBool());
       return true;
     case Value::Kind::Int:
-      wire = IPC::WireValue::Int(value.AsInt());
+      out.Int(value.AsInt());
       return true;
     case Value::Kind::Double: {
       const double number = value.AsNumber();
       if (!std::isfinite(number)) {
         return Fail(failure, "Result holds a number that is not finite", ErrorCode::BadResult);
       }
-      wire = IPC::WireValue::Double(number);
+      out.Double(number);
       return true;
     }
     case Value::Kind::String:
-      wire = IPC::WireValue::String(value.AsString());
+      out.String(value.AsString());
       return true;
     case Value::Kind::Map:
     case Value::Kind::List:
-      return EncodeTable(value, depth, wire, failure);
+      return EncodeTable(value, depth, out, failure);
     case Value::Kind::Object: {
       const ObjectPtr& object = value.AsObject();
       if (object != nullptr && object->GetFunctionNames().empty()) {
@@ -160,49 +160,50 @@ bool ValueCodec::EncodeAt(const Value& value, const std::string& key, int depth,
         return Fail(failure, "Result holds an object that cannot be registered",
                     ErrorCode::BadResult);
       }
-      IPC::ProxyInfo proxy;
-      proxy.proxyId = id;
-      proxy.uniqueId = object->GetUniqueId();
-      proxy.name = object->GetKind();
-      proxy.functions = object->GetFunctionNames();
-      wire = IPC::WireValue::Proxy(std::move(proxy));
+      out.Proxy(id, object->GetUniqueId(), object->GetKind(), object->GetFunctionNames());
       return true;
     }
   }
   return Fail(failure, "Result holds a value of unknown kind", ErrorCode::BadResult);
 }
 
-bool ValueCodec::EncodeTable(const Value& value, int depth, IPC::WireValue& wire,
+bool ValueCodec::EncodeTable(const Value& value, int depth, IPC::WireWriter& out,
                              Failure& failure) const {
   if (depth >= kMaxDepth) {
     return Fail(failure, "Result is nested more than " + std::to_string(kMaxDepth) + " tables deep",
                 ErrorCode::BadResult);
   }
-  wire = IPC::WireValue::Table({}, value.IsList());
-  IPC::WireMembers& members = wire.Members();
+  out.StartTable();
   if (value.IsMap()) {
     const ValueMap& map = value.AsMap();
-    members.reserve(map.size());
-    TableKeys keys(map.size());
-    for (const auto& member : map) {
-      IPC::WireValue encoded;
-      if (!EncodeAt(member.second, member.first, depth + 1, encoded, failure)) {
-        return false;
+    std::vector<size_t> order;
+    if (!PlanRepeatedNames(map, order)) {
+      for (const auto& member : map) {
+        out.Member(member.first);
+        if (!EncodeAt(member.second, member.first, depth + 1, out, failure)) {
+          return false;
+        }
       }
-      AddMember(members, keys, member.first, std::move(encoded));
+    } else {
+      for (const size_t i : order) {
+        out.Member(map[i].first);
+        if (!EncodeAt(map[i].second, map[i].first, depth + 1, out, failure)) {
+          return false;
+        }
+      }
     }
+    out.EndTable(false);
     return true;
   }
   const ValueList& items = value.AsList();
-  members.reserve(items.size());
   for (size_t i = 0; i < items.size(); ++i) {
-    std::string key = std::to_string(i);
-    IPC::WireValue encoded;
-    if (!EncodeAt(items[i], key, depth + 1, encoded, failure)) {
+    const PositionName key(i);
+    out.Member(key.View());
+    if (!EncodeAt(items[i], key.View(), depth + 1, out, failure)) {
       return false;
     }
-    members.emplace_back(std::move(key), std::move(encoded));
   }
+  out.EndTable(true);
   return true;
 }
 

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/ErrorCode.h"
 #include "host/ObjectRegistry.h"
 #include "host/Value.h"
 #include "ipc/WireValue.h"
+#include "ipc/WireWriter.h"
 #include "variant/KvVariantMap.h"
 
 namespace Host {
@@ -26,18 +28,18 @@ class ValueCodec {
 
   explicit ValueCodec(ObjectRegistry& registry) : registry_(registry) {}
 
-  // The wire form of value, in one pass. Integers outside the signed 32-bit range travel
-  // as floating numbers, the widest the plug-in reads; objects are registered on the way
-  // out and sent as proxy descriptions. None gives None.
+  // Writes the wire form of value through out, in one pass. Integers outside the signed
+  // 32-bit range travel as floating numbers, the widest the plug-in reads; objects are
+  // registered on the way out and sent as proxy descriptions. None writes nothing.
   // Fails (ErrorCode::BadResult) on a number that is not finite, a None inside a table,
   // nesting beyond kMaxDepth, an object with no functions (which no plug-in can call) or
-  // one the registry refuses.
-  bool Encode(const Value& value, IPC::WireValue& wire, Failure& failure) const;
+  // one the registry refuses; what was written is then to be thrown away.
+  bool Encode(const Value& value, IPC::WireWriter& out, Failure& failure) const;
   // Sets map[key] to the wire form of value; a None value sets nothing.
   bool Encode(const Value& value, IPC::KvVariantMap& map, const std::string& key,
               Failure& failure) const;
-  // A callback's arguments, keyed "0", "1", ..., each encoded as a result is.
-  bool EncodeArguments(const std::vector<Value>& args, IPC::WireMembers& wire,
+  // A callback's arguments as one object keyed "0", "1", ..., each encoded as a result is.
+  bool EncodeArguments(const std::vector<Value>& args, IPC::WireWriter& out,
                        Failure& failure) const;
 
   // Reads every argument, in order. Tables become maps, or lists when marked as lists;
@@ -56,9 +58,9 @@ class ValueCodec {
               Value& value, Failure& failure) const;
 
  private:
-  bool EncodeAt(const Value& value, const std::string& key, int depth, IPC::WireValue& wire,
+  bool EncodeAt(const Value& value, std::string_view key, int depth, IPC::WireWriter& out,
                 Failure& failure) const;
-  bool EncodeTable(const Value& value, int depth, IPC::WireValue& wire, Failure& failure) const;
+  bool EncodeTable(const Value& value, int depth, IPC::WireWriter& out, Failure& failure) const;
   bool DecodeAt(const IPC::WireValue& wire, const std::string& path, int depth, Value& value,
                 Failure& failure) const;
 

@@ -1,10 +1,12 @@
-// The response's wire text, written and read through the variant map.
+// The response's wire text: written piece by piece, read through the variant map.
 #include "ipc/ResponseMessage.h"
 
+#include <charconv>
 #include <utility>
 
 #include "ipc/WireCodec.h"
 #include "variant/EnvelopeSplit.h"
+#include "variant/JsonTextBuilder.h"
 #include "variant/JsonView.h"
 
 namespace IPC {
@@ -52,17 +54,31 @@ ResponseMessage::ResponseMessage(uint64_t requestId, const WireValue& resultValu
 ResponseMessage::ResponseMessage(uint64_t requestId, const std::string& errorStr, int64_t errorCode)
     : status(false), requestId(requestId), errorStr(errorStr), errorCode(errorCode) {}
 
-std::string ResponseMessage::ToJSONString() const {
-  KvVariantMap head;
+void ResponseMessage::OpenText(std::string& text, uint64_t requestId, bool status) {
+  text += "{\"response\":{";
   if (requestId != 0) {
-    head.Set("requestId", requestId);
+    char digits[24];
+    const auto written = std::to_chars(digits, digits + sizeof digits, requestId);
+    text += "\"requestId\":";
+    text.append(digits, written.ptr);
+    text += ',';
   }
-  head.Set("status", status);
-  // The compact text of {"response": {head..., "result"..., "args"..., "error"...}}, put
-  // together from the parts' own texts, so that the result is never copied.
-  std::string text = "{\"response\":";
-  head.AppendJSONString(text, true);
-  text.pop_back();  // the head's closing brace
+  text += status ? "\"status\":true" : "\"status\":false";
+}
+
+void ResponseMessage::MemberText(std::string& text, std::string_view name) {
+  text += ",\"";
+  text += name;
+  text += "\":";
+}
+
+void ResponseMessage::CloseText(std::string& text) { text += "}}"; }
+
+std::string ResponseMessage::ToJSONString() const {
+  // {"response": {head..., "result"..., "args"..., "error"...}}, with the result's own
+  // text put in as it is, so that the result is never copied into another document.
+  std::string text;
+  OpenText(text, requestId, status);
   if (status && result.Has(kResultKey)) {
     const JsonView members = JsonView::Of(result);
     if (members.Size() == 1) {
@@ -74,21 +90,24 @@ std::string ResponseMessage::ToJSONString() const {
     }
   }
   if (!args.empty()) {
-    KvVariantMap holder;
-    WireCodec::StoreMembers(args, "args", holder);
-    AppendMembersText(holder, text);
+    MemberText(text, "args");
+    JsonTextBuilder sink(text);
+    WireWriter out(sink);
+    WireCodec::WriteMembers(args, out);
   }
   if (!status && !errorStr.empty()) {
-    KvVariantMap error;
-    error.Set("errorStr", errorStr);
+    MemberText(text, "error");
+    JsonTextBuilder error(text);
+    error.StartObject();
+    error.Key("errorStr");
+    error.String(errorStr);
     if (errorCode != kNoErrorCode) {
-      error.Set("errorCode", errorCode);
+      error.Key("errorCode");
+      error.Int64(errorCode);
     }
-    KvVariantMap holder;
-    holder.Set("error", error);
-    AppendMembersText(holder, text);
+    error.EndObject();
   }
-  text += "}}";
+  CloseText(text);
   return text;
 }
 

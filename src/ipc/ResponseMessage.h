@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "ipc/Message.h"
 #include "ipc/WireValue.h"
@@ -32,6 +33,13 @@ class ResponseMessage final : public Message {
   // {"response":{...}}: "result" only on success, "error" only on failure with a text.
   std::string ToJSONString() const override;
   bool FromJSONString(const std::string& text) override;
+
+  // The text written piece by piece, for a writer that streams a value into it:
+  // OpenText ({"response":{ and the head), MemberText (,"name": before each member's
+  // value, in the order ToJSONString writes them), then CloseText.
+  static void OpenText(std::string& text, uint64_t requestId, bool status);
+  static void MemberText(std::string& text, std::string_view name);
+  static void CloseText(std::string& text);
 
   // " (errorStr:x)" and/or " (errorCode:n)" for the parts that are set; else empty.
   std::string FormatError() const;

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "ipc/WireWriter.h"
 #include "variant/JsonValueBuilder.h"
 
 namespace IPC {
@@ -17,65 +18,16 @@ namespace {
 
 // --- Encoding ------------------------------------------------------------------------
 
-void Write(const WireValue& value, JsonValueBuilder& out);
 bool HasWireForm(const WireValue& value);
 
-void WriteTable(const WireValue& value, JsonValueBuilder& out) {
-  out.StartObject();
-  out.Key("type");
-  out.String("table");
-  out.Key("value");
-  out.StartObject();
-  for (const auto& member : value.Members()) {
-    if (!HasWireForm(member.second)) continue;
-    out.Key(member.first);
-    Write(member.second, out);
-  }
-  out.EndObject();
-  if (value.IsList()) {
-    out.Key("isList");
-    out.Bool(true);
-  }
-  out.EndObject();
-}
-
-void WriteProxy(const ProxyInfo& proxy, JsonValueBuilder& out) {
-  out.StartObject();
-  out.Key("type");
-  out.String("proxy");
-  out.Key("value");
-  out.StartObject();
-  out.Key("proxyId");
-  out.Int64(proxy.proxyId);
-  out.Key("uniqueId");
-  out.String(proxy.uniqueId);
-  out.Key("name");
-  out.String(proxy.name);
-  out.Key("functions");
-  out.StartArray();
-  for (const std::string& function : proxy.functions) out.String(function);
-  out.EndArray();
-  out.EndObject();
-  out.EndObject();
-}
-
-void Write(const WireValue& value, JsonValueBuilder& out) {
+void WriteValue(const WireValue& value, WireWriter& out) {
   switch (value.GetKind()) {
     case WireValue::Kind::Bool:
       out.Bool(value.AsBool());
       return;
-    case WireValue::Kind::Int: {
-      // The widest integer both ends read as one is 32 bits; beyond it numbers travel
-      // as doubles.
-      const int64_t number = value.AsInt();
-      if (number >= std::numeric_limits<int32_t>::min() &&
-          number <= std::numeric_limits<int32_t>::max()) {
-        out.Int(static_cast<int32_t>(number));
-      } else {
-        out.Double(static_cast<double>(number));
-      }
+    case WireValue::Kind::Int:
+      out.Int(value.AsInt());
       return;
-    }
     case WireValue::Kind::UInt64:
     case WireValue::Kind::Double:
       out.Double(value.AsNumber());
@@ -84,25 +36,41 @@ void Write(const WireValue& value, JsonValueBuilder& out) {
       out.String(value.AsString());
       return;
     case WireValue::Kind::Table:
-      WriteTable(value, out);
+      out.StartTable();
+      for (const auto& member : value.Members()) {
+        if (!HasWireForm(member.second)) continue;
+        out.Member(member.first);
+        WriteValue(member.second, out);
+      }
+      out.EndTable(value.IsList());
       return;
     case WireValue::Kind::Proxy:
-      if (value.GetProxy() != nullptr) {
-        WriteProxy(*value.GetProxy(), out);
+      if (const ProxyInfo* proxy = value.GetProxy()) {
+        out.Proxy(proxy->proxyId, proxy->uniqueId, proxy->name, proxy->functions);
       }
       return;
     case WireValue::Kind::ProxyRef:
-      out.StartObject();
-      out.Key("type");
-      out.String("proxyref");
-      out.Key("value");
-      out.Int64(value.GetProxyId());
-      out.EndObject();
+      out.Reference(value.GetProxyId());
       return;
     case WireValue::Kind::None:
     case WireValue::Kind::Unreadable:
       return;  // no wire form; the callers never send these
   }
+}
+
+void Write(const WireValue& value, JsonSink& sink) {
+  WireWriter out(sink);
+  WriteValue(value, out);
+}
+
+void WriteMembersTo(const WireMembers& members, WireWriter& out) {
+  out.StartMembers();
+  for (const auto& member : members) {
+    if (!HasWireForm(member.second)) continue;
+    out.Member(member.first);
+    WriteValue(member.second, out);
+  }
+  out.EndMembers();
 }
 
 bool HasWireForm(const WireValue& value) {
@@ -225,6 +193,10 @@ bool NamedByPosition(JsonView object) {
 
 }  // namespace
 
+void Write(const WireValue& value, WireWriter& out) { WriteValue(value, out); }
+
+void WriteMembers(const WireMembers& members, WireWriter& out) { WriteMembersTo(members, out); }
+
 void Append(const WireValue& value, std::string_view key, KvVariantMap& map) {
   if (!HasWireForm(value)) return;
   JsonValueBuilder builder(map);
@@ -254,13 +226,8 @@ KvVariantMap ToMap(const WireValue& value) {
 
 void StoreMembers(const WireMembers& members, const std::string& key, KvVariantMap& map) {
   JsonValueBuilder builder(map);
-  builder.StartObject();
-  for (const auto& member : members) {
-    if (!HasWireForm(member.second)) continue;
-    builder.Key(member.first);
-    Write(member.second, builder);
-  }
-  builder.EndObject();
+  WireWriter out(builder);
+  WriteMembersTo(members, out);
   builder.StoreAs(key);
 }
 

@@ -6,12 +6,17 @@
 #include <string_view>
 
 #include "ipc/WireValue.h"
+#include "ipc/WireWriter.h"
 #include "variant/JsonView.h"
 #include "variant/KvVariantMap.h"
 
 namespace IPC {
 namespace WireCodec {
 
+// Writes value through out; a None value writes nothing.
+void Write(const WireValue& value, WireWriter& out);
+// Writes the members as one bare object, {"name":value,...}: a callback's "args".
+void WriteMembers(const WireMembers& members, WireWriter& out);
 // Writes value as a member of map named key, after the present members (for names known
 // to be new). A None value writes nothing.
 void Append(const WireValue& value, std::string_view key, KvVariantMap& map);

@@ -12,29 +12,31 @@
 #include <string>
 #include <string_view>
 
+#include "variant/JsonSink.h"
+
 namespace IPC {
 
 class KvVariantMap;
 
-class JsonValueBuilder {
+class JsonValueBuilder final : public JsonSink {
  public:
   // Values are made in the pool of target's document, so storing them copies nothing.
   explicit JsonValueBuilder(KvVariantMap& target);
-  ~JsonValueBuilder();
+  ~JsonValueBuilder() override;
   JsonValueBuilder(const JsonValueBuilder&) = delete;
   JsonValueBuilder& operator=(const JsonValueBuilder&) = delete;
 
   // Inside an object each value follows its Key, inside an array it is the next element; the outermost value is the finished one.
-  void Bool(bool value);
-  void Int(int32_t value);
-  void Int64(int64_t value);
-  void Double(double value);
-  void String(std::string_view text);
-  void StartObject();
-  void Key(std::string_view name);
-  void EndObject();
-  void StartArray();
-  void EndArray();
+  void Bool(bool value) override;
+  void Int(int32_t value) override;
+  void Int64(int64_t value) override;
+  void Double(double value) override;
+  void String(std::string_view text) override;
+  void StartObject() override;
+  void Key(std::string_view name) override;
+  void EndObject() override;
+  void StartArray() override;
+  void EndArray() override;
 
   // Adds the finished value to target as a member named key, after the present ones,
   // without looking for an earlier member of that name: for names known to be new.

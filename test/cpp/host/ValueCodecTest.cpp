@@ -9,6 +9,8 @@
 #include "host/HostObject.h"
 #include "host/ValueCodec.h"
 #include "ipc/WireCodec.h"
+#include "ipc/WireWriter.h"
+#include "variant/JsonTextBuilder.h"
 
 namespace {
 
@@ -209,16 +211,19 @@ TEST_F(ValueCodecTest, AnObjectWithNoFunctionsIsNeitherSentNorRegistered) {
 TEST_F(ValueCodecTest, CallbackArgumentsAreKeyedByPositionAndEncodedAsResultsAre) {
   auto object = std::make_shared<HostObject>("Shape");
   object->Define("Move", nullptr);
-  IPC::WireMembers wire;
+  std::string text;
+  IPC::JsonTextBuilder sink(text);
+  IPC::WireWriter out(sink);
   ValueCodec::Failure failure;
-  ASSERT_TRUE(codec.EncodeArguments({object, "moved", 3000000000LL}, wire, failure))
+  ASSERT_TRUE(codec.EncodeArguments({object, "moved", 3000000000LL}, out, failure))
       << failure.text;
-  KvVariantMap args;
-  IPC::WireCodec::AppendMembers(wire, args);
   EXPECT_EQ(
-      args.ToJSONString(true),
+      text,
       R"({"0":{"type":"proxy","value":{"proxyId":1,"uniqueId":"Shape-1","name":"Shape","functions":["Move"]}},"1":"moved","2":3000000000.0})");
-  EXPECT_FALSE(codec.EncodeArguments({Value(std::nan(""))}, wire, failure));
+  std::string refused;
+  IPC::JsonTextBuilder refusedSink(refused);
+  IPC::WireWriter refusedOut(refusedSink);
+  EXPECT_FALSE(codec.EncodeArguments({Value(std::nan(""))}, refusedOut, failure));
 }
 
 }  // namespace
