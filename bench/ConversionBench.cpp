@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "bridge/ProxyClassCache.h"
 #include "bridge/ValueConversion.h"
 #include "host/ObjectRegistry.h"
 #include "host/Value.h"
@@ -45,10 +46,11 @@ Napi::Value Convert(const Napi::CallbackInfo& info) {
   if (!response.FromJSONString(text)) {
     return info.Env().Undefined();
   }
-  return Hostlink::Parse(info.Env(), response.ResultValue(), "MakeList");
+  return Hostlink::ParseResult(info.Env(), response, "MakeList");
 }
 
 Napi::Object Init(Napi::Env env, Napi::Object exports) {
+  Hostlink::ProxyClassCache::InstallFor(env);
   exports.Set("makeListText", Napi::Function::New(env, MakeListText));
   exports.Set("convert", Napi::Function::New(env, Convert));
   return exports;

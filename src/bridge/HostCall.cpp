@@ -74,10 +74,7 @@ Napi::Value SettleHostCall(Napi::Env env, const HostCall& call, ExchangeOutcome 
   }
   switch (call.use) {
     case ResultUse::Value:
-      if (response.result.IsEmpty()) {
-        return env.Undefined();
-      }
-      return Parse(env, response.ResultValue(), call.operation);
+      return ParseResult(env, response, call.operation);
     case ResultUse::Proxy:
       return SettleProxy(env, call, response, responseText);
     case ResultUse::Accepted:

@@ -11,7 +11,15 @@ bool ProxyClassCache::InstallFor(Napi::Env env) {
   if (Of(env) != nullptr) {
     return false;
   }
-  env.SetInstanceData<ProxyClassCache>(new ProxyClassCache());
+  auto* cache = new ProxyClassCache();
+  const Napi::Value json = env.Global().Get("JSON");
+  if (json.IsObject()) {
+    const Napi::Value parse = json.As<Napi::Object>().Get("parse");
+    if (parse.IsFunction()) {
+      cache->jsonParse = Napi::Persistent(parse.As<Napi::Function>());
+    }
+  }
+  env.SetInstanceData<ProxyClassCache>(cache);
   return true;
 }
 

@@ -1,4 +1,4 @@
-// The proxy classes of one JavaScript environment, one per proxy name, defined on
+// The proxy classes of one JavaScript environment (and its JSON.parse, for results), one per proxy name, defined on
 // first use and kept until the environment ends. Held as the environment's instance
 // data, so a second environment (a worker thread) never sees another's handles.
 // A class is never freed while its environment lives, so the host's kind names must not
@@ -36,6 +36,11 @@ class ProxyClassCache {
   // refusal saying why, when a new class would pass one of the bounds.
   Napi::Function GetClass(Napi::Env env, const std::string& name,
                           const std::vector<std::string>& functions, std::string& refusal);
+  // The environment's JSON.parse as it was when the module loaded, so that a plug-in
+  // that replaces the global one never changes how results are built. Empty if the
+  // environment had none.
+  Napi::Function JsonParse() const { return jsonParse.IsEmpty() ? Napi::Function() : jsonParse.Value(); }
+
   // The same, for callers that only look a class up (empty when refused).
   Napi::Function GetClass(Napi::Env env, const std::string& name,
                           const std::vector<std::string>& functions);
@@ -48,6 +53,7 @@ class ProxyClassCache {
   std::map<std::string, std::vector<std::string>> proxyFunctions;
   // The methods of every class defined so far.
   size_t functionCount = 0;
+  Napi::FunctionReference jsonParse;
 };
 
 }  // namespace Hostlink

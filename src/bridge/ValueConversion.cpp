@@ -9,12 +9,18 @@
 #include <vector>
 
 #include "bridge/Errors.h"
+#include "bridge/ProxyClassCache.h"
 #include "bridge/ScriptObject.h"
+#include "ipc/ResponseMessage.h"
 #include "ipc/WireCodec.h"
 #include "variant/JsonView.h"
 
 namespace Hostlink {
 namespace {
+
+// The plain text of a result is written into one buffer per thread, kept between calls
+// up to this size.
+constexpr size_t kKeptPlainTextBytes = 1u << 20;
 
 // The single-precision 1e-6 widened to double: numbers closer than this to a whole
 // number in the 32-bit range travel as that integer.
@@ -323,6 +329,36 @@ Napi::Value Parse(Napi::Env env, const IPC::WireValue& value, const std::string&
                   const std::string& key) {
   ResultBuilder builder{env, functionName, {}, {}};
   return ParseValue(builder, value, key);
+}
+
+Napi::Value ParseResult(Napi::Env env, const IPC::ResponseMessage& response,
+                        const std::string& functionName) {
+  const IPC::JsonView json = IPC::JsonView::Of(response.result).Find("result");
+  if (json.Kind() == IPC::JsonKind::Object) {
+    // A table of plain values is built by V8's own JSON.parse from plain text, much faster
+    // than one Node-API call per value; anything else takes the wire value road.
+    const ProxyClassCache* cache = ProxyClassCache::Of(env);
+    const Napi::Function parse = cache != nullptr ? cache->JsonParse() : Napi::Function();
+    thread_local std::string plain;
+    plain.clear();
+    if (!parse.IsEmpty() && IPC::WireCodec::WritePlainJson(json, plain)) {
+      napi_value text = nullptr;
+      napi_value built = nullptr;
+      const bool ok =
+          napi_create_string_utf8(env, plain.data(), plain.size(), &text) == napi_ok &&
+          napi_call_function(env, env.Undefined(), parse, 1, &text, &built) == napi_ok;
+      if (plain.capacity() > kKeptPlainTextBytes) {
+        std::string().swap(plain);
+      }
+      if (ok) {
+        return Napi::Value(env, built);
+      }
+      napi_value ignored = nullptr;
+      napi_get_and_clear_last_exception(env, &ignored);
+    }
+  }
+  return json.IsPresent() ? Parse(env, IPC::WireCodec::Decode(json), functionName)
+                          : env.Undefined();
 }
 
 IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName,

@@ -9,6 +9,7 @@
 
 #include <napi.h>
 
+#include "ipc/ResponseMessage.h"
 #include "ipc/WireValue.h"
 #include "variant/KvVariantMap.h"
 
@@ -35,6 +36,10 @@ bool GetArguments(const Napi::CallbackInfo& info, const std::string& functionNam
 // Napi::Error carrying its error instead (the exported call's catch-all reports it).
 Napi::Value Parse(Napi::Env env, const IPC::WireValue& value, const std::string& functionName,
                   const std::string& key = "result");
+
+// A response's result converted as Parse converts it (undefined when there is none).
+Napi::Value ParseResult(Napi::Env env, const IPC::ResponseMessage& response,
+                        const std::string& functionName);
 
 // Earlier forms, kept for the callers that still hold variant maps: the arguments as a
 // map (*tooLarge set when the bound stopped the conversion), and member key of a map.

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "ipc/WireWriter.h"
+#include "variant/JsonTextBuilder.h"
 #include "variant/JsonValueBuilder.h"
 
 namespace IPC {
@@ -191,6 +192,76 @@ bool NamedByPosition(JsonView object) {
   return true;
 }
 
+// --- Plain JSON ----------------------------------------------------------------------
+
+std::string_view UpToZero(std::string_view text) {
+  const void* zero = std::memchr(text.data(), 0, text.size());
+  return zero == nullptr ? text
+                         : text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) -
+                                                              text.data()));
+}
+
+// True when a member name comes twice, which the decoder reads by its first member and
+// JSON.parse by its last.
+bool RepeatsAName(JsonView object) {
+  const uint32_t count = object.Size();
+  if (count < 2 || NamedByPosition(object)) return false;
+  const FirstByName lookup(object);
+  for (uint32_t i = 1; i < count; ++i) {
+    if (lookup.FirstOf(i) != i) return true;
+  }
+  return false;
+}
+
+bool WritePlainValue(JsonView json, JsonTextBuilder& out) {
+  switch (json.Kind()) {
+    case JsonKind::Bool:
+      out.Bool(json.GetBool());
+      return true;
+    case JsonKind::Int64:
+      out.Int64(json.GetInt64());
+      return true;
+    case JsonKind::UInt64:
+    case JsonKind::Double:
+      out.Double(json.GetDouble());
+      return true;
+    case JsonKind::String:
+      out.String(UpToZero(json.GetString()));
+      return true;
+    case JsonKind::Object:
+      break;
+    case JsonKind::Absent:
+    case JsonKind::Null:
+    case JsonKind::Array:
+      return false;
+  }
+  // Only a table whose "value" is an object with no repeated name reads plainly.
+  const JsonView type = json.Find("type").Present();
+  if (type.Kind() != JsonKind::String || UpToZero(type.GetString()) != "table") return false;
+  const JsonView members = json.Find("value");
+  if (members.Kind() != JsonKind::Object || RepeatsAName(members)) return false;
+  const JsonView isList = json.Find("isList").Present();
+  const uint32_t count = members.Size();
+  if (isList.Kind() == JsonKind::Bool && isList.GetBool()) {
+    out.StartArray();
+    for (uint32_t i = 0; i < count; ++i) {
+      if (!WritePlainValue(members.MemberValue(i), out)) return false;
+    }
+    out.EndArray();
+    return true;
+  }
+  out.StartObject();
+  for (uint32_t i = 0; i < count; ++i) {
+    // A JavaScript key ends at its first zero byte, which could make two names one.
+    const std::string_view name = members.MemberName(i);
+    if (std::memchr(name.data(), 0, name.size()) != nullptr) return false;
+    out.Key(name);
+    if (!WritePlainValue(members.MemberValue(i), out)) return false;
+  }
+  out.EndObject();
+  return true;
+}
+
 }  // namespace
 
 void Write(const WireValue& value, WireWriter& out) { WriteValue(value, out); }
@@ -260,6 +331,14 @@ void DecodeMembers(JsonView object, WireMembers& members) {
       members.emplace_back(std::move(name), members[first].second);  // a rare repeat: copied
     }
   }
+}
+
+bool WritePlainJson(JsonView json, std::string& out) {
+  const size_t start = out.size();
+  JsonTextBuilder builder(out);
+  if (WritePlainValue(json, builder)) return true;
+  out.resize(start);
+  return false;
 }
 
 }  // namespace WireCodec

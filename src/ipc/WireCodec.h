@@ -36,5 +36,12 @@ WireValue Decode(JsonView json);
 // member, as a keyed lookup finds it. Anything but an object has no members.
 void DecodeMembers(JsonView object, WireMembers& members);
 
+// Appends the plain JSON text of what the plug-in makes of a value (tables as objects or
+// arrays, numbers, booleans, strings up to their first zero byte), for JSON.parse to
+// build the same JavaScript values faster. False, with out as it was, for a value that
+// holds anything else (proxies, references, null, bare arrays, unknown objects, a
+// repeated member name, a member name with a zero byte): those take the wire value road.
+bool WritePlainJson(JsonView json, std::string& out);
+
 }  // namespace WireCodec
 }  // namespace IPC

@@ -195,6 +195,29 @@ test('NUL bytes and invalid UTF-8 in responses never crash and give fixed outcom
   }
 });
 
+test('a table of plain values builds the same through JSON.parse as value by value, at every edge', () => {
+  // A repeated name sends a table down the value-by-value road (it keeps the first
+  // member); without one the same table is built from plain text by JSON.parse.
+  const members = [
+    '0.1', '-0.0', '-0', '5e-324', '1.7976931348623157e308', '2.2250738585072011e-308',
+    '9007199254740993', '18446744073709551615', '-9223372036854775808', '123456789012345678901234567890',
+    'true', '"a\\u0000b"', '"\xff\xfe"', '"\xc0\x80"', '"x\xe2\x82"', '"\\u2028\\ud83d\\ude00"', '"\\"\\\\/\\b\\f\\n\\r\\t"',
+    '{"type":"table","value":{"__proto__":1,"2":"two","1":"one","k\xff":2}}',
+    '{"value":{"0":[1],"1":{"type":"table","value":{}}},"type":"table\\u0000x","isList":[true]}',
+    '{"type":"table","value":{"0":1},"isList":"true"}',
+    '{"type":"table","value":{},"isList":true}',
+  ];
+  for (const member of members) {
+    const plain = resultOutcome(`{"type":"table","value":{"a":${member},"b":${member}}}`);
+    const byValue = resultOutcome(`{"type":"table","value":{"a":${member},"b":${member},"a":0}}`);
+    assert.deepStrictEqual(plain, byValue, member);
+    assert.ok('value' in plain, `${member}: ${plain.error}`);
+    const list = resultOutcome(`{"type":"table","value":{"0":${member},"1":${member}},"isList":true}`);
+    const listByValue = resultOutcome(`{"type":"table","value":{"0":${member},"0":${member}},"isList":true}`);
+    assert.deepStrictEqual(list, listByValue, member);
+  }
+});
+
 test('proxy identifiers out of range are refused; the largest one is taken', () => {
   const description = (id) => `{"type":"proxy","value":{"proxyId":${id},"uniqueId":"","name":"Far","functions":["g"]}}`;
   for (const id of ['0', '-1', '2147483648', '4294967297', '-2147483649', '1e20', '1.5', '"7"', 'true', 'null']) {
