@@ -1,44 +1,138 @@
-// The text builder: RapidJSON's compact writer, the one the variant map writes with.
+// The text builder: plain appends, runs of bytes that need no escape copied at once.
+// Numbers are written by the same routines the document writer uses.
 #include "variant/JsonTextBuilder.h"
 
-#include <rapidjson/writer.h>
+#include <rapidjson/internal/dtoa.h>
 
-#include "variant/JsonTextWriter.h"
-#include "variant/StringAppendStream.h"
+#include <array>
+#include <charconv>
+#include <cmath>
 
 namespace IPC {
 
 namespace {
 
-rapidjson::SizeType Size32(std::size_t size) { return static_cast<rapidjson::SizeType>(size); }
+// The escape of each byte inside a string, as the document writer escapes it: 'u' for
+// \u00XX, a letter for its short form, the byte itself for '"' and '\\', 0 for none.
+constexpr std::array<char, 256> MakeEscapes() {
+  std::array<char, 256> escapes{};
+  for (int c = 0; c < 0x20; ++c) escapes[c] = 'u';
+  escapes['\b'] = 'b';
+  escapes['\t'] = 't';
+  escapes['\n'] = 'n';
+  escapes['\f'] = 'f';
+  escapes['\r'] = 'r';
+  escapes['"'] = '"';
+  escapes['\\'] = '\\';
+  return escapes;
+}
+constexpr std::array<char, 256> kEscapes = MakeEscapes();
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+template <typename Integer>
+void AppendInteger(std::string& out, Integer value) {
+  char digits[24];
+  const auto written = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, written.ptr);
+}
 
 }  // namespace
 
-struct JsonTextBuilder::Writer {
-  explicit Writer(std::string& out) : stream(out), json(stream) {}
-  StringAppendStream stream;
-  NonFiniteAsNullWriter<rapidjson::Writer<StringAppendStream>> json;
-};
+void JsonTextBuilder::Separate() {
+  if (afterKey_) {
+    afterKey_ = false;
+    return;
+  }
+  if (open_.empty()) return;
+  if (!first_) out_ += ',';
+  first_ = false;
+}
 
-JsonTextBuilder::JsonTextBuilder(std::string& out) : writer_(std::make_unique<Writer>(out)) {}
+void JsonTextBuilder::Open(char bracket) {
+  Separate();
+  open_ += first_ ? '0' : '1';
+  first_ = true;
+  out_ += bracket;
+}
 
-JsonTextBuilder::~JsonTextBuilder() = default;
+void JsonTextBuilder::Close(char bracket) {
+  out_ += bracket;
+  first_ = open_.back() == '0';
+  open_.pop_back();
+}
 
-void JsonTextBuilder::Bool(bool value) { writer_->json.Bool(value); }
-void JsonTextBuilder::Int(int32_t value) { writer_->json.Int(value); }
-void JsonTextBuilder::Int64(int64_t value) { writer_->json.Int64(value); }
-void JsonTextBuilder::Double(double value) { writer_->json.Double(value); }
+void JsonTextBuilder::Quoted(std::string_view text) {
+  out_.reserve(out_.size() + text.size() + 2);
+  out_ += '"';
+  const char* run = text.data();
+  const char* const end = run + text.size();
+  for (const char* p = run; p != end; ++p) {
+    const char escape = kEscapes[static_cast<unsigned char>(*p)];
+    if (escape == 0) continue;
+    out_.append(run, p);
+    out_ += '\\';
+    out_ += escape;
+    if (escape == 'u') {
+      const auto byte = static_cast<unsigned char>(*p);
+      out_ += "00";
+      out_ += kHexDigits[byte >> 4];
+      out_ += kHexDigits[byte & 0xF];
+    }
+    run = p + 1;
+  }
+  out_.append(run, end);
+  out_ += '"';
+}
+
+void JsonTextBuilder::Bool(bool value) {
+  Separate();
+  out_ += value ? "true" : "false";
+}
+
+void JsonTextBuilder::Int(int32_t value) {
+  Separate();
+  AppendInteger(out_, value);
+}
+
+void JsonTextBuilder::Int64(int64_t value) {
+  Separate();
+  AppendInteger(out_, value);
+}
+
+void JsonTextBuilder::Double(double value) {
+  Separate();
+  if (!std::isfinite(value)) {
+    out_ += "null";
+    return;
+  }
+  char buffer[32];
+  // The document writer's own routine and its default of 324 decimal places.
+  char* end = rapidjson::internal::dtoa(value, buffer, 324);
+  out_.append(buffer, static_cast<size_t>(end - buffer));
+}
+
 void JsonTextBuilder::String(std::string_view text) {
-  writer_->json.String(text.data(), Size32(text.size()));
+  Separate();
+  Quoted(text);
 }
-void JsonTextBuilder::StartObject() { writer_->json.StartObject(); }
-void JsonTextBuilder::Key(std::string_view name) {
-  writer_->json.Key(name.data(), Size32(name.size()));
-}
-void JsonTextBuilder::EndObject() { writer_->json.EndObject(); }
-void JsonTextBuilder::StartArray() { writer_->json.StartArray(); }
-void JsonTextBuilder::EndArray() { writer_->json.EndArray(); }
 
-void JsonTextBuilder::NextValue() { writer_->json.Reset(writer_->stream); }
+void JsonTextBuilder::Key(std::string_view name) {
+  Separate();
+  Quoted(name);
+  out_ += ':';
+  afterKey_ = true;
+}
+
+void JsonTextBuilder::StartObject() { Open('{'); }
+void JsonTextBuilder::EndObject() { Close('}'); }
+void JsonTextBuilder::StartArray() { Open('['); }
+void JsonTextBuilder::EndArray() { Close(']'); }
+
+void JsonTextBuilder::NextValue() {
+  open_.clear();
+  first_ = true;
+  afterKey_ = false;
+}
 
 }  // namespace IPC

@@ -1,6 +1,7 @@
-// Writes one JSON value as compact text at the end of a string, byte for byte as a
-// variant map holding the same value writes it, so that a message can be written in one
-// pass without building its document first.
+// Writes JSON values as compact text at the end of a string, byte for byte as a variant
+// map holding the same value writes it (the same escapes, the same shortest form of a
+// double, null for a number that is not finite), so that a message can be written in
+// one pass without building its document first.
 //
 //   std::string text = "{\"result\":";
 //   JsonTextBuilder write(text);
@@ -8,7 +9,6 @@
 //   text += '}';
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "variant/JsonSink.h"
@@ -17,12 +17,10 @@ namespace IPC {
 
 class JsonTextBuilder final : public JsonSink {
  public:
-  explicit JsonTextBuilder(std::string& out);
-  ~JsonTextBuilder() override;
+  explicit JsonTextBuilder(std::string& out) : out_(out) {}
   JsonTextBuilder(const JsonTextBuilder&) = delete;
   JsonTextBuilder& operator=(const JsonTextBuilder&) = delete;
 
-  // Numbers that are not finite are written as null, as the variant map writes them.
   void Bool(bool value) override;
   void Int(int32_t value) override;
   void Int64(int64_t value) override;
@@ -38,8 +36,17 @@ class JsonTextBuilder final : public JsonSink {
   void NextValue();
 
  private:
-  struct Writer;
-  std::unique_ptr<Writer> writer_;
+  // The comma before every value of an object or array but its first.
+  void Separate();
+  void Open(char bracket);
+  void Close(char bracket);
+  void Quoted(std::string_view text);
+
+  std::string& out_;
+  // For each open object or array, outermost first: whether it has a member yet ('1').
+  std::string open_;
+  bool first_ = true;
+  bool afterKey_ = false;
 };
 
 }  // namespace IPC
