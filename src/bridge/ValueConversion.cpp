@@ -10,6 +10,7 @@
 
 #include "bridge/Errors.h"
 #include "bridge/ProxyClassCache.h"
+#include "bridge/ProxyValidation.h"
 #include "bridge/ScriptObject.h"
 #include "ipc/ResponseMessage.h"
 #include "ipc/WireCodec.h"
@@ -250,14 +251,15 @@ Napi::Value ParseProxy(Napi::Env env, const IPC::WireValue& value,
   if (info == nullptr) {
     return ThrowJsError(env, functionName, "ParseProxyObject - Failed to parse proxy object info");
   }
-  if (info->proxyId < 1) {
-    return ThrowJsError(env, functionName, "ParseProxyObject - Invalid proxyId");
-  }
-  if (info->name.empty()) {
-    return ThrowJsError(env, functionName, "ParseProxyObject - proxy name is empty");
-  }
-  if (info->functions.empty()) {
-    return ThrowJsError(env, functionName, "ParseProxyObject - function list is empty");
+  switch (ValidateProxyInfo(*info)) {
+    case ProxyFault::InvalidId:
+      return ThrowJsError(env, functionName, "ParseProxyObject - Invalid proxyId");
+    case ProxyFault::EmptyName:
+      return ThrowJsError(env, functionName, "ParseProxyObject - proxy name is empty");
+    case ProxyFault::NoFunctions:
+      return ThrowJsError(env, functionName, "ParseProxyObject - function list is empty");
+    case ProxyFault::None:
+      break;
   }
   return CreateProxyObject(env, info->name, info->proxyId, info->uniqueId, info->functions,
                            functionName);

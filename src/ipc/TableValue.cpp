@@ -1,15 +1,26 @@
 // The table's variant-map form, both directions.
 #include "ipc/TableValue.h"
 
+#include "ipc/WireWriter.h"
+#include "variant/JsonValueBuilder.h"
+#include "variant/JsonView.h"
+
 namespace IPC {
 
 KvVariantMap TableValue::ToVariantMap() const {
+  // The form is the wire writer's; the members are copied as they are, since a table's
+  // value may hold any JSON.
   KvVariantMap map;
-  map.Set("type", "table");
-  map.Set("value", value);
-  if (isList) {
-    map.Set("isList", true);
+  JsonValueBuilder build(map);
+  WireWriter out(build);
+  out.StartTable();
+  const JsonView members = JsonView::Of(value);
+  for (uint32_t i = 0; i < members.Size(); ++i) {
+    out.Member(members.MemberName(i));
+    build.Copy(members.MemberValue(i));
   }
+  out.EndTable(isList);
+  build.StoreAsRoot();
   return map;
 }
 

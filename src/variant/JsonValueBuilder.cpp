@@ -89,6 +89,15 @@ void JsonValueBuilder::EndObject() {
   stack_->Place(object, KvVariantMapImpl::Of(target_).GetAllocator());
 }
 
+void JsonValueBuilder::Copy(JsonView value) {
+  KvVariantMapImpl::Allocator& allocator = KvVariantMapImpl::Of(target_).GetAllocator();
+  Value json;
+  if (value.node_ != nullptr) {
+    json.CopyFrom(*static_cast<const Value*>(value.node_), allocator);
+  }
+  stack_->Place(json, allocator);
+}
+
 void JsonValueBuilder::AppendAs(std::string_view key) {
   KvVariantMapImpl& impl = KvVariantMapImpl::Of(target_);
   if (!stack_->done || !impl.IsValid()) return;

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "variant/JsonSink.h"
+#include "variant/JsonView.h"
 
 namespace IPC {
 
@@ -37,6 +38,10 @@ class JsonValueBuilder final : public JsonSink {
   void EndObject() override;
   void StartArray() override;
   void EndArray() override;
+
+  // A deep copy of a viewed value (from any document) as the next value; an absent
+  // view copies as null.
+  void Copy(JsonView value);
 
   // Adds the finished value to target as a member named key, after the present ones,
   // without looking for an earlier member of that name: for names known to be new.

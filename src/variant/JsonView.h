@@ -50,6 +50,7 @@ class JsonView {
   KvVariantMap CopyToMap() const;
 
  private:
+  friend class JsonValueBuilder;  // copies viewed values into another document
   explicit JsonView(const void* node) : node_(node) {}
   const void* node_ = nullptr;
 };
