@@ -100,6 +100,16 @@ void JsonTextBuilder::Int64(int64_t value) {
   AppendInteger(out_, value);
 }
 
+void JsonTextBuilder::Null() {
+  Separate();
+  out_ += "null";
+}
+
+void JsonTextBuilder::UInt64(uint64_t value) {
+  Separate();
+  AppendInteger(out_, value);
+}
+
 void JsonTextBuilder::Double(double value) {
   Separate();
   if (!std::isfinite(value)) {

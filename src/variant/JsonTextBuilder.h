@@ -32,6 +32,10 @@ class JsonTextBuilder final : public JsonSink {
   void StartArray() override;
   void EndArray() override;
 
+  // The document's own kinds, for writing a whole document through the builder.
+  void Null();
+  void UInt64(uint64_t value);
+
   // Starts the next value afresh, after the caller wrote text of its own between them.
   void NextValue();
 

@@ -98,6 +98,10 @@ bool KvVariantMapImpl::Is(const std::string& key, bool (*test)(const Value&)) co
 
 void KvVariantMapImpl::AppendJSON(std::string& out, bool compact) const {
   if (!IsValid()) return;
+  if (compact) {
+    AppendCompactJsonText(document, out);
+    return;
+  }
   StringAppendStream stream(out);
   WriteJsonText(document, stream, compact);
 }
