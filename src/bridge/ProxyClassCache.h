@@ -40,6 +40,9 @@ class ProxyClassCache {
   // that replaces the global one never changes how results are built. Empty if the
   // environment had none.
   Napi::Function JsonParse() const { return jsonParse.IsEmpty() ? Napi::Function() : jsonParse.Value(); }
+  // The buffer a result's plain text is written into, kept between the environment's
+  // calls (each environment runs on one thread).
+  std::string& PlainTextBuffer() { return plainText; }
 
   // The same, for callers that only look a class up (empty when refused).
   Napi::Function GetClass(Napi::Env env, const std::string& name,
@@ -54,6 +57,7 @@ class ProxyClassCache {
   // The methods of every class defined so far.
   size_t functionCount = 0;
   Napi::FunctionReference jsonParse;
+  std::string plainText;
 };
 
 }  // namespace Hostlink

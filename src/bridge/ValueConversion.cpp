@@ -19,8 +19,8 @@
 namespace Hostlink {
 namespace {
 
-// The plain text of a result is written into one buffer per thread, kept between calls
-// up to this size.
+// The plain text of a result is written into one buffer per environment, kept between
+// calls up to this size.
 constexpr size_t kKeptPlainTextBytes = 1u << 20;
 
 // The single-precision 1e-6 widened to double: numbers closer than this to a whole
@@ -339,9 +339,10 @@ Napi::Value ParseResult(Napi::Env env, const IPC::ResponseMessage& response,
   if (json.Kind() == IPC::JsonKind::Object) {
     // A table of plain values is built by V8's own JSON.parse from plain text, much faster
     // than one Node-API call per value; anything else takes the wire value road.
-    const ProxyClassCache* cache = ProxyClassCache::Of(env);
+    ProxyClassCache* cache = ProxyClassCache::Of(env);
     const Napi::Function parse = cache != nullptr ? cache->JsonParse() : Napi::Function();
-    thread_local std::string plain;
+    std::string empty;
+    std::string& plain = cache != nullptr ? cache->PlainTextBuffer() : empty;
     plain.clear();
     if (!parse.IsEmpty() && IPC::WireCodec::WritePlainJson(json, plain)) {
       napi_value text = nullptr;

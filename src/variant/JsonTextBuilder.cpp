@@ -34,7 +34,7 @@ template <typename Integer>
 void AppendInteger(std::string& out, Integer value) {
   char digits[24];
   const auto written = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, written.ptr);
+  out.append(digits, static_cast<size_t>(written.ptr - digits));
 }
 
 }  // namespace
@@ -70,7 +70,7 @@ void JsonTextBuilder::Quoted(std::string_view text) {
   for (const char* p = run; p != end; ++p) {
     const char escape = kEscapes[static_cast<unsigned char>(*p)];
     if (escape == 0) continue;
-    out_.append(run, p);
+    out_.append(run, static_cast<size_t>(p - run));
     out_ += '\\';
     out_ += escape;
     if (escape == 'u') {
@@ -81,7 +81,7 @@ void JsonTextBuilder::Quoted(std::string_view text) {
     }
     run = p + 1;
   }
-  out_.append(run, end);
+  out_.append(run, static_cast<size_t>(end - run));
   out_ += '"';
 }
 
