@@ -27,14 +27,34 @@ constexpr std::array<uint8_t, 256> kStructureClasses = MakeStructureClasses();
 constexpr bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 constexpr bool EndsStringRun(unsigned char c) { return c == '"' || c == '\\' || c == 0; }
 
-// True when one of the eight bytes is a quotation mark, a backslash or zero.
-inline bool WordEndsStringRun(const unsigned char* p) {
+// The high bit of each of the eight bytes that is a quotation mark, a backslash or zero.
+// Bytes above the first such byte may be marked wrongly, but the lowest mark is exact.
+inline uint64_t StringRunEnds(const unsigned char* p) {
   constexpr uint64_t kOnes = 0x0101010101010101ULL;
   constexpr uint64_t kHighs = 0x8080808080808080ULL;
   uint64_t w;
   std::memcpy(&w, p, sizeof w);
   const auto hasZero = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
-  return (hasZero(w) | hasZero(w ^ (kOnes * '"')) | hasZero(w ^ (kOnes * '\\'))) != 0;
+  return hasZero(w) | hasZero(w ^ (kOnes * '"')) | hasZero(w ^ (kOnes * '\\'));
+}
+
+// Where the run of string content from p ends: its first quotation mark, backslash or
+// zero byte, or end. Eight bytes at a time; on a little-endian machine the first marked
+// byte of a word is found at once, which is what most short strings need.
+inline const unsigned char* StringRunEnd(const unsigned char* p, const unsigned char* end) {
+  while (end - p >= 8) {
+    const uint64_t marks = StringRunEnds(p);
+    if (marks != 0) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+      return p + (__builtin_ctzll(marks) >> 3);
+#else
+      break;
+#endif
+    }
+    p += 8;
+  }
+  while (p < end && !EndsStringRun(*p)) ++p;
+  return p;
 }
 
 }  // namespace
@@ -84,8 +104,7 @@ bool JsonGuard::Feed(const char* data, std::size_t size) {
         break;
       }
       case State::String:
-        while (end - p >= 8 && !WordEndsStringRun(p)) p += 8;
-        while (p < end && !EndsStringRun(*p)) ++p;
+        p = StringRunEnd(p, end);
         if (p == end) break;
         s = *p == '"' ? State::Structure : *p == '\\' ? State::Escape : State::Ended;
         ++p;

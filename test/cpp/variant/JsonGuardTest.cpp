@@ -54,4 +54,17 @@ TEST(JsonGuard, RefusalIsFinal) {
   EXPECT_FALSE(guard.Feed("}", 1));
 }
 
+TEST(JsonGuard, AStringEndsAtItsOwnQuoteWhereverItFallsInAWord) {
+  // Brackets inside strings must not count, and an escaped quote must not end a string,
+  // at every position of the eight-byte words the scan reads strings in.
+  for (size_t offset = 0; offset < 17; ++offset) {
+    const std::string pad(offset, 'x');
+    const std::string member = "\"" + pad + "[[\\\"{{" + pad + "\\\\\"";
+    std::string text = std::string(511, '[') + member + std::string(511, ']');
+    EXPECT_TRUE(JsonGuard::Accepts(text.data(), text.size())) << offset;
+    text = std::string(512, '[') + member + "," + pad + "[]" + std::string(512, ']');
+    EXPECT_FALSE(JsonGuard::Accepts(text.data(), text.size())) << offset;
+  }
+}
+
 }  // namespace
