@@ -1,7 +1,10 @@
 // The host's end of a callback pipe: a queue that any thread fills, and a thread that
-// sends the queued messages one by one, in order.
+// sends the queued messages one by one, in order. A small message queued while nothing
+// waits or is being sent goes out at once on the queuing thread, when the channel can take
+// it without waiting: waking the sending thread would cost more than sending it.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -19,14 +22,19 @@ class CallbackSender {
   // grow without end. A burst of small callbacks that a slow plug-in reads later fits.
   static constexpr size_t kMaxQueuedMessages = 65536;
   static constexpr size_t kMaxQueuedBytes = 16u << 20;
+  // Largest text the queuing thread sends itself: its compression takes some tens of
+  // microseconds, a larger one's could take a caller's milliseconds.
+  static constexpr size_t kMaxSentAtOnceBytes = 4096;
 
   // Sends the queued messages on channel (already open) until Stop.
   bool Start(IPCInterface& channel);
-  void Stop() { worker_.Stop(); }
+  // Ends the sending thread and waits for a send on a queuing thread to end, so that the
+  // channel may go.
+  void Stop();
   bool IsRunning() const { return worker_.IsRunning(); }
 
-  // Queues a message; false when the queue is full and it was dropped (one log line for
-  // each run of drops).
+  // Queues a message, or sends it at once; false when the queue is full and it was dropped
+  // (one log line for each run of drops).
   bool QueueMessage(std::string message);
   bool DequeueMessage(std::string& message);
   bool IsQueueEmpty();
@@ -36,12 +44,25 @@ class CallbackSender {
   static constexpr uint32_t kIdleWaitMs = 100;
 
   void SendQueued(IPCInterface& channel);
+  // Under the lock: the front message, to be sent now by the thread that takes it.
+  bool PopFront(std::string& message);
+  // The sending thread: the next message, unless a queuing thread is sending.
+  bool TakeNextToSend(std::string& message);
+  // Whoever sent: lets the next sender go.
+  void SendEnded();
+  static void TraceSent(IPCInterface& channel, const std::string& message);
 
   ChannelWorker worker_;
   // Guarded by worker_.Lock(), which the idle wait sleeps on.
   std::deque<std::string> queue_;
   size_t queuedBytes_ = 0;
   bool dropping_ = false;
+  // The channel while started; queuing threads send on it only while it is set.
+  IPCInterface* channel_ = nullptr;
+  // A thread (the sending one or a queuing one) is using the channel: one at a time, and
+  // nothing queued after a message goes before it.
+  bool sending_ = false;
+  std::condition_variable sendEnded_;
 };
 
 }  // namespace IPC

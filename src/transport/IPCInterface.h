@@ -59,6 +59,9 @@ class IPCInterface {
   virtual bool Read(std::string& message, uint32_t timeoutMs) = 0;
   // Sends one whole message within the limit.
   virtual bool Write(const std::string& message, uint32_t timeoutMs) = 0;
+  // Sends one whole message only if that needs no waiting, no connecting and nothing
+  // logged; false leaves it unsent, for a Write. A channel that cannot tell never does.
+  virtual bool WriteNow(const std::string& /*message*/) { return false; }
   // Releases the connection; harmless when not open.
   virtual void Close() = 0;
   // Drops one whole message that is already waiting, without waiting for one and without

@@ -38,6 +38,8 @@ class NamedPipe : public IPCInterface {
   bool Open(uint32_t timeoutMs) override;
   bool Read(std::string& message, uint32_t timeoutMs) override;
   bool Write(const std::string& message, uint32_t timeoutMs) override;
+  // Linux: on a connection already made, with room for the message at once.
+  bool WriteNow(const std::string& message) override;
   void Close() override;
   bool DiscardWaiting() override;
   // A server lets its current client go and goes on listening under the same name, which

@@ -356,6 +356,24 @@ bool NamedPipe::DiscardWaiting() {
   }
 }
 
+bool NamedPipe::WriteNow(const std::string& message) {
+  const NativeHandle fd = IsServer() ? client_ : handle_;
+  if (fd == kInvalidHandle || message.empty()) return false;
+  // Whatever Write would refuse, and log, is left to Write.
+  if (codec_.Compress(message, writeBuffer_) != 0 || writeBuffer_.empty() ||
+      writeBuffer_.size() > kMaxMessageSize ||
+      message.size() + 1 > Bzip2Codec::DecompressCapacity(writeBuffer_.size())) {
+    return false;
+  }
+  // One message goes whole or not at all; a peer that is gone or full is Write's to handle.
+  const ssize_t sent = send(static_cast<int>(fd), writeBuffer_.data(), writeBuffer_.size(),
+                            MSG_DONTWAIT | MSG_NOSIGNAL);
+  if (sent != static_cast<ssize_t>(writeBuffer_.size())) return false;
+  SetWriteSizes(writeBuffer_.size(), message.size());
+  SetChannelError(ChannelError::None);
+  return true;
+}
+
 bool NamedPipe::SendMessage(const char* data, size_t length, uint32_t timeoutMs) {
   const auto deadline = DeadlineAfter(timeoutMs);
   int error = 0;

@@ -252,6 +252,10 @@ bool NamedPipe::DiscardWaiting() {
   return true;
 }
 
+// A pipe here is polled every few milliseconds within each operation, so a message is
+// always left to Write.
+bool NamedPipe::WriteNow(const std::string&) { return false; }
+
 bool NamedPipe::SendMessage(const char* data, size_t length, uint32_t timeoutMs) {
   const auto deadline = DeadlineAfter(timeoutMs);
   const DWORD size = static_cast<DWORD>(length);
