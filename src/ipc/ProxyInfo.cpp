@@ -1,13 +1,17 @@
 // The proxy description's variant-map form, both directions.
 #include "ipc/ProxyInfo.h"
 
-#include "ipc/WireCodec.h"
-#include "ipc/WireValue.h"
+#include "ipc/WireWriter.h"
+#include "variant/JsonValueBuilder.h"
 
 namespace IPC {
 
 KvVariantMap ProxyInfo::ToVariantMap() const {
-  return WireCodec::ToMap(WireValue::Proxy(*this));  // written by the one wire encoder
+  KvVariantMap map;
+  JsonValueBuilder build(map);
+  WireWriter(build).Proxy(proxyId, uniqueId, name, functions);  // the one writer of the form
+  build.StoreAsRoot();
+  return map;
 }
 
 bool ProxyInfo::FromVariantMap(const KvVariantMap& map) {

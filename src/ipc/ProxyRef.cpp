@@ -2,13 +2,17 @@
 #include "ipc/ProxyRef.h"
 
 #include "ipc/ObjectType.h"
-#include "ipc/WireCodec.h"
-#include "ipc/WireValue.h"
+#include "ipc/WireWriter.h"
+#include "variant/JsonValueBuilder.h"
 
 namespace IPC {
 
 KvVariantMap ProxyRef::ToVariantMap() const {
-  return WireCodec::ToMap(WireValue::Reference(proxyId));  // written by the one wire encoder
+  KvVariantMap map;
+  JsonValueBuilder build(map);
+  WireWriter(build).Reference(proxyId);  // the one writer of the form
+  build.StoreAsRoot();
+  return map;
 }
 
 bool ProxyRef::FromVariantMap(const KvVariantMap& map) {

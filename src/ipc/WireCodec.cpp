@@ -286,15 +286,6 @@ void AppendMembers(const WireMembers& members, KvVariantMap& map) {
   for (const auto& member : members) Append(member.second, member.first, map);
 }
 
-KvVariantMap ToMap(const WireValue& value) {
-  KvVariantMap map;
-  if (!HasWireForm(value)) return map;
-  JsonValueBuilder builder(map);
-  Write(value, builder);
-  builder.StoreAsRoot();
-  return map;
-}
-
 void StoreMembers(const WireMembers& members, const std::string& key, KvVariantMap& map) {
   JsonValueBuilder builder(map);
   WireWriter out(builder);

@@ -22,8 +22,6 @@ void WriteMembers(const WireMembers& members, WireWriter& out);
 void Append(const WireValue& value, std::string_view key, KvVariantMap& map);
 // Writes value under key as KvVariantMap::Set would store it.
 void Store(const WireValue& value, const std::string& key, KvVariantMap& map);
-// The value written as a whole map: the variant-map form of a typed value.
-KvVariantMap ToMap(const WireValue& value);
 // Writes each member, in order, after the present members of map.
 void AppendMembers(const WireMembers& members, KvVariantMap& map);
 // Stores an object of the members under key, as KvVariantMap::Set stores a map.

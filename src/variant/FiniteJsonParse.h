@@ -46,7 +46,8 @@ bool ParseFiniteJson(rapidjson::Document& document, InputStream& stream) {
   auto generate = [&stream, &parsed](rapidjson::Document& target) {
     rapidjson::Reader reader;
     FiniteNumbersOnly handler(target);
-    parsed = !reader.Parse<rapidjson::kParseDefaultFlags>(stream, handler).IsError();
+    parsed = reader.Parse<rapidjson::kParseDefaultFlags>(stream, handler).Code() ==
+             rapidjson::kParseErrorNone;
     return parsed;
   };
   document.Populate(generate);
