@@ -82,14 +82,14 @@ bool HasWireForm(const WireValue& value) {
 // --- Decoding ------------------------------------------------------------------------
 
 // A string as every keyed read of the variant map gives it: up to its first zero byte.
-std::string TextOf(JsonView json) {
-  const std::string_view text = json.GetString();
+std::string_view UpToZero(std::string_view text) {
   const void* zero = std::memchr(text.data(), 0, text.size());
-  const size_t size = zero == nullptr ? text.size()
-                                      : static_cast<size_t>(static_cast<const char*>(zero) -
-                                                            text.data());
-  return std::string(text.data(), size);
+  return zero == nullptr ? text
+                         : text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) -
+                                                              text.data()));
 }
+
+std::string TextOf(JsonView json) { return std::string(UpToZero(json.GetString())); }
 
 WireValue DecodePresent(JsonView json);
 
@@ -193,13 +193,6 @@ bool NamedByPosition(JsonView object) {
 }
 
 // --- Plain JSON ----------------------------------------------------------------------
-
-std::string_view UpToZero(std::string_view text) {
-  const void* zero = std::memchr(text.data(), 0, text.size());
-  return zero == nullptr ? text
-                         : text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) -
-                                                              text.data()));
-}
 
 // True when a member name comes twice, which the decoder reads by its first member and
 // JSON.parse by its last.
