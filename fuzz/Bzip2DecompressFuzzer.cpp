@@ -39,14 +39,17 @@ void CheckRoundTrip(const std::string& text) {
   std::string stream;
   FUZZ_CHECK(codec.Compress(text, stream) == BZ_OK);
   FUZZ_CHECK(!stream.empty());
-  // Byte for byte the library's buffer-to-buffer compression.
-  std::string expected(Bzip2Codec::CompressCapacity(text.size()), '\0');
-  unsigned int length = static_cast<unsigned int>(expected.size());
-  FUZZ_CHECK(BZ2_bzBuffToBuffCompress(&expected[0], &length, const_cast<char*>(text.c_str()),
-                                      static_cast<unsigned int>(text.size() + 1), 9, 0,
-                                      0) == BZ_OK);
-  expected.resize(length);
-  FUZZ_CHECK(stream == expected);
+  // Byte for byte the library's buffer-to-buffer compression, above the short texts
+  // (whose own compressor fuzz_small_bzip2 checks).
+  if (text.size() + 1 > Bzip2Codec::kShortTextLimit) {
+    std::string expected(Bzip2Codec::CompressCapacity(text.size()), '\0');
+    unsigned int length = static_cast<unsigned int>(expected.size());
+    FUZZ_CHECK(BZ2_bzBuffToBuffCompress(&expected[0], &length, const_cast<char*>(text.c_str()),
+                                        static_cast<unsigned int>(text.size() + 1), 9, 0,
+                                        0) == BZ_OK);
+    expected.resize(length);
+    FUZZ_CHECK(stream == expected);
+  }
 
   std::string back;
   int status = -1;

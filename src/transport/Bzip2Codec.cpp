@@ -1,5 +1,6 @@
 // bzip2 through the stream interface, with the library's allocations served from blocks
-// that outlive each stream; the bytes produced are those of the buffer-to-buffer calls.
+// that outlive each stream; the bytes produced are those of the buffer-to-buffer calls,
+// but for short texts, which the short-text compressor writes.
 #include "transport/Bzip2Codec.h"
 
 #include <bzlib.h>
@@ -54,13 +55,24 @@ int Bzip2Codec::Compress(const std::string& text, std::string& stream) {
   const uint32_t capacity = CompressCapacity(text.size());
   stream.resize(capacity);
 
+  // c_str() ends in the NUL that travels with the text.
+  if (text.size() + 1 <= kShortTextLimit) {
+    const size_t produced = shortTextEncoder_.Encode(
+        reinterpret_cast<const unsigned char*>(text.c_str()), text.size() + 1,
+        reinterpret_cast<unsigned char*>(&stream[0]), capacity);
+    if (produced > 0) {
+      stream.resize(produced);
+      return BZ_OK;
+    }
+    // Not in the room given: the library says so in its own terms.
+  }
+
   bz_stream bz = StreamWith(this, &Allocate, &Release);
   int status = BZ2_bzCompressInit(&bz, kBlockSize100k, kVerbosity, kWorkFactor);
   if (status != BZ_OK) {
     stream.clear();
     return status;
   }
-  // c_str() ends in the NUL that travels with the text.
   bz.next_in = const_cast<char*>(text.c_str());
   bz.avail_in = static_cast<unsigned int>(text.size() + 1);
   bz.next_out = &stream[0];
