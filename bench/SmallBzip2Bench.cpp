@@ -62,6 +62,7 @@ struct KeptMemory {
 void LibraryCompress(benchmark::State& state, const std::string& text) {
   KeptMemory kept;
   std::string out(text.size() * 2 + 600, '\0');
+  unsigned int produced = 0;
   for (auto _ : state) {
     bz_stream bz{};
     bz.bzalloc = &KeptMemory::Allocate;
@@ -73,29 +74,33 @@ void LibraryCompress(benchmark::State& state, const std::string& text) {
     bz.next_out = &out[0];
     bz.avail_out = static_cast<unsigned int>(out.size());
     if (BZ2_bzCompress(&bz, BZ_FINISH) != BZ_STREAM_END) state.SkipWithError("library failed");
-    benchmark::DoNotOptimize(bz.total_out_lo32);
+    produced = bz.total_out_lo32;
+    benchmark::DoNotOptimize(produced);
     BZ2_bzCompressEnd(&bz);
   }
+  state.counters["stream_bytes"] = produced;
 }
 void BM_LibraryCompress(benchmark::State& state) {
   LibraryCompress(state, TextOf(static_cast<size_t>(state.range(0))));
 }
-BENCHMARK(BM_LibraryCompress)->Arg(64)->Arg(256)->Arg(1024)->Arg(4096)->Arg(16384);
+BENCHMARK(BM_LibraryCompress)->Arg(64)->Arg(256)->Arg(1024)->Arg(2048)->Arg(4096)->Arg(16384);
 
 void SmallEncoderCompress(benchmark::State& state, const std::string& text) {
   IPC::SmallBzip2Encoder encoder;
   std::vector<unsigned char> out(text.size() * 2 + 600);
+  size_t size = 0;
   for (auto _ : state) {
-    const size_t size = encoder.Encode(reinterpret_cast<const unsigned char*>(text.c_str()),
-                                       text.size() + 1, out.data(), out.size());
+    size = encoder.Encode(reinterpret_cast<const unsigned char*>(text.c_str()), text.size() + 1,
+                          out.data(), out.size());
     if (size == 0) state.SkipWithError("encoder failed");
     benchmark::DoNotOptimize(size);
   }
+  state.counters["stream_bytes"] = static_cast<double>(size);
 }
 void BM_SmallEncoderCompress(benchmark::State& state) {
   SmallEncoderCompress(state, TextOf(static_cast<size_t>(state.range(0))));
 }
-BENCHMARK(BM_SmallEncoderCompress)->Arg(64)->Arg(256)->Arg(1024)->Arg(4096)->Arg(16384);
+BENCHMARK(BM_SmallEncoderCompress)->Arg(64)->Arg(256)->Arg(1024)->Arg(2048)->Arg(4096)->Arg(16384);
 
 void CodecCompress(benchmark::State& state, const std::string& text) {
   IPC::Bzip2Codec codec;
