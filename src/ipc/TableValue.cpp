@@ -8,18 +8,14 @@
 namespace IPC {
 
 KvVariantMap TableValue::ToVariantMap() const {
-  // The form is the wire writer's; the members are copied as they are, since a table's
-  // value may hold any JSON.
+  // The form is the wire writer's; the value is copied as it is, since a table read from
+  // a peer may hold any JSON there, even no map at all.
   KvVariantMap map;
   JsonValueBuilder build(map);
   WireWriter out(build);
-  out.StartTable();
-  const JsonView members = JsonView::Of(value);
-  for (uint32_t i = 0; i < members.Size(); ++i) {
-    out.Member(members.MemberName(i));
-    build.Copy(members.MemberValue(i));
-  }
-  out.EndTable(isList);
+  out.TableHead();
+  build.Copy(JsonView::Of(value));
+  out.TableTail(isList);
   build.StoreAsRoot();
   return map;
 }

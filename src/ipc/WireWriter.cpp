@@ -14,21 +14,29 @@ void WireWriter::Int(int64_t value) {
   }
 }
 
-void WireWriter::StartTable() {
+void WireWriter::TableHead() {
   sink_.StartObject();
   sink_.Key("type");
   sink_.String("table");
   sink_.Key("value");
-  sink_.StartObject();
 }
 
-void WireWriter::EndTable(bool isList) {
-  sink_.EndObject();
+void WireWriter::TableTail(bool isList) {
   if (isList) {
     sink_.Key("isList");
     sink_.Bool(true);
   }
   sink_.EndObject();
+}
+
+void WireWriter::StartTable() {
+  TableHead();
+  sink_.StartObject();
+}
+
+void WireWriter::EndTable(bool isList) {
+  sink_.EndObject();
+  TableTail(isList);
 }
 
 void WireWriter::Proxy(int64_t proxyId, std::string_view uniqueId, std::string_view name,

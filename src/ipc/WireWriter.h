@@ -31,6 +31,10 @@ class WireWriter {
   void StartTable();
   void Member(std::string_view name) { sink_.Key(name); }
   void EndTable(bool isList);
+  // The same form around a value the caller writes whole: {"type":"table","value": then
+  // the value, then [,"isList":true]}.
+  void TableHead();
+  void TableTail(bool isList);
 
   // {"type":"proxy","value":{"proxyId":..,"uniqueId":..,"name":..,"functions":[..]}}
   void Proxy(int64_t proxyId, std::string_view uniqueId, std::string_view name,

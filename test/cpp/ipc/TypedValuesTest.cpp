@@ -56,6 +56,13 @@ TEST(TableValueTest, ReadsBackWhatItWrote) {
     EXPECT_EQ(read.isList, isList);
     EXPECT_EQ(read.value.ToJSONString(true), "{\"0\":\"x\",\"1\":2}");
   }
+  // A peer's "value" that is no map is read into a map that is not valid, and written
+  // back as it was read.
+  IPC::TableValue odd;
+  ASSERT_TRUE(odd.FromVariantMap(IPC::KvVariantMap(R"({"type":"proxyref","value":9})")));
+  IPC::TableValue back;
+  ASSERT_TRUE(back.FromVariantMap(odd.ToVariantMap()));
+  EXPECT_EQ(back.value.ToJSONString(true), odd.value.ToJSONString(true));
 }
 
 TEST(TableValueTest, ANonTableWithoutValueIsRefused) {
