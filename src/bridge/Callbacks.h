@@ -18,6 +18,12 @@ Napi::Value DeregisterCallback(const Napi::CallbackInfo& info);
 // while it holds the request pipe.
 void EndCallbacks();
 
+// Any thread but a JavaScript one (the sender of Promise calls): returns once every
+// callback message that had reached the callback pipe has been handed to its JavaScript
+// thread, so that a callback the host sent before an answer runs before that answer
+// settles its Promise. Returns at once with no callback registered.
+void TakeInArrivedCallbacks();
+
 // Arranges for env's callbacks to be dropped, and the callback worker stopped when no
 // other environment has any, before env is torn down.
 void WatchCallbackEnvironment(Napi::Env env);

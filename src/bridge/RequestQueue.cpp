@@ -18,7 +18,7 @@ RequestQueue& RequestQueue::Instance() {
 
 RequestQueue::Turn::Turn() {
   RequestQueue& queue = Instance();
-  granted = queue.WaitForTurn(queue.TakeTicket());
+  granted = queue.WaitForTurn(queue.TakeTicket(), false);
 }
 
 RequestQueue::Turn::~Turn() {
@@ -36,27 +36,80 @@ uint64_t RequestQueue::TakeTicket() {
   return nextTicket++;
 }
 
-bool RequestQueue::WaitForTurn(uint64_t ticket) {
+bool RequestQueue::SenderPaused() const {
+  return senderTicket == serving && heldAnswerBytes >= kHeldAnswerBound;
+}
+
+bool RequestQueue::WaitForTurn(uint64_t ticket, bool sender) {
   std::unique_lock<std::mutex> guard(lock);
-  if (ticket >= cancelledBelow && (ticket != serving || pipeBusy)) {
+  // The sender's turn waits for room for its answer as well.
+  const auto senderMayGo = [&] {
+    return ticket == serving && !pipeBusy && heldAnswerBytes < kHeldAnswerBound;
+  };
+  // A synchronous call goes in order, or, the first of those waiting, ahead of a sender
+  // that only the bound holds back.
+  const auto callerMayGo = [&] {
+    return !pipeBusy && (ticket == serving || (SenderPaused() && (syncWaiting.empty() || ticket <= *syncWaiting.begin())));
+  };
+  if (sender) {
+    senderTicket = ticket;
+    // Whether or not it must pause now, synchronous callers look again.
+    if (waiters > 0) turnChanged.notify_all();
+    if (ticket >= cancelledBelow && !senderMayGo()) {
+      ++waiters;
+      turnChanged.wait(guard, [&] { return ticket < cancelledBelow || senderMayGo(); });
+      --waiters;
+    }
+    senderTicket = kNoTicket;
+  } else if (ticket >= cancelledBelow && !callerMayGo()) {
+    syncWaiting.insert(ticket);
     ++waiters;
-    turnChanged.wait(guard, [&] {
-      return ticket < cancelledBelow || (ticket == serving && !pipeBusy);
-    });
+    turnChanged.wait(guard, [&] { return ticket < cancelledBelow || callerMayGo(); });
     --waiters;
+    syncWaiting.erase(ticket);
   }
   if (ticket < cancelledBelow) {
     return false;
   }
   pipeBusy = true;
+  aheadTurn = ticket != serving;
+  if (aheadTurn) {
+    servedAhead.insert(ticket);
+  }
   return true;
 }
 
 void RequestQueue::EndTurn() {
   std::lock_guard<std::mutex> guard(lock);
   pipeBusy = false;
-  serving = std::max(serving + 1, cancelledBelow);
+  if (!aheadTurn) {
+    serving = std::max(serving + 1, cancelledBelow);
+  }
+  aheadTurn = false;
+  // Tickets served ahead are passed over when the order reaches them.
+  servedAhead.erase(servedAhead.begin(), servedAhead.lower_bound(serving));
+  while (!servedAhead.empty() && *servedAhead.begin() == serving) {
+    servedAhead.erase(servedAhead.begin());
+    ++serving;
+  }
   if (waiters > 0) {
+    turnChanged.notify_all();
+  }
+}
+
+void RequestQueue::HoldAnswer(size_t bytes) {
+  std::lock_guard<std::mutex> guard(lock);
+  heldAnswerBytes += bytes;
+}
+
+void RequestQueue::ReleaseAnswer(size_t bytes) {
+  if (bytes == 0) {
+    return;
+  }
+  std::lock_guard<std::mutex> guard(lock);
+  const bool wasFull = heldAnswerBytes >= kHeldAnswerBound;
+  heldAnswerBytes -= std::min(bytes, heldAnswerBytes);
+  if (wasFull && heldAnswerBytes < kHeldAnswerBound && waiters > 0) {
     turnChanged.notify_all();
   }
 }
@@ -70,6 +123,7 @@ void RequestQueue::CancelAndHold() {
   --waiters;
   pipeBusy = true;
   serving = std::max(serving, cancelledBelow);
+  servedAhead.erase(servedAhead.begin(), servedAhead.lower_bound(serving));
 }
 
 void RequestQueue::ReleaseHold() {
@@ -86,31 +140,39 @@ void RequestQueue::Submit(std::shared_ptr<QueuedRequest> request) {
     senderStarted = true;
   }
   pending.push_back(Entry{nextTicket++, std::move(request)});
+  pendingCount.store(pending.size(), std::memory_order_release);
   if (senderSleeping) {
     submitted.notify_one();
   }
 }
 
 bool RequestQueue::TakeNext(Entry& entry) {
-  // A caller that awaits each call makes the next one as soon as the last settles:
-  // looking again for a few tens of microseconds spares the wake-up of a sleeping
-  // thread per call. Each turn yields, so a JavaScript thread on the same CPU runs.
-  using Clock = std::chrono::steady_clock;
+  // A caller that awaits each call makes the next one as soon as the last settles: looking
+  // again for a few tens of microseconds spares the wake-up of a sleeping thread per call,
+  // where the JavaScript thread runs on another CPU meanwhile. Where it does not (one CPU,
+  // a busy machine), looking does not pay and soon stops.
   static const bool severalCpus = std::thread::hardware_concurrency() > 1;
-  const Clock::time_point lookUntil = Clock::now() + std::chrono::microseconds(severalCpus ? 50 : 0);
-  std::unique_lock<std::mutex> guard(lock);
-  while (pending.empty() && Clock::now() < lookUntil) {
-    guard.unlock();
-    std::this_thread::yield();
-    guard.lock();
+  const auto spin = severalCpus ? senderSpin.Next() : IPC::AdaptiveSpin::Clock::duration::zero();
+  const bool spun = spin > spin.zero() && pendingCount.load(std::memory_order_acquire) == 0;
+  if (spun) {
+    const auto lookUntil = IPC::AdaptiveSpin::Clock::now() + spin;
+    while (pendingCount.load(std::memory_order_acquire) == 0 &&
+           IPC::AdaptiveSpin::Clock::now() < lookUntil) {
+      IPC::AdaptiveSpin::Pause();
+    }
   }
+  std::unique_lock<std::mutex> guard(lock);
   if (pending.empty()) {
+    if (spun) senderSpin.Missed();
     senderSleeping = true;
     submitted.wait(guard, [&] { return !pending.empty(); });
     senderSleeping = false;
+  } else if (spun) {
+    senderSpin.Paid();
   }
   entry = std::move(pending.front());
   pending.pop_front();
+  pendingCount.store(pending.size(), std::memory_order_release);
   return true;
 }
 
@@ -118,7 +180,7 @@ void RequestQueue::RunSender() {
   for (;;) {
     Entry entry;
     TakeNext(entry);
-    const bool granted = WaitForTurn(entry.ticket);
+    const bool granted = WaitForTurn(entry.ticket, true);
     if (!entry.request->Claim()) {
       if (granted) {
         EndTurn();

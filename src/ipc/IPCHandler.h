@@ -39,6 +39,11 @@ class IPCHandler {
 
   // One exchange on a client request channel (see RequestClient::SendRequest).
   bool SendRequest(const std::string& request, std::string& response);
+  // A mode-4 handler: returns once what had reached its pipe has been handed to the
+  // processor (see CallbackReceiver::CatchUp).
+  void CatchUpCallbacks() {
+    if (channel_ != nullptr) receiver_.CatchUp(*channel_);
+  }
   // Why the last SendRequest failed.
   ExchangeFailure LastFailure() const { return client_.LastFailure(); }
 

@@ -203,11 +203,14 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
     DWORD error = ERROR_INVALID_HANDLE;
     if (handle_ != kInvalidHandle && (!IsServer() || ClientAdmitted(error))) {
       DWORD received = 0;
+      std::unique_lock<std::mutex> hold(takeLock_);
       if (ReadFile(ToHandle(handle_), readBuffer_.get(), kReadBufferSize, &received, nullptr)) {
+        ++taken_;
         length = received;
         return true;
       }
       error = GetLastError();
+      if (error == ERROR_MORE_DATA) ++taken_;
     }
 
     if (error == ERROR_MORE_DATA) {
@@ -228,6 +231,7 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
       return false;
     }
     if (cutOff) {
+      std::lock_guard<std::mutex> hold(takeLock_);
       if (!Reconnect()) return false;
     } else if (NotConnected(error) && IsServer()) {
       ConnectNamedPipe(ToHandle(handle_), nullptr);
@@ -250,6 +254,15 @@ bool NamedPipe::DiscardWaiting() {
   if (GetLastError() != ERROR_MORE_DATA) return false;
   DiscardRestOfMessage(pipe, readBuffer_.get(), kReadBufferSize);
   return true;
+}
+
+uint64_t NamedPipe::TakenMessages(bool& waiting) {
+  std::lock_guard<std::mutex> hold(takeLock_);
+  DWORD available = 0;
+  waiting = handle_ != kInvalidHandle &&
+            PeekNamedPipe(ToHandle(handle_), nullptr, 0, nullptr, &available, nullptr) &&
+            available > 0;
+  return taken_;
 }
 
 // A pipe here is polled every few milliseconds within each operation, so a message is
