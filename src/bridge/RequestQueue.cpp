@@ -7,6 +7,7 @@
 
 #include "base/Log.h"
 #include "bridge/PluginManager.h"
+#include "transport/NamedPipe.h"
 
 namespace Hostlink {
 
@@ -133,14 +134,37 @@ void RequestQueue::ReleaseHold() {
 }
 
 void RequestQueue::Submit(std::shared_ptr<QueuedRequest> request) {
-  std::lock_guard<std::mutex> guard(lock);
+  std::unique_lock<std::mutex> guard(lock);
   if (!senderStarted) {
     // One thread for the life of the process, parked on the condition when idle.
     std::thread([this] { RunSender(); }).detach();
     senderStarted = true;
   }
-  pending.push_back(Entry{nextTicket++, std::move(request)});
+  Entry entry{nextTicket++, std::move(request)};
+  // With nothing before it, the submitting thread writes a short request itself: the host
+  // starts on it at once, while the sender wakes up to wait for the answer, rather than
+  // only after the sender has woken (a time slice on a busy machine). The entry keeps its
+  // place, first in line, meanwhile.
+  const bool writeHere = pending.empty() && entry.ticket == serving && !pipeBusy &&
+                         entry.ticket >= cancelledBelow && heldAnswerBytes < kHeldAnswerBound &&
+                         entry.request->Text().size() <= kWriteOnSubmitLimit &&
+                         entry.request->Claim();
+  if (writeHere) {
+    pipeBusy = true;
+    aheadTurn = false;
+    entry.turnTaken = true;
+    entry.writing = true;
+  }
+  const std::string& text = entry.request->Text();
+  pending.push_back(std::move(entry));
   pendingCount.store(pending.size(), std::memory_order_release);
+  if (writeHere) {
+    guard.unlock();
+    const bool written = PluginManager::GetInstance().WriteNow(text);
+    guard.lock();
+    pending.front().written = written;
+    pending.front().writing = false;
+  }
   if (senderSleeping) {
     submitted.notify_one();
   }
@@ -149,10 +173,13 @@ void RequestQueue::Submit(std::shared_ptr<QueuedRequest> request) {
 bool RequestQueue::TakeNext(Entry& entry) {
   // A caller that awaits each call makes the next one as soon as the last settles: looking
   // again for a few tens of microseconds spares the wake-up of a sleeping thread per call,
-  // where the JavaScript thread runs on another CPU meanwhile. Where it does not (one CPU,
-  // a busy machine), looking does not pay and soon stops.
-  static const bool severalCpus = std::thread::hardware_concurrency() > 1;
-  const auto spin = severalCpus ? senderSpin.Next() : IPC::AdaptiveSpin::Clock::duration::zero();
+  // where the JavaScript thread runs on another CPU meanwhile. On a busy machine looking
+  // does not pay and soon stops; with the process held to one CPU it would only keep the
+  // JavaScript thread off that CPU, and never starts.
+  auto spin = senderSpin.Next();
+  if (spin > spin.zero() && !IPC::NamedPipe::SeveralCpusAllowed()) {
+    spin = spin.zero();
+  }
   const bool spun = spin > spin.zero() && pendingCount.load(std::memory_order_acquire) == 0;
   if (spun) {
     const auto lookUntil = IPC::AdaptiveSpin::Clock::now() + spin;
@@ -162,10 +189,11 @@ bool RequestQueue::TakeNext(Entry& entry) {
     }
   }
   std::unique_lock<std::mutex> guard(lock);
-  if (pending.empty()) {
+  const auto ready = [&] { return !pending.empty() && !pending.front().writing; };
+  if (!ready()) {
     if (spun) senderSpin.Missed();
     senderSleeping = true;
-    submitted.wait(guard, [&] { return !pending.empty(); });
+    submitted.wait(guard, ready);
     senderSleeping = false;
   } else if (spun) {
     senderSpin.Paid();
@@ -180,6 +208,17 @@ void RequestQueue::RunSender() {
   for (;;) {
     Entry entry;
     TakeNext(entry);
+    if (entry.turnTaken) {
+      // Claimed, and its turn taken, when it was submitted; written then when it could be.
+      std::string response;
+      PluginManager& manager = PluginManager::GetInstance();
+      const ExchangeOutcome outcome = entry.written
+                                          ? manager.ReadAnswer(entry.request->Text(), response)
+                                          : manager.Exchange(entry.request->Text(), response);
+      EndTurn();
+      entry.request->Finish(outcome, std::move(response));
+      continue;
+    }
     const bool granted = WaitForTurn(entry.ticket, true);
     if (!entry.request->Claim()) {
       if (granted) {

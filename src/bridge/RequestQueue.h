@@ -107,7 +107,16 @@ class RequestQueue {
   struct Entry {
     uint64_t ticket = 0;
     std::shared_ptr<QueuedRequest> request;
+    // Submitted with the pipe free: its turn was taken, and the request claimed, at once.
+    bool turnTaken = false;
+    // ... and its request written by the submitting thread; the sender reads the answer.
+    bool written = false;
+    // The submitting thread is writing it now: the sender leaves it (first in line) alone.
+    bool writing = false;
   };
+  // Texts up to this length are written by a submitting thread that finds the pipe free:
+  // they compress in microseconds, so that thread is not held up.
+  static constexpr size_t kWriteOnSubmitLimit = 2047;
 
   std::mutex lock;
   std::condition_variable turnChanged;
