@@ -361,3 +361,38 @@ test('the reference host echoes converted values back unchanged', () => {
   const documents = app.GetDocuments();
   assert.equal(app.Echo(documents).constructor.name, 'Documents');
 });
+
+test('doubles come back from the reference host bit for bit', () => {
+  const app = addon.GetKestrel();
+  // Random bit patterns, every exponent. A number within 1e-6 of a whole number in the
+  // 32-bit range (every number below 1e-6 among them) travels as that integer, so those
+  // are left out.
+  const bits = new BigUint64Array(1);
+  const view = new Float64Array(bits.buffer);
+  let seed = 0x9e3779b97f4a7c15n;
+  const doubles = [0.1 + 0.2, 1.7976931348623157e308, -123456.789];
+  while (doubles.length < 6000) {
+    seed = (seed * 6364136223846793005n + 1442695040888963407n) & 0xffffffffffffffffn;
+    bits[0] = seed ^ (seed >> 29n);
+    const d = view[0];
+    const whole = Math.trunc(d);
+    const travelsAsInteger = Math.abs(d - whole) <= 9.999999974752427e-7 &&
+      whole >= -2147483648 && whole <= 2147483647;
+    if (Number.isFinite(d) && !travelsAsInteger) doubles.push(d);
+  }
+  const changed = [];
+  // One at a time (the add-on reads a scalar result), then as tables of 1,000 (the host
+  // reads them all in one request).
+  for (const d of doubles.slice(0, 2000)) {
+    const back = app.Echo(d);
+    if (!Object.is(back, d)) changed.push(`${d} -> ${back}`);
+  }
+  for (let at = 0; at < doubles.length; at += 1000) {
+    const sent = doubles.slice(at, at + 1000);
+    const back = app.Echo(sent);
+    sent.forEach((d, i) => {
+      if (!Object.is(back[i], d)) changed.push(`${d} -> ${back[i]} (in a table)`);
+    });
+  }
+  assert.deepEqual(changed.slice(0, 10), [], `${changed.length} of ${doubles.length + 2000} changed`);
+});
