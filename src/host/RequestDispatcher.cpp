@@ -66,6 +66,13 @@ uint32_t RequestDispatcher::GetApiTimeout() const {
   return apiTimeout_;
 }
 
+void RequestDispatcher::EndConnection() {
+  std::lock_guard<std::mutex> lock(lock_);
+  callbacks_.clear();
+  callbackCount_.store(0, std::memory_order_relaxed);
+  apiTimeout_ = 0;
+}
+
 RequestDispatcher::Outcome RequestDispatcher::Dispatch(const std::string& requestText,
                                                        std::string& response) {
   Outcome outcome;
@@ -149,6 +156,7 @@ void RequestDispatcher::Answer(const IPC::RequestMessage& request, std::string& 
     SucceedWith(id, true, response);
   } else if (name == "UnloadPlugin") {
     outcome.unload = true;
+    EndConnection();
     SucceedWith(id, true, response);
   } else {
     Fail(id, "Unknown request: " + name, ErrorCode::UnknownRequest, response);
@@ -156,6 +164,22 @@ void RequestDispatcher::Answer(const IPC::RequestMessage& request, std::string& 
 }
 
 void RequestDispatcher::Call(const IPC::RequestMessage& request, std::string& response) {
+  switch (thread_.Run([&] { CallHere(request, response); })) {
+    case ThreadDispatcher::Outcome::Ran:
+      return;
+    case ThreadDispatcher::Outcome::Dropped:
+      Fail(request.requestId, "Host failure: the application dropped the call unrun",
+           ErrorCode::CallFailed, response);
+      return;
+    case ThreadDispatcher::Outcome::Stopped:
+      // Sent only if the request thread gets that far before it stops.
+      Fail(request.requestId, "Host failure: the host stopped before the call ran",
+           ErrorCode::CallFailed, response);
+      return;
+  }
+}
+
+void RequestDispatcher::CallHere(const IPC::RequestMessage& request, std::string& response) {
   const uint64_t id = request.requestId;
   ObjectPtr object = registry_.Find(request.proxyId);
   if (!object) {

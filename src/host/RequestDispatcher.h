@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/ObjectRegistry.h"
+#include "host/ThreadDispatcher.h"
 #include "host/ValueCodec.h"
 
 namespace IPC {
@@ -45,6 +46,14 @@ class RequestDispatcher {
   // Writes the response text for one request text into response (replacing it).
   Outcome Dispatch(const std::string& requestText, std::string& response);
 
+  // Where host functions run: set its dispatcher before serving starts. The whole call
+  // (arguments decoded, the function, its result encoded) runs there.
+  ThreadDispatcher& Thread() { return thread_; }
+
+  // The plug-in's connection ended, or it unloaded: what it registered, and the time-out
+  // it set, go with it.
+  void EndConnection();
+
   // What the plug-in has told the host so far.
   bool IsCallbackRegistered(const std::string& name) const;
   bool AnyCallbackRegistered() const { return callbackCount_.load(std::memory_order_relaxed) > 0; }
@@ -53,11 +62,15 @@ class RequestDispatcher {
 
  private:
   void Call(const IPC::RequestMessage& request, std::string& response);
+  // On the thread the dispatcher chose.
+  void CallHere(const IPC::RequestMessage& request, std::string& response);
   void Answer(const IPC::RequestMessage& request, std::string& response, Outcome& outcome);
   void SucceedWith(uint64_t requestId, const Value& value, std::string& response);
 
   ObjectRegistry& registry_;
+  // Used by one thread at a time: the request thread, or the thread it waits for.
   ValueCodec codec_;
+  ThreadDispatcher thread_;
   mutable std::mutex lock_;
   ObjectPtr root_;
   std::set<std::string> callbacks_;
