@@ -61,11 +61,19 @@ class RequestDispatcher {
   uint32_t GetApiTimeout() const;
 
  private:
+  using Handler = void (RequestDispatcher::*)(const IPC::RequestMessage&, std::string&);
+  // Runs handler through the dispatcher, and answers for it when it did not run.
+  void OnApplicationThread(const IPC::RequestMessage& request, std::string& response,
+                           Handler handler);
   void Call(const IPC::RequestMessage& request, std::string& response);
   // On the thread the dispatcher chose.
   void CallHere(const IPC::RequestMessage& request, std::string& response);
   void Answer(const IPC::RequestMessage& request, std::string& response, Outcome& outcome);
-  void SucceedWith(uint64_t requestId, const Value& value, std::string& response);
+  // "ReleaseObjects": the plug-in let go of the objects it names.
+  void Release(const IPC::RequestMessage& request, std::string& response);
+  // isRoot: value is the root object, whose description announces the host's features.
+  void SucceedWith(uint64_t requestId, const Value& value, std::string& response,
+                   bool isRoot = false);
 
   ObjectRegistry& registry_;
   // Used by one thread at a time: the request thread, or the thread it waits for.
