@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "ipc/ProxyInfo.h"
 #include "ipc/RequestMessage.h"
 #include "ipc/ResponseMessage.h"
 #include "transport/NamedPipe.h"
@@ -24,9 +26,12 @@ struct Answer {
   bool notSent = false;
   std::string text;
   double elapsedMs = 0;
-  // The text is a JSON object of the response form (see FormProblem).
+  // The text is a JSON object of the response form (see FormProblem); when not, why not.
   bool isResponse = false;
+  std::string problem;
   IPC::ResponseMessage response;
+  // Every proxy description in the result, in the order they appear.
+  std::vector<IPC::ProxyInfo> proxies;
 
   // "status true, result ..." or "status false, errorStr ... errorCode ...", or why not.
   std::string Describe() const;
@@ -60,9 +65,26 @@ class PluginSession {
   Answer SendText(const std::string& text, uint32_t limitMs);
   Answer SendStream(const std::string& stream, uint32_t limitMs);
 
+  // Reads the request pipe for limitMs while no request is outstanding: whatever comes
+  // is unasked.
+  void WatchIdle(uint32_t limitMs, const std::string& after);
+
+  // Checks a message that came on another pipe (a callback) as answers are checked:
+  // every proxy description in its arguments. `where` names it in the evidence.
+  void NoteProxies(const IPC::WireMembers& members, const std::string& where);
+
   // Evidence gathered over every answer so far.
   int AnswerCount() const { return answers_; }
+  // Second answers to one request, and answers split over two messages.
   const std::vector<std::string>& SecondAnswers() const { return secondAnswers_; }
+  // Messages on the request pipe that answered no request: after an answer, or while idle.
+  const std::vector<std::string>& UnaskedMessages() const { return unasked_; }
+  // Proxy descriptions a plug-in refuses, with the answer they came in.
+  const std::vector<std::string>& ProxyProblems() const { return proxyProblems_; }
+  int ProxyCount() const { return proxiesSeen_; }
+  // How often each proxy identifier was handed out, counted as a plug-in counts them.
+  const std::map<int64_t, int>& HandedOut() const { return handedOut_; }
+  void NoteReleased(int64_t proxyId, int count);
   // Messages that came as answers but could not be read as a plug-in reads them.
   const std::vector<std::string>& UnreadableAnswers() const { return unreadable_; }
   const std::vector<std::string>& FormProblems() const { return formProblems_; }
@@ -70,6 +92,11 @@ class PluginSession {
  private:
   static Answer NotSent();
   Answer Await(uint64_t requestId, const std::string& what, uint32_t limitMs);
+  // Files a message that came after the answer to `what`, or while idle.
+  void NoteExtra(const Answer& answer, uint64_t requestId, const std::string& extra,
+                 const std::string& what);
+  void NoteProxies(const IPC::WireValue& value, const std::string& where,
+                   std::vector<IPC::ProxyInfo>* found);
 
   std::string pluginId_;
   std::unique_ptr<IPC::NamedPipe> pipe_;
@@ -77,15 +104,27 @@ class PluginSession {
   uint64_t nextRequestId_;
   int answers_ = 0;
   std::vector<std::string> secondAnswers_;
+  std::vector<std::string> unasked_;
   std::vector<std::string> unreadable_;
   std::vector<std::string> formProblems_;
+  std::vector<std::string> proxyProblems_;
+  int proxiesSeen_ = 0;
+  std::map<int64_t, int> handedOut_;
 };
 
-// Why a text is not a JSON object of the response form, or empty when it is. When
-// requestId is not 0, an answer that carries "requestId" must carry this one.
+// Why a plug-in refuses a proxy description ("empty function list", ...), or empty when
+// it takes it: the add-on's own rules.
+std::string ProxyFault(const IPC::ProxyInfo& proxy);
+// "proxy 5 \"Document\" with 3 functions (GetTitle, SetTitle, Close)", host text escaped.
+std::string DescribeProxy(const IPC::ProxyInfo& proxy);
+
+// Why a text is not a JSON object of the response form ("no boolean status", "requestId
+// 124 is not the request's 123"), or empty when it is. When requestId is not 0, an answer
+// that carries "requestId" must carry this one.
 std::string FormProblem(const std::string& text, uint64_t requestId);
 
-// At most `limit` bytes of a text, for evidence.
+// At most `limit` bytes of a host's text, escaped as the log escapes peer text, so that
+// nothing a host sends can start a line of the report.
 std::string Excerpt(const std::string& text, size_t limit = 120);
 
 }  // namespace Check
