@@ -142,7 +142,7 @@ void HostChecker::CheckRelease(bool explored) {
   const bool stillServing = AnswersValidRequest(serving);
   report_.Record("release.unknown-id", answered && stillServing,
                  "\"ReleaseObjects\" of unknown proxy " + std::to_string(kUnknownProxyId) +
-                     " got " + evidence + "; " + serving);
+                     ": " + evidence + "; " + serving);
 
   const char* name = "release.counted";
   if (!explored) {
@@ -164,7 +164,7 @@ void HostChecker::CheckRelease(bool explored) {
     std::string released;
     if (!Release({{id, 1}}, released)) {
       report_.Fail(name, "\"ReleaseObjects\" of proxy " + std::to_string(id) + " (" +
-                             Excerpt(object.proxy.name, 40) + ") once got " + released);
+                             Excerpt(object.proxy.name, 40) + ") once: " + released);
       return;
     }
     std::string callable;

@@ -161,18 +161,31 @@ IPC::RequestMessage PluginSession::NewRequest(const std::string& name, int64_t p
 }
 
 Answer PluginSession::Exchange(const IPC::RequestMessage& request, uint32_t limitMs) {
+  const std::string what = "\"" + request.name + "\"";
+  TakeWaiting(what);
   if (!IsConnected() || !pipe_->Write(request.ToJSONString(), 300)) return NotSent();
-  return Await(request.requestId, "\"" + request.name + "\"", limitMs);
+  return Await(request.requestId, what, limitMs);
 }
 
 Answer PluginSession::SendText(const std::string& text, uint32_t limitMs) {
+  const std::string what = "\"" + Excerpt(text, 40) + "\"";
+  TakeWaiting(what);
   if (!IsConnected() || !pipe_->Write(text, 300)) return NotSent();
-  return Await(0, "\"" + Excerpt(text, 40) + "\"", limitMs);
+  return Await(0, what, limitMs);
 }
 
 Answer PluginSession::SendStream(const std::string& stream, uint32_t limitMs) {
+  TakeWaiting("a raw stream");
   if (!IsConnected() || !pipe_->WriteCompressed(stream, 300)) return NotSent();
   return Await(0, "a raw stream", limitMs);
+}
+
+void PluginSession::TakeWaiting(const std::string& what) {
+  // A plug-in discards what waits before its request; it would have taken it for an answer.
+  std::string text;
+  while (IsConnected() && pipe_->Read(text, 0)) {
+    unasked_.push_back("waiting before " + what + " was sent: " + DescribeUnasked(text));
+  }
 }
 
 Answer PluginSession::NotSent() {

@@ -91,6 +91,8 @@ class PluginSession {
 
  private:
   static Answer NotSent();
+  // Files every message already waiting before the request `what` is sent as unasked.
+  void TakeWaiting(const std::string& what);
   Answer Await(uint64_t requestId, const std::string& what, uint32_t limitMs);
   // Files a message that came after the answer to `what`, or while idle.
   void NoteExtra(const Answer& answer, uint64_t requestId, const std::string& extra,
