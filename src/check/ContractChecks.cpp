@@ -283,8 +283,7 @@ void HostChecker::CheckUnload() {
   session_.Disconnect();
   if (!answer.received) {
     // A plug-in's CleanUp without a timeout would wait for ever.
-    report_.Fail(name, "no answer within " + std::to_string(kAnswerLimitMs) + " ms: " +
-                           answer.Describe());
+    report_.Fail(name, answer.Describe());
     return;
   }
   // The host may end (its pipe refuses connections) or serve the next plug-in; either is

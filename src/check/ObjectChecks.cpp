@@ -65,6 +65,10 @@ void HostChecker::CheckExplore() {
       }
     }
   }
+  if (calls == 0) {
+    report_.Skip(name, "the root has no function named Get...");
+    return;
+  }
   std::string kinds;
   for (size_t i = 1; i < found_.size() && i <= 8; ++i) {
     kinds += (i > 1 ? ", " : "") + Excerpt(found_[i].proxy.name, 40);

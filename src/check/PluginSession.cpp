@@ -122,7 +122,12 @@ std::string Answer::Describe() const {
     default:
       return std::string("a failed read (") + IPC::ChannelErrorName(readError) + ")";
   }
-  if (!received) return "no answer";
+  if (!received) {
+    std::string text = "no answer";
+    if (limitMs > 0) text += " within " + std::to_string(limitMs) + " ms";
+    if (lateMs > 0) text += " (it came after " + Millis(lateMs) + ")";
+    return text;
+  }
   if (!isResponse) return "not a response (" + problem + "): " + Excerpt(text);
   if (response.status) {
     return "status true in " + Millis(elapsedMs) + ": " + Excerpt(text);
@@ -184,7 +189,7 @@ void PluginSession::TakeWaiting(const std::string& what) {
   // A plug-in discards what waits before its request; it would have taken it for an answer.
   std::string text;
   while (IsConnected() && pipe_->Read(text, 0)) {
-    unasked_.push_back("waiting before " + what + " was sent: " + DescribeUnasked(text));
+    FileUnasked("waiting before " + what + " was sent", text);
   }
 }
 
@@ -198,10 +203,24 @@ Answer PluginSession::Await(uint64_t requestId, const std::string& what, uint32_
   Answer answer;
   if (!IsConnected()) return answer;
   const auto start = Clock::now();
-  answer.received = pipe_->Read(answer.text, limitMs);
+  const auto deadline = start + std::chrono::milliseconds(limitMs);
+  uint32_t left = limitMs;
+  for (;;) {
+    answer.received = pipe_->Read(answer.text, left);
+    // As a plug-in does: a late answer to a request that timed out is dropped, and the
+    // reading goes on.
+    if (!answer.received || !IsLateAnswer(answer.text)) break;
+    const auto rest =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    left = rest > 0 ? static_cast<uint32_t>(rest) : 0;
+  }
   answer.elapsedMs = MillisSince(start);
   if (!answer.received) {
     answer.readError = pipe_->LastError();
+    if (answer.readError == IPC::ChannelError::Timeout) {
+      answer.limitMs = limitMs;
+      if (requestId != 0) answer.lateMs = CatchUp(requestId, what, start);
+    }
     if (answer.readError == IPC::ChannelError::BadMessage ||
         answer.readError == IPC::ChannelError::TooLarge) {
       unreadable_.push_back("the answer to " + what + " was " + answer.Describe());
@@ -240,8 +259,35 @@ void PluginSession::NoteExtra(const Answer& answer, uint64_t requestId, const st
   if (sameRequest) {
     secondAnswers_.push_back(what + " got a second message: " + Excerpt(extra, 60));
   } else {
-    unasked_.push_back("after the answer to " + what + ": " + DescribeUnasked(extra));
+    FileUnasked("after the answer to " + what, extra);
   }
+}
+
+double PluginSession::CatchUp(uint64_t requestId, const std::string& what,
+                             Clock::time_point start) {
+  timedOut_.insert(requestId);
+  if (catchUpFailed_) return 0;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kCatchUpMs);
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    std::string text;
+    if (left <= 0 || !pipe_->Read(text, static_cast<uint32_t>(left))) break;
+    IPC::ResponseMessage message;
+    if (ReadResponse(text, message) && message.requestId == requestId) return MillisSince(start);
+    FileUnasked("while waiting for the late answer to " + what, text);
+  }
+  catchUpFailed_ = true;
+  return 0;
+}
+
+bool PluginSession::IsLateAnswer(const std::string& text) const {
+  IPC::ResponseMessage message;
+  return !timedOut_.empty() && ReadResponse(text, message) && timedOut_.count(message.requestId) > 0;
+}
+
+void PluginSession::FileUnasked(const std::string& where, const std::string& text) {
+  if (!IsLateAnswer(text)) unasked_.push_back(where + ": " + DescribeUnasked(text));
 }
 
 void PluginSession::WatchIdle(uint32_t limitMs, const std::string& after) {
@@ -252,7 +298,7 @@ void PluginSession::WatchIdle(uint32_t limitMs, const std::string& after) {
   for (;;) {
     std::string text;
     if (pipe_->Read(text, left)) {
-      unasked_.push_back("while idle after " + after + ": " + DescribeUnasked(text));
+      FileUnasked("while idle after " + after, text);
     } else if (pipe_->LastError() != IPC::ChannelError::Timeout) {
       unasked_.push_back("while idle after " + after + ": a message a plug-in cannot read (" +
                          IPC::ChannelErrorName(pipe_->LastError()) + ")");

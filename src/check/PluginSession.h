@@ -2,9 +2,11 @@
 // their answers, and keeps the evidence on every answer for the checks on answers as a whole.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,9 @@ struct Answer {
   bool notSent = false;
   std::string text;
   double elapsedMs = 0;
+  // No answer came within limitMs; when it came later, how late (else 0).
+  uint32_t limitMs = 0;
+  double lateMs = 0;
   // The text is a JSON object of the response form (see FormProblem); when not, why not.
   bool isResponse = false;
   std::string problem;
@@ -44,9 +49,14 @@ struct Answer {
 };
 
 class PluginSession {
+  using Clock = std::chrono::steady_clock;
+
  public:
   // How long the session listens after an answer for a second one to the same request.
   static constexpr uint32_t kSecondAnswerWindowMs = 100;
+  // How long it waits on for an answer that missed its limit, so that a slow answer does
+  // not pass for the answer to the next request (once: not again after one never came).
+  static constexpr uint32_t kCatchUpMs = 3000;
 
   explicit PluginSession(std::string pluginId);
 
@@ -93,6 +103,13 @@ class PluginSession {
   static Answer NotSent();
   // Files every message already waiting before the request `what` is sent as unasked.
   void TakeWaiting(const std::string& what);
+  // A message that answers no request, found where `where` says; a late answer to a
+  // request that timed out is not filed, since a plug-in drops it.
+  void FileUnasked(const std::string& where, const std::string& text);
+  bool IsLateAnswer(const std::string& text) const;
+  // After a time-out: waits up to kCatchUpMs for the answer to requestId, dropping it
+  // as a plug-in does; how long it took in all, or 0 when it did not come.
+  double CatchUp(uint64_t requestId, const std::string& what, Clock::time_point start);
   Answer Await(uint64_t requestId, const std::string& what, uint32_t limitMs);
   // Files a message that came after the answer to `what`, or while idle.
   void NoteExtra(const Answer& answer, uint64_t requestId, const std::string& extra,
@@ -112,6 +129,9 @@ class PluginSession {
   std::vector<std::string> proxyProblems_;
   int proxiesSeen_ = 0;
   std::map<int64_t, int> handedOut_;
+  // Requests that got no answer within their limit.
+  std::set<uint64_t> timedOut_;
+  bool catchUpFailed_ = false;
 };
 
 // Why a plug-in refuses a proxy description ("empty function list", ...), or empty when

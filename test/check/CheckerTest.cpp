@@ -280,6 +280,14 @@ TEST(Checker, NamesTheRequestIdOfAnAnswerToAnotherRequest) {
   EXPECT_EQ(answered, asked + 1) << line;
 }
 
+TEST(Checker, DropsALateAnswerAsAPlugInDoes) {
+  const CheckRun run = RunAgainstFault("slow-child", "--explore");
+  EXPECT_EQ(FailedChecks(run), std::vector<std::string>{"explore"}) << run.output;
+  EXPECT_NE(LineOf(run, "explore").find("\"GetChild\" on proxy 1 got no answer"),
+            std::string::npos)
+      << run.output;
+}
+
 TEST(Checker, HostTextCannotForgeAReportLine) {
   const CheckRun run = RunAgainstFault("forged-report-line");
   EXPECT_NE(LineOf(run, "failure.unknown-function").find("Unknown function\\nPASS  forged"),

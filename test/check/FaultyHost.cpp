@@ -42,6 +42,7 @@ const char* const kKinds[] = {
     "release",                   // the release extension, counted as it should be
     "release-ignores-count",     // drops an object at its first release
     "release-refuses-unknown",   // fails a release of an identifier it does not know
+    "slow-child",                // answers GetChild after 1.5 s, past the checker's limit
 };
 
 class Host {
@@ -56,6 +57,7 @@ class Host {
     if (request.proxyId < 0) return Succeed(request.requestId);
     if (request.proxyId == kRootId) {
       if (request.name == "GetChild") {
+        if (fault_.Is("slow-child")) std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         if (!childAlive_) {
           ++childId_;
           childAlive_ = true;
