@@ -5,6 +5,7 @@
 
 #include "bridge/Callbacks.h"
 #include "bridge/Callbacks.h"
+#include "bridge/ReleaseBatcher.h"
 #include "transport/NamedPipe.h"
 
 namespace Hostlink {
@@ -36,6 +37,8 @@ bool PluginManager::Initialize(const std::string& id) {
     std::lock_guard<std::mutex> guard(idLock);
     pluginId = id;
   }
+  // Counts of proxies of an earlier connection mean nothing to this one.
+  ReleaseBatcher::Instance().Reset();
   initialized.store(true, std::memory_order_release);
   return true;
 }
@@ -56,6 +59,7 @@ bool PluginManager::CleanUp() {
   }
   // Any answer counts as the host's acknowledgement; its content is not read.
   initialized.store(false, std::memory_order_release);
+  ReleaseBatcher::Instance().Reset();
   handler.Stop();
   handler.SetTimeout(0);
   std::lock_guard<std::mutex> guard(idLock);

@@ -40,13 +40,16 @@ bool CallbackPipe::Queue(std::string message) {
   return pipe_ != nullptr && sender_.QueueMessage(std::move(message));
 }
 
-void CallbackPipe::ExpectNewClient() {
+void CallbackPipe::Renew(bool dropQueued) {
   std::lock_guard<std::mutex> lock(lock_);
   if (!pipe_) {
     return;
   }
   // The sender is the pipe's only other user: it waits while the client changes.
   sender_.Stop();
+  std::string dropped;
+  while (dropQueued && sender_.DequeueMessage(dropped)) {
+  }
 #ifdef _WIN32
   pipe_->Close();
   if (!pipe_->Open(kOpenTimeoutMs)) {

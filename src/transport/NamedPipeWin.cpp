@@ -160,6 +160,7 @@ void NamedPipe::DropClient() {
   if (!IsServer() || handle_ == kInvalidHandle) return;
   // The same instance listens again: the name is never free for another process.
   const HANDLE pipe = ToHandle(handle_);
+  if (clientChecked_) ++clientsLetGo_;
   DisconnectNamedPipe(pipe);
   ConnectNamedPipe(pipe, nullptr);
   clientChecked_ = false;
