@@ -176,9 +176,11 @@ CheckRun RunAgainstFault(const std::string& fault, const std::string& options = 
 }
 
 TEST(Checker, PassesAReferenceHostThatHonoursTheProtocol) {
-  // Its "Tick" callback, and the objects behind its root, are checked too.
+  // Its "Tick" callback, the objects behind its root and the release it announces are
+  // checked too.
   ExpectPassesAndUnloads(HOSTLINK_REFERENCE_HOST, "reference", {"--tick", "20"},
-                         "--explore --callback Tick", {"callbacks", "explore"});
+                         "--explore --callback Tick",
+                         {"callbacks", "explore", "release.unknown-id", "release.counted"});
 }
 
 TEST(Checker, PassesTheExampleHost) {
