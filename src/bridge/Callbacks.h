@@ -25,8 +25,9 @@ void RegisterCallbacksAgainWithHost(const std::vector<std::string>& names);
 // releases every function, so that nothing keeps the process alive.
 void EndCallbacks();
 
-// Arranges for env's callbacks to be dropped, and the callback worker stopped when no
-// other environment has any, before env is torn down.
+// Arranges for env's callbacks to be dropped when env is torn down, their names
+// deregistered with the host unless another environment registered them, and the callback
+// worker stopped when no other environment has any.
 void WatchCallbackEnvironment(Napi::Env env);
 
 }  // namespace Hostlink
