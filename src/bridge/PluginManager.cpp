@@ -89,11 +89,23 @@ ExchangeOutcome PluginManager::Exchange(const std::string& request, std::string&
     return ExchangeOutcome::NotInitialized;
   }
   if (!handler.SendRequest(request, response)) {
-    return handler.LastFailure() == IPC::ExchangeFailure::TooRepetitive
-               ? ExchangeOutcome::TooRepetitive
-               : ExchangeOutcome::SendFailed;
+    return Failure();
   }
   return ExchangeOutcome::Answered;
+}
+
+bool PluginManager::WriteNow(const std::string& request) {
+  return IsInitialized() && handler.WriteRequestNow(request);
+}
+
+ExchangeOutcome PluginManager::ReadAnswer(const std::string& request, std::string& response) {
+  return handler.ReadResponse(request, response) ? ExchangeOutcome::Answered : Failure();
+}
+
+ExchangeOutcome PluginManager::Failure() const {
+  return handler.LastFailure() == IPC::ExchangeFailure::TooRepetitive
+             ? ExchangeOutcome::TooRepetitive
+             : ExchangeOutcome::SendFailed;
 }
 
 }  // namespace Hostlink
