@@ -2,7 +2,8 @@
 // A plug-in as its author would write it, run from a project that installed the packed
 // package: it loads require('hostlink') from that project's node_modules and drives the
 // reference host through the root object, a method call with a table, a callback and
-// CleanUp. Exits 0 only when every step gave the expected answer.
+// CleanUp. Exits 0 only when every step gave the expected answer. plugin.mjs runs the same
+// steps with the package's ES-module imports.
 //
 //   node plugin.js PATH_TO_HOSTLINK_HOST     (hostlink-host or hostlink-host.exe)
 
@@ -11,8 +12,6 @@ const childProcess = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-
-const hostlink = require('hostlink');
 
 const STEP_TIMEOUT_MS = 20000;
 
@@ -42,8 +41,8 @@ function startHost(binary, pluginId) {
   return { child, exited, read, directory };
 }
 
-async function main() {
-  const binary = process.argv[2];
+// The steps, with `hostlink` the package's functions however they were loaded.
+async function run(hostlink, binary) {
   if (!binary) throw new Error('usage: node plugin.js PATH_TO_HOSTLINK_HOST');
   const pluginId = `package-${process.pid}-${Date.now()}`;
   const host = startHost(path.resolve(binary), pluginId);
@@ -84,10 +83,16 @@ async function main() {
   }
 }
 
-main().then(
-  () => console.log('plugin: all steps passed'),
-  (error) => {
-    console.error(error && error.stack ? error.stack : error);
-    process.exitCode = 1;
-  },
-);
+// Runs the steps and sets the exit code from them.
+function main(hostlink, binary) {
+  return run(hostlink, binary).then(
+    () => console.log('plugin: all steps passed'),
+    (error) => {
+      console.error(error && error.stack ? error.stack : error);
+      process.exitCode = 1;
+    },
+  );
+}
+
+module.exports = { main };
+if (require.main === module) main(require('hostlink'), process.argv[2]);
