@@ -92,12 +92,13 @@ try {
   throw loaderError(`cannot load the native add-on from ${__dirname}; ${GRANT}`, cause);
 }
 
-// Bun's Node-API records the module that a library registers from its load-time initializer
-// (napi_module_register) as an enumerable `exports` key of the exports object; Node and Deno
-// add nothing. The add-on exports no such name, so the key goes.
+// Bun hands a library that registers from its load-time initializer (napi_module_register)
+// its module record as the exports object, so the object carries an enumerable `exports`
+// key pointing at itself; Node and Deno add nothing. Bun's require reads that key, so it
+// stays, hidden from enumeration like the record's other members.
 const record = Object.getOwnPropertyDescriptor(addon, 'exports');
-if (record && record.configurable && record.value && record.value.exports === addon) {
-  delete addon.exports;
+if (record && record.enumerable && record.configurable && record.value === addon) {
+  Object.defineProperty(addon, 'exports', { enumerable: false });
 }
 
 module.exports = addon;

@@ -17,6 +17,6 @@ for (const [name, value] of Object.entries(named)) {
   assert.equal(typeof value, 'function', `import { ${name} }`);
   assert.equal(value, hostlink[name], `import { ${name} } is the function require gives`);
 }
-console.log(`plugin: ES module imports ${Object.keys(named).length} named functions and the default`);
+console.log(`plugin: ES modules: imports ${Object.keys(named).length} named functions and the default`);
 
 await require('./plugin.js').main(named, process.argv[2]);
