@@ -23,10 +23,11 @@ class PluginManager : public Singleton<PluginManager> {
   // Connects the request channel named pluginId, in its turn; true when initialized
   // afterwards (also when it already was, with the identifier unchanged).
   bool Initialize(const std::string& pluginId);
-  // Cancels every request not yet sent, lets the one in flight end, tells the host the
-  // plug-in unloads and closes the channel; true when no longer initialized afterwards
-  // (also when it never was). On false the channel is kept. The API time-out goes
-  // back to none.
+  // Cancels every request not yet sent, lets the one in flight end, deregisters the
+  // callbacks with the host, tells it the plug-in unloads, then ends the callbacks and
+  // closes the channel; true when no longer initialized afterwards (also when it never
+  // was). On false nothing changed: the channel and the callbacks are kept, and the host
+  // has the callbacks again. The API time-out goes back to none.
   bool CleanUp();
   // One exchange in its own turn: writes the request, takes the next message on the
   // channel as the response text. False when not initialized or the exchange failed.

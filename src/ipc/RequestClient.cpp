@@ -78,8 +78,12 @@ bool RequestClient::ReadResponse(IPCInterface& channel, const std::string& reque
         lastFailure_ = ExchangeFailure::TimedOut;
         timedOut_.Add(request);
         if (TraceOn()) {
-          TraceEvent("timeout", channel.Name(),
-                     "no answer within " + std::to_string(apiTimeoutMs) + " ms");
+          if (channel.LastError() == ChannelError::BadMessage) {
+            TraceEvent("bad-answer", channel.Name(), "an answer came that could not be decoded");
+          } else {
+            TraceEvent("timeout", channel.Name(),
+                       "no answer within " + std::to_string(apiTimeoutMs) + " ms");
+          }
         }
       }
       return false;

@@ -48,6 +48,7 @@ class NamedPipe : public IPCInterface {
   // A server lets its current client go and goes on listening under the same name, which
   // it never gives up while open. Nothing for a client.
   void DropClient();
+  uint64_t ClientsLetGo() const override { return clientsLetGo_; }
 
   // Sends a message that is already compressed (a bzip2 stream of the text and its NUL,
   // as Write would make it), so that a caller who had to compress it anyway, to learn its
@@ -112,6 +113,8 @@ class NamedPipe : public IPCInterface {
   NativeHandle queueHolder_ = kInvalidHandle;
   // Windows server: whether the current client's user has been checked.
   bool clientChecked_ = false;
+  // Servers: clients let go so far (read by ClientsLetGo).
+  uint64_t clientsLetGo_ = 0;
 
   // Held while a message is taken off the pipe and counted, and while the connection
   // changes, so that TakenMessages reads a count and the pipe that agree.

@@ -220,6 +220,7 @@ void NamedPipe::Close() {
 }
 
 void NamedPipe::DropClient() {
+  if (client_ != kInvalidHandle) ++clientsLetGo_;
   LetClientGo(handle_, client_, queueHolder_);
   if (!IsServer() || handle_ == kInvalidHandle) return;
   // A client that connected and left before it was ever accepted (a callback client that
@@ -227,6 +228,7 @@ void NamedPipe::DropClient() {
   // keep every later client out as busy: take what waits, and let it go if it is gone.
   int error = 0;
   if (Connection(error) != kInvalidHandle && PeerClosed(static_cast<int>(client_))) {
+    ++clientsLetGo_;
     LetClientGo(handle_, client_, queueHolder_);
   }
 }

@@ -66,6 +66,13 @@ ChannelError OpenError(DWORD error) {
 // The ANSI calls end the path at its first NUL, which would name another pipe.
 bool PathHasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 
+// Whole milliseconds until the deadline, 0 once it has passed.
+DWORD MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  return left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
+}
+
 // Reads and drops the pieces of a message that did not fit in one read.
 void DiscardRestOfMessage(HANDLE pipe, char* buffer, DWORD size) {
   DWORD received = 0;
@@ -134,8 +141,12 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
       }
     } else {
       error = GetLastError();
-      // Every instance is taken: wait (up to the server's default) for one to come free.
-      if (error == ERROR_PIPE_BUSY) WaitNamedPipeA(pipePath_.c_str(), NMPWAIT_USE_DEFAULT_WAIT);
+      // Every instance is taken: wait for one to come free, but only for what is left of
+      // the limit. The server's default wait is whatever the maker of the name chose (a
+      // squatter may choose forever), and 0 would mean that default.
+      if (error == ERROR_PIPE_BUSY) {
+        WaitNamedPipeA(pipePath_.c_str(), std::max<DWORD>(1, MillisecondsLeft(deadline)));
+      }
     }
     if (Clock::now() >= deadline) break;
     PauseUntil(deadline);
@@ -160,6 +171,7 @@ void NamedPipe::DropClient() {
   if (!IsServer() || handle_ == kInvalidHandle) return;
   // The same instance listens again: the name is never free for another process.
   const HANDLE pipe = ToHandle(handle_);
+  if (clientChecked_) ++clientsLetGo_;
   DisconnectNamedPipe(pipe);
   ConnectNamedPipe(pipe, nullptr);
   clientChecked_ = false;
