@@ -266,7 +266,8 @@ test('hostile callback messages are dropped and registered callbacks still arriv
   assert.deepEqual(logLines(child.stderr).filter((line) => !line.startsWith('IPC | Error | KvVariantMap')), [
     `${prefix}Failed to parse callback message from host`,
     `${prefix}No JS callback function found for callback:Kno`,
-    `${prefix}No JS callback function found for callback:Known\xff`,
+    // A second unknown name is counted, not written: a host repeating a fault cannot flood.
+    `${prefix}No JS callback function found for callback (1 more like it)`,
   ].map((line) => Buffer.from(line, 'latin1').toString('utf8')));
 });
 
