@@ -43,6 +43,8 @@ bool TakeArguments(IPC::WireMembers& members, std::vector<IPC::WireValue>& args)
 }  // namespace
 
 void CallbackMessageProcessor::ProcessCallbackMessage(const std::string& message) {
+  // Whatever a layer below logs while it reads the host's message is the host's doing.
+  IPC::PeerCausedLines peerCaused;
   try {
     IPC::ResponseMessage callback;
     std::vector<IPC::WireValue> args;

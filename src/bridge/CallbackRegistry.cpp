@@ -269,6 +269,9 @@ void CallbackRegistry::Run(Napi::Env env, Road* road, const Call& call) {
   std::string failure;
   bool failed = false;
   try {
+    // The host's data: what the conversion logs is the host's doing (not so the function's
+    // own calls, after it).
+    IPC::PeerCausedLines peerCaused;
     for (size_t i = 0; i < call.args.size() && !failed; ++i) {
       Napi::Value value = Parse(env, call.args[i], call.name, std::to_string(i));
       if (value.IsEmpty()) {
