@@ -266,6 +266,14 @@ void EndCallbacks() {
   DeleteHandlerIfUnused();
 }
 
+void TakeInArrivedCallbacks() {
+  // The slot lock keeps the handler from going meanwhile; its worker never takes it.
+  std::lock_guard<std::mutex> lock(SlotLock());
+  if (callbackHandler != nullptr) {
+    callbackHandler->CatchUpCallbacks();
+  }
+}
+
 void WatchCallbackEnvironment(Napi::Env env) {
   napi_status status = napi_add_env_cleanup_hook(env, DropEnvironment, env);
   NAPI_THROW_IF_FAILED_VOID(env, status);

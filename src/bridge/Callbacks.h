@@ -25,6 +25,12 @@ void RegisterCallbacksAgainWithHost(const std::vector<std::string>& names);
 // releases every function, so that nothing keeps the process alive.
 void EndCallbacks();
 
+// Any thread but a JavaScript one (the sender of Promise calls): returns once every
+// callback message that had reached the callback pipe has been handed to its JavaScript
+// thread, so that a callback the host sent before an answer runs before that answer
+// settles its Promise. Returns at once with no callback registered.
+void TakeInArrivedCallbacks();
+
 // Arranges for env's callbacks to be dropped when env is torn down, their names
 // deregistered with the host unless another environment registered them, and the callback
 // worker stopped when no other environment has any.

@@ -7,6 +7,7 @@
 
 #include "base/Log.h"
 #include "bridge/Callbacks.h"
+#include "bridge/ReleaseBatcher.h"
 #include "transport/NamedPipe.h"
 
 namespace Hostlink {
@@ -38,6 +39,8 @@ bool PluginManager::Initialize(const std::string& id) {
     std::lock_guard<std::mutex> guard(idLock);
     pluginId = id;
   }
+  // Counts of proxies of an earlier connection mean nothing to this one.
+  ReleaseBatcher::Instance().Reset();
   initialized.store(true, std::memory_order_release);
   return true;
 }
@@ -62,6 +65,7 @@ bool PluginManager::CleanUp() {
   }
   // Any answer counts as the host's acknowledgement; its content is not read.
   initialized.store(false, std::memory_order_release);
+  ReleaseBatcher::Instance().Reset();
   EndCallbacks();
   handler.Stop();
   handler.SetTimeout(0);
@@ -85,11 +89,23 @@ ExchangeOutcome PluginManager::Exchange(const std::string& request, std::string&
     return ExchangeOutcome::NotInitialized;
   }
   if (!handler.SendRequest(request, response)) {
-    return handler.LastFailure() == IPC::ExchangeFailure::TooRepetitive
-               ? ExchangeOutcome::TooRepetitive
-               : ExchangeOutcome::SendFailed;
+    return Failure();
   }
   return ExchangeOutcome::Answered;
+}
+
+bool PluginManager::WriteNow(const std::string& request) {
+  return IsInitialized() && handler.WriteRequestNow(request);
+}
+
+ExchangeOutcome PluginManager::ReadAnswer(const std::string& request, std::string& response) {
+  return handler.ReadResponse(request, response) ? ExchangeOutcome::Answered : Failure();
+}
+
+ExchangeOutcome PluginManager::Failure() const {
+  return handler.LastFailure() == IPC::ExchangeFailure::TooRepetitive
+             ? ExchangeOutcome::TooRepetitive
+             : ExchangeOutcome::SendFailed;
 }
 
 }  // namespace Hostlink

@@ -34,6 +34,11 @@ class PluginManager : public Singleton<PluginManager> {
   bool SendRequest(const IPC::RequestMessage& request, std::string& response);
   // One exchange of a request text; the caller holds the turn.
   ExchangeOutcome Exchange(const std::string& request, std::string& response);
+  // The same in two halves, on two threads, the turn held throughout: WriteNow writes the
+  // request only when that needs no waiting (false: nothing sent, Exchange does it all);
+  // ReadAnswer takes the answer of what WriteNow wrote.
+  bool WriteNow(const std::string& request);
+  ExchangeOutcome ReadAnswer(const std::string& request, std::string& response);
 
   bool IsInitialized() const { return initialized.load(std::memory_order_acquire); }
   std::string GetPluginId() const;
@@ -41,6 +46,8 @@ class PluginManager : public Singleton<PluginManager> {
   void SetTimeout(uint32_t timeoutMs) { handler.SetTimeout(timeoutMs); }
 
  private:
+  ExchangeOutcome Failure() const;
+
   std::atomic<bool> initialized{false};
   mutable std::mutex idLock;
   std::string pluginId;
