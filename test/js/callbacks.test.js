@@ -807,7 +807,8 @@ test('a worker that ends deregisters its names with the host and drops its queue
       // The worker runs them more slowly than they come: some are still queued at its end.
       for (let i = 0; i < 100; i += 1) {
         const table = { type: 'table', value: { index: i, text: 'text' } };
-        host.sendCallbackText(JSON.stringify({ response: { status: true, result: 'Busy', args: { 0: table } } }));
+        const proxy = { type: 'proxy', value: { proxyId: 7, uniqueId: 'u7', name: 'Thing' + (i % 50), functions: ['Run'] } };
+        host.sendCallbackText(JSON.stringify({ response: { status: true, result: 'Busy', args: { 0: table, 1: proxy } } }));
       }
       await worker.terminate();
       const asked = host.takeRequests().map((text) => JSON.parse(text).request);
