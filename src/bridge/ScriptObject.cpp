@@ -9,6 +9,7 @@
 #include "bridge/HostCall.h"
 #include "bridge/PluginManager.h"
 #include "bridge/ProxyClassCache.h"
+#include "bridge/ReleaseBatcher.h"
 
 namespace Hostlink {
 namespace {
@@ -117,9 +118,12 @@ Napi::Value CreateProxyObject(Napi::Env env, const std::string& name, int64_t pr
   if (proxyClass.IsEmpty()) {
     return ThrowJsError(env, operation, refusal);
   }
-  return proxyClass.New({Napi::String::New(env, name),
-                         Napi::Number::New(env, static_cast<double>(proxyId)),
-                         Napi::String::New(env, uniqueId)});
+  Napi::Object proxy = proxyClass.New({Napi::String::New(env, name),
+                                       Napi::Number::New(env, static_cast<double>(proxyId)),
+                                       Napi::String::New(env, uniqueId)});
+  // Made from a host's description: the host learns when the last proxy of it is gone.
+  ReleaseBatcher::Instance().Track(env, proxy, proxyId);
+  return proxy;
 }
 
 }  // namespace Hostlink
