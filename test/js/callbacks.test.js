@@ -822,7 +822,8 @@ test('a worker that ends deregisters its names with the host and drops its queue
   assert.equal(child.status, 0, child.stderr);
   const { asked, registered } = JSON.parse(child.stdout);
   assert.deepEqual(registered, ['Kept']);
-  assert.deepEqual(asked.map((r) => [r.name, r.args]).sort(),
+  // (Releases of the proxies the worker was given may go too.)
+  assert.deepEqual(asked.filter((r) => r.name.endsWith('Callback')).map((r) => [r.name, r.args]).sort(),
     [['DeregisterCallback', { 0: 'Busy' }], ['DeregisterCallback', { 0: 'Quiet' }]]);
   // Callbacks the host sent before it heard of the end arrive for a name no longer known;
   // nothing else is logged.
