@@ -171,6 +171,7 @@ void NamedPipe::DropClient() {
   if (!IsServer() || handle_ == kInvalidHandle) return;
   // The same instance listens again: the name is never free for another process.
   const HANDLE pipe = ToHandle(handle_);
+  if (clientChecked_) ++clientsLetGo_;
   DisconnectNamedPipe(pipe);
   ConnectNamedPipe(pipe, nullptr);
   clientChecked_ = false;
@@ -214,11 +215,14 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
     DWORD error = ERROR_INVALID_HANDLE;
     if (handle_ != kInvalidHandle && (!IsServer() || ClientAdmitted(error))) {
       DWORD received = 0;
+      std::unique_lock<std::mutex> hold(takeLock_);
       if (ReadFile(ToHandle(handle_), readBuffer_.get(), kReadBufferSize, &received, nullptr)) {
+        ++taken_;
         length = received;
         return true;
       }
       error = GetLastError();
+      if (error == ERROR_MORE_DATA) ++taken_;
     }
 
     if (error == ERROR_MORE_DATA) {
@@ -239,6 +243,7 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
       return false;
     }
     if (cutOff) {
+      std::lock_guard<std::mutex> hold(takeLock_);
       if (!Reconnect()) return false;
     } else if (NotConnected(error) && IsServer()) {
       ConnectNamedPipe(ToHandle(handle_), nullptr);
@@ -261,6 +266,22 @@ bool NamedPipe::DiscardWaiting() {
   if (GetLastError() != ERROR_MORE_DATA) return false;
   DiscardRestOfMessage(pipe, readBuffer_.get(), kReadBufferSize);
   return true;
+}
+
+bool NamedPipe::SeveralCpusAllowed() {
+  DWORD_PTR process = 0;
+  DWORD_PTR system = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) return true;
+  return (process & (process - 1)) != 0;
+}
+
+uint64_t NamedPipe::TakenMessages(bool& waiting) {
+  std::lock_guard<std::mutex> hold(takeLock_);
+  DWORD available = 0;
+  waiting = handle_ != kInvalidHandle &&
+            PeekNamedPipe(ToHandle(handle_), nullptr, 0, nullptr, &available, nullptr) &&
+            available > 0;
+  return taken_;
 }
 
 // A pipe here is polled every few milliseconds within each operation, so a message is
