@@ -54,3 +54,30 @@ test('releases racing new answers for the same object never lose the one the plu
     host.stop();
   }
 });
+
+test('a host that does not announce releases never gets one; unknown description members are ignored', async () => {
+  const host = connect();
+  try {
+    // A root without "features", with a member no plug-in knows; then a non-root object
+    // whose description claims features and more, which mean nothing there.
+    host.replyJson({ response: { status: true, result: { type: 'proxy', value: {
+      proxyId: 1, uniqueId: 'app', name: 'Application', functions: ['GetBench'], color: 'blue' } } } });
+    let app = addon.GetKestrel();
+    host.replyJson({ response: { status: true, result: { type: 'proxy', value: {
+      proxyId: 7, uniqueId: 'x', name: 'Extra', functions: ['Ping'], features: ['release'], more: [1] } } } });
+    let extra = app.GetBench();
+    assert.equal(extra.constructor.name, 'Extra');
+    assert.equal(extra.uniqueId, 'x');
+    host.takeRequests();
+    app = null;
+    extra = null;
+    for (let i = 0; i < 5; i += 1) {
+      gc();
+      await sleep(30);
+    }
+    assert.deepEqual(host.takeRequests().filter((text) => text.includes('ReleaseObjects')), []);
+  } finally {
+    addon.CleanUp();
+    host.stop();
+  }
+});
