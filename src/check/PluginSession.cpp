@@ -55,6 +55,15 @@ std::string DescribeUnasked(const std::string& text) {
 
 std::string Excerpt(const std::string& text, size_t limit) { return IPC::PeerText(text, limit); }
 
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    if (!text.empty()) text += "; ";
+    text += line;
+  }
+  return text;
+}
+
 std::string ProxyFault(const IPC::ProxyInfo& proxy) {
   if (proxy.proxyId < 1) return "proxyId out of 1..2147483647";
   if (proxy.name.empty()) return "empty name";
@@ -85,8 +94,8 @@ std::string FormProblem(const std::string& text, uint64_t requestId) {
   if (!response->Has("status") || !response->IsBool("status")) return "no boolean status";
   if (requestId != 0 && response->Has("requestId")) {
     if (!response->IsUInt64("requestId")) {
-      return "requestId is not an unsigned integer (the request's is " +
-             std::to_string(requestId) + ")";
+      return "requestId is not an unsigned integer (the request's is " + std::to_string(requestId) +
+             ")";
     }
     const uint64_t answered = response->GetUInt64("requestId");
     if (answered != requestId) {
@@ -133,7 +142,8 @@ std::string Answer::Describe() const {
     return "status true in " + Millis(elapsedMs) + ": " + Excerpt(text);
   }
   std::string description = "status false in " + Millis(elapsedMs);
-  if (!response.errorStr.empty()) description += ", errorStr \"" + Excerpt(response.errorStr) + "\"";
+  if (!response.errorStr.empty())
+    description += ", errorStr \"" + Excerpt(response.errorStr) + "\"";
   if (response.errorCode != IPC::ResponseMessage::kNoErrorCode) {
     description += ", errorCode " + std::to_string(response.errorCode);
   }
@@ -264,7 +274,7 @@ void PluginSession::NoteExtra(const Answer& answer, uint64_t requestId, const st
 }
 
 double PluginSession::CatchUp(uint64_t requestId, const std::string& what,
-                             Clock::time_point start) {
+                              Clock::time_point start) {
   timedOut_.insert(requestId);
   if (catchUpFailed_) return 0;
   const auto deadline = Clock::now() + std::chrono::milliseconds(kCatchUpMs);
@@ -283,7 +293,8 @@ double PluginSession::CatchUp(uint64_t requestId, const std::string& what,
 
 bool PluginSession::IsLateAnswer(const std::string& text) const {
   IPC::ResponseMessage message;
-  return !timedOut_.empty() && ReadResponse(text, message) && timedOut_.count(message.requestId) > 0;
+  return !timedOut_.empty() && ReadResponse(text, message) &&
+         timedOut_.count(message.requestId) > 0;
 }
 
 void PluginSession::FileUnasked(const std::string& where, const std::string& text) {

@@ -148,5 +148,7 @@ std::string FormProblem(const std::string& text, uint64_t requestId);
 // At most `limit` bytes of a host's text, escaped as the log escapes peer text, so that
 // nothing a host sends can start a line of the report.
 std::string Excerpt(const std::string& text, size_t limit = 120);
+// Pieces of evidence on one line, separated by "; ".
+std::string JoinLines(const std::vector<std::string>& lines);
 
 }  // namespace Check

@@ -136,7 +136,8 @@ class Host {
         }
         continue;
       }
-      childHandedOut_ -= fault_.Is("release-ignores-count") ? childHandedOut_ : counts.GetInt64(key);
+      childHandedOut_ -=
+          fault_.Is("release-ignores-count") ? childHandedOut_ : counts.GetInt64(key);
       if (childHandedOut_ <= 0) {
         childAlive_ = false;
         childHandedOut_ = 0;
