@@ -12,6 +12,11 @@ namespace {
 // A function name no host defines: its answer tells a live object from a gone one.
 constexpr const char* kNoSuchFunction = "HostlinkCheckNoSuchFunction";
 
+// "1 object", "2 objects".
+std::string Counted(size_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 bool IsGetter(const std::string& function) { return function.rfind("Get", 0) == 0; }
 
 std::string OnProxy(const std::string& function, int64_t proxyId) {
@@ -74,11 +79,12 @@ void HostChecker::CheckExplore() {
     kinds += (i > 1 ? ", " : "") + Excerpt(found_[i].proxy.name, 40);
   }
   if (found_.size() > 9) kinds += ", ...";
-  std::string evidence = "called " + std::to_string(calls) + " functions named Get..., " +
+  std::string evidence = "called " + Counted(calls, "function") + " named Get..., " +
                          std::to_string(succeeded) + " with success (failures are not followed); " +
-                         "met " + std::to_string(found_.size() - 1) + " objects beyond the root";
-  if (!kinds.empty()) evidence += " (" + kinds + ")";
-  evidence += ", the farthest " + std::to_string(deepest) + " steps away";
+                         "met " + Counted(found_.size() - 1, "object") + " beyond the root";
+  if (!kinds.empty()) {
+    evidence += " (" + kinds + "), the farthest " + Counted(deepest, "step") + " away";
+  }
   if (cut) evidence += "; stopped at " + std::to_string(kExploreCalls) + " calls";
   if (!problems.empty()) {
     problems.push_back(evidence);
