@@ -87,8 +87,7 @@ void HostChecker::CheckExplore() {
   }
   if (cut) evidence += "; stopped at " + std::to_string(kExploreCalls) + " calls";
   if (!problems.empty()) {
-    problems.push_back(evidence);
-    report_.Fail(name, JoinLines(problems));
+    report_.Fail(name, JoinLines(problems) + "; " + evidence);
     return;
   }
   report_.Pass(name, evidence);

@@ -56,11 +56,13 @@ std::string DescribeUnasked(const std::string& text) {
 std::string Excerpt(const std::string& text, size_t limit) { return IPC::PeerText(text, limit); }
 
 std::string JoinLines(const std::vector<std::string>& lines) {
+  constexpr size_t kShown = 5;
   std::string text;
-  for (const std::string& line : lines) {
+  for (size_t i = 0; i < lines.size() && i < kShown; ++i) {
     if (!text.empty()) text += "; ";
-    text += line;
+    text += lines[i];
   }
+  if (lines.size() > kShown) text += "; and " + std::to_string(lines.size() - kShown) + " more";
   return text;
 }
 
@@ -239,7 +241,10 @@ Answer PluginSession::Await(uint64_t requestId, const std::string& what, uint32_
   }
   ++answers_;
   answer.problem = FormProblem(answer.text, requestId);
-  answer.isResponse = answer.problem.empty() && answer.response.FromJSONString(answer.text);
+  // Another request's identifier is a fault of form only: a plug-in takes the answer as
+  // the answer all the same.
+  answer.isResponse = (answer.problem.empty() || FormProblem(answer.text, 0).empty()) &&
+                      answer.response.FromJSONString(answer.text);
   if (!answer.isResponse && answer.problem.empty()) answer.problem = "unreadable";
   if (answer.isResponse && answer.response.status) {
     NoteProxies(answer.response.ResultValue(), "the answer to " + what, &answer.proxies);
@@ -248,7 +253,7 @@ Answer PluginSession::Await(uint64_t requestId, const std::string& what, uint32_
   std::string extra;
   const bool more = pipe_->Read(extra, kSecondAnswerWindowMs);
   if (more) NoteExtra(answer, requestId, extra, what);
-  if (!answer.isResponse && !(more && FormProblem(answer.text + extra, requestId).empty())) {
+  if (!answer.problem.empty() && !(more && FormProblem(answer.text + extra, requestId).empty())) {
     formProblems_.push_back("the answer to " + what + ": " + answer.problem + ": " +
                             Excerpt(answer.text, 60));
   }
@@ -257,6 +262,7 @@ Answer PluginSession::Await(uint64_t requestId, const std::string& what, uint32_
 
 void PluginSession::NoteExtra(const Answer& answer, uint64_t requestId, const std::string& extra,
                               const std::string& what) {
+  if (IsLateAnswer(extra)) return;  // dropped, as a plug-in drops it
   if (!answer.isResponse && FormProblem(answer.text + extra, requestId).empty()) {
     secondAnswers_.push_back("the answer to " + what + " came split over two messages: " +
                              Excerpt(answer.text, 40) + " and " + Excerpt(extra, 40));
