@@ -8,15 +8,30 @@
  * numbers (whole numbers in the 32-bit range as integers, others as doubles),
  * strings, proxy objects (as references to their host object) and objects or
  * arrays with at least one enumerable property (as tables). `null`, `undefined`,
- * empty objects and arrays, symbols and bigints are rejected.
+ * empty objects and arrays, symbols and bigints are rejected: the methods of an
+ * undescribed proxy (`HostMethod`) refuse `[]` and `{}` as arguments at compile time.
  */
 export type HostArgument =
   | boolean
   | number
   | string
   | ProxyObject
-  | HostArgument[]
-  | { [key: string]: HostArgument };
+  | readonly HostArgument[]
+  | { readonly [key: string]: HostArgument };
+
+/**
+ * The arguments of a call as given, with `never` in place of each empty array or empty
+ * object (one the add-on would refuse), so that the call does not type-check.
+ */
+export type NonEmptyArguments<A extends readonly unknown[]> = {
+  [I in keyof A]: [keyof A[I]] extends [never] ? never : A[I] extends readonly [] ? never : A[I];
+};
+
+/**
+ * A method of a proxy whose host object has no interface of its own: any arguments that
+ * are host arguments, a result of any type (the host decides it at run time).
+ */
+export type HostMethod = <const A extends readonly HostArgument[]>(...args: A & NonEmptyArguments<A>) => any;
 
 /**
  * A value returned by the host: a boolean, number or string, an array (a list
@@ -37,14 +52,16 @@ export type HostResult =
  * kind and has one method per host function; each call sends a request to the host,
  * blocks until the answer arrives (up to the API timeout) and returns the converted
  * result, or throws an `Error` whose message starts with the function's name.
- * Proxy objects have no enumerable properties.
+ * Proxy objects have no enumerable properties. Every name but `uniqueId` types as a
+ * host function; describe the host's objects as interfaces to type their results.
  */
-export interface ProxyObject {
+export type ProxyObject = {
   /** The host's second identifier of this object; present only when not empty. Read-only. */
   readonly uniqueId?: string;
+} & {
   /** Host functions, as announced by the host for this kind of object. */
-  [functionName: string]: ((...args: HostArgument[]) => HostResult) | string | undefined;
-}
+  readonly [functionName: string]: HostMethod;
+};
 
 /**
  * Connects to the host's request pipe named by `pluginId`. Returns `true`; once
@@ -74,11 +91,18 @@ export type AsyncMethod<F> = F extends (...args: infer A) => infer R
 /**
  * The object `Async(proxy)` returns: one method per host function of the proxy, each
  * returning a Promise of what the synchronous method returns. Properties that are not
- * functions (`uniqueId`) are left out.
+ * functions (`uniqueId`) are left out. For an undescribed proxy (every name a function),
+ * every name is a Promise method.
  */
-export type Async<T> = {
-  [K in keyof T as NonNullable<T[K]> extends string ? never : K]: AsyncMethod<NonNullable<T[K]>>;
-};
+export type Async<T> = string extends keyof T
+  ? {
+      readonly [functionName: string]: <const A extends readonly HostArgument[]>(
+        ...args: A & NonEmptyArguments<A>
+      ) => Promise<any>;
+    }
+  : {
+      [K in keyof T as NonNullable<T[K]> extends string ? never : K]: AsyncMethod<NonNullable<T[K]>>;
+    };
 
 export interface AsyncOptions {
   /**
@@ -111,12 +135,12 @@ export function CleanUp(): true;
  * Registers `callbackFunction` with the host under `callbackName`. When the host
  * fires the callback, the function runs on the JavaScript thread with the values the
  * host sent with it, converted as results are (none from a host that sends none); `Args`
- * types them. An exception it throws becomes an uncaught exception of the process.
+ * types them (untyped, they are `any`, as an undescribed proxy's results are). An exception it throws becomes an uncaught exception of the process.
  * Registering a name again replaces its function without asking the host. Returns
  * `false` when the callback pipe cannot be opened. While any callback is registered
  * the process stays alive to receive them.
  */
-export function RegisterCallback<Args extends unknown[] = HostResult[]>(
+export function RegisterCallback<Args extends unknown[] = any[]>(
   callbackName: string,
   callbackFunction: (...args: Args) => void,
 ): boolean;

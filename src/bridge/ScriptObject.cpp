@@ -31,6 +31,12 @@ napi_value ExecuteMethod(napi_env env, napi_callback_info callbackInfo) {
 ScriptObject::ScriptObject(const Napi::CallbackInfo& info)
     : Napi::ObjectWrap<ScriptObject>(info) {
   Napi::Object self = info.This().As<Napi::Object>();
+  // Deno's Node-API runs the constructor of a class called without `new`, with the global
+  // object as its receiver; tagged, globalThis would pass for a proxy. The throw undoes
+  // the wrap.
+  if (self.StrictEquals(info.Env().Global())) {
+    throw Napi::TypeError::New(info.Env(), "Class constructors cannot be invoked without 'new'");
+  }
   if (info.Length() >= 1 && info[0].IsString()) {
     name = info[0].As<Napi::String>().Utf8Value();
   }

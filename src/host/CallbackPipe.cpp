@@ -50,15 +50,9 @@ void CallbackPipe::Renew(bool dropQueued) {
   std::string dropped;
   while (dropQueued && sender_.DequeueMessage(dropped)) {
   }
-#ifdef _WIN32
-  pipe_->Close();
-  if (!pipe_->Open(kOpenTimeoutMs)) {
-    IPC::LogError("HostService : Failed to renew the callback pipe");
-  }
-#else
-  // The listening socket stays bound: only the client goes.
+  // The name stays ours throughout: only the client goes (Linux: the listening socket stays
+  // bound; Windows: the one instance is disconnected and listens again).
   pipe_->DropClient();
-#endif
   if (!sender_.Start(*pipe_)) {
     IPC::LogError("HostService : Failed to renew the callback pipe");
   }

@@ -14,6 +14,12 @@
 //   service.FireCallback("SelectionChanged", app, "selection");  // if the plug-in registered it
 //   ...
 //   service.Stop();
+//
+// Threads: host functions run on the request thread, or, with SetDispatcher, on the
+// application's thread while the request thread waits; FireCallback runs on any thread; the
+// unload handler runs on the request thread, or through the dispatcher when there is one.
+// What a plug-in registered (callbacks, its time-out, objects held for it) goes when its
+// connection ends or it unloads, so the next plug-in starts afresh.
 #pragma once
 
 #include <atomic>

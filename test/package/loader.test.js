@@ -82,3 +82,36 @@ test('a prebuild that does not load names its file and the build from source', (
   assert.ok(result.stderr.includes(`cannot load the native add-on from ${file}`), result.stderr);
   assert.match(result.stderr, /npm rebuild hostlink --build-from-source/);
 });
+
+// Node's permission model refuses what Deno refuses without --allow-read and --allow-ffi.
+const permissionFlag = Number(process.versions.node.split('.')[0]) >= 20 && '--experimental-permission';
+
+test('a runtime that refuses access is named as the cause, not a missing build', { skip: !permissionFlag && 'Node before 20 has no permission model' }, (t) => {
+  const folder = packageFolder(t, { [`prebuilds/${platformDir}/${prebuildName}`]: notABinary });
+  const readable = ['index.js', 'package.json', 'node_modules/'].map((name) => path.join(folder, name));
+  readable.push(fs.realpathSync(path.join(folder, 'node_modules', 'node-gyp-build')) + path.sep);
+  for (const grant of [readable.map((file) => `--allow-fs-read=${file}`), ['--allow-fs-read=*']]) {
+    const result = childProcess.spawnSync(process.execPath,
+      [permissionFlag, ...grant, '-e', `require(${JSON.stringify(folder)})`], { encoding: 'utf8' });
+    assert.notEqual(result.status, 0);
+    assert.match(result.stderr, /Hostlink: cannot load the native add-on from .*; the runtime refused access; grant it/);
+    assert.doesNotMatch(result.stderr, /build it from source|npm rebuild/);
+  }
+});
+
+test('the ES-module entry gives the add-on as default and named imports', { skip: !fs.existsSync(addonFile) && `no ${addonFile}` }, (t) => {
+  const names = [...EXPORTS, 'Async', 'GetKestrelAsync'];
+  const folder = packageFolder(t, { [`prebuilds/${platformDir}/${prebuildName}`]: { file: addonFile } });
+  fs.copyFileSync(path.join(repoRoot, 'index.mjs'), path.join(folder, 'index.mjs'));
+  const project = path.join(folder, 'project');
+  fs.mkdirSync(path.join(project, 'node_modules'), { recursive: true });
+  fs.symlinkSync(folder, path.join(project, 'node_modules', 'hostlink'), 'dir');
+  const script = `import hostlink, { ${names.join(', ')} } from 'hostlink';
+    import { createRequire } from 'node:module';
+    const same = hostlink === createRequire(import.meta.url)('hostlink') && [${names.join(', ')}].every((f, i) => f === hostlink[${JSON.stringify(names)}[i]]);
+    process.stdout.write(same + ':' + Object.keys(hostlink).join(','));`;
+  fs.writeFileSync(path.join(project, 'plugin.mjs'), script);
+  const result = childProcess.spawnSync(process.execPath, [path.join(project, 'plugin.mjs')], { encoding: 'utf8' });
+  assert.equal(result.status, 0, result.stderr);
+  assert.equal(result.stdout, `true:${names.join(',')}`);
+});

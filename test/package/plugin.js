@@ -1,8 +1,9 @@
 'use strict';
 // A plug-in as its author would write it, run from a project that installed the packed
 // package: it loads require('hostlink') from that project's node_modules and drives the
-// reference host through the root object, a method call with a table, a callback and
-// CleanUp. Exits 0 only when every step gave the expected answer.
+// reference host through the root object, a method call with a table, Promise calls, a
+// callback, a worker thread and CleanUp; each step prints "plugin: <what>: ...". Exits 0 only when every step gave the expected answer. plugin.mjs runs the same
+// steps with the package's ES-module imports.
 //
 //   node plugin.js PATH_TO_HOSTLINK_HOST     (hostlink-host or hostlink-host.exe)
 
@@ -11,8 +12,6 @@ const childProcess = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-
-const hostlink = require('hostlink');
 
 const STEP_TIMEOUT_MS = 20000;
 
@@ -42,8 +41,21 @@ function startHost(binary, pluginId) {
   return { child, exited, read, directory };
 }
 
-async function main() {
-  const binary = process.argv[2];
+// Runs source in a worker thread, with the package's entry as workerData; resolves with the
+// first message it posts.
+function inWorker(source) {
+  const { Worker } = require('node:worker_threads');
+  const worker = new Worker(source, { eval: true, workerData: require.resolve('hostlink') });
+  const posted = new Promise((resolve, reject) => {
+    worker.once('message', resolve);
+    worker.once('error', reject);
+    worker.once('exit', (code) => reject(new Error(`plugin: the worker ended (${code}) without an answer`)));
+  });
+  return posted.finally(() => worker.terminate());
+}
+
+// The steps, with `hostlink` the package's functions however they were loaded.
+async function run(hostlink, binary) {
   if (!binary) throw new Error('usage: node plugin.js PATH_TO_HOSTLINK_HOST');
   const pluginId = `package-${process.pid}-${Date.now()}`;
   const host = startHost(path.resolve(binary), pluginId);
@@ -55,7 +67,7 @@ async function main() {
 
     const app = hostlink.GetKestrel();
     assert.equal(app.constructor.name, 'Application');
-    console.log(`plugin: root object ${app.constructor.name} "${app.GetName()}"`);
+    console.log(`plugin: loads: root object ${app.constructor.name} "${app.GetName()}"`);
 
     let changes = 0;
     assert.equal(hostlink.RegisterCallback('DocumentChanged', () => { changes += 1; }), true);
@@ -63,11 +75,27 @@ async function main() {
     const drawing = app.GetDocuments().Create('Package check');
     const shape = drawing.AddShape({ type: 'ellipse', x: 5, y: 6, width: 70, height: 80 });
     assert.deepEqual(shape, { id: 1, type: 'ellipse', x: 5, y: 6, width: 70, height: 80 });
-    console.log(`plugin: AddShape with a table gave ${JSON.stringify(shape)}`);
+    console.log(`plugin: sync calls: AddShape with a table gave ${JSON.stringify(shape)}`);
+
+    const root = await hostlink.GetKestrelAsync();
+    const [echoed, count] = await Promise.all([
+      hostlink.Async(root).Echo('awaited'),
+      hostlink.Async(root.GetDocuments()).Count(),
+    ]);
+    assert.deepEqual([echoed, count], ['awaited', 1]);
+    console.log(`plugin: Promise calls: Echo gave "${echoed}", Count gave ${count}`);
 
     await waitUntil(() => changes > 0, 'DocumentChanged callback');
-    console.log(`plugin: callback DocumentChanged ran ${changes} time(s)`);
+    console.log(`plugin: callbacks: DocumentChanged ran ${changes} time(s)`);
     assert.equal(hostlink.DeregisterCallback('DocumentChanged'), true);
+
+    const fromWorker = await inWorker(`
+      const { parentPort, workerData } = require('node:worker_threads');
+      const hostlink = require(workerData);
+      parentPort.postMessage(hostlink.GetKestrel().GetDocuments().Open('Package check').GetTitle());
+    `);
+    assert.equal(fromWorker, 'Package check');
+    console.log(`plugin: workers: a worker thread's own proxies gave "${fromWorker}"`);
 
     assert.equal(hostlink.CleanUp(), true);
     const code = await Promise.race([
@@ -84,10 +112,16 @@ async function main() {
   }
 }
 
-main().then(
-  () => console.log('plugin: all steps passed'),
-  (error) => {
-    console.error(error && error.stack ? error.stack : error);
-    process.exitCode = 1;
-  },
-);
+// Runs the steps and sets the exit code from them.
+function main(hostlink, binary) {
+  return run(hostlink, binary).then(
+    () => console.log('plugin: all steps passed'),
+    (error) => {
+      console.error(error && error.stack ? error.stack : error);
+      process.exitCode = 1;
+    },
+  );
+}
+
+module.exports = { main };
+if (require.main === module) main(require('hostlink'), process.argv[2]);
