@@ -139,13 +139,13 @@ void HostChecker::CheckGetKestrel() {
   const IPC::KvVariantMap described = value->GetMap("value");
   if (described.Has("features")) {
     const bool isList = described.IsList("features");
-    features_ = described.GetStringList("features");
-    if (!isList || features_.size() != described.GetListSize("features")) {
+    const std::vector<std::string> features = described.GetStringList("features");
+    if (!isList || features.size() != described.GetListSize("features")) {
       report_.Fail(name, "\"features\" is not a list of strings: " + Excerpt(answer.text));
       return;
     }
     std::string names;
-    for (const std::string& feature : features_) {
+    for (const std::string& feature : features) {
       names += names.empty() ? "" : ", ";
       names += "\"" + Excerpt(feature, 40) + "\"";
       if (feature == "release") release_ = true;

@@ -105,8 +105,7 @@ class HostChecker {
   bool requestPipe_ = false;
   bool haveRoot_ = false;
   IPC::ProxyInfo root_;
-  // The root's "features", and whether it announced "release".
-  std::vector<std::string> features_;
+  // Whether the root announced "release" among its "features".
   bool release_ = false;
   // The objects the walk met, in the order met (the root first).
   std::vector<Found> found_;
