@@ -12,6 +12,8 @@ const DIFFERENCES = {
       'direct require of Hostlink.node shows it)',
     invalidUtf8ErrorText: 'napi_throw_error turns a message with bytes that are not UTF-8 into an ' +
       'empty one, where V8 puts in replacement characters',
+    floodInOneTurn: 'its thread-safe functions deliver every queued call in one turn of the event ' +
+      'loop, so a flood of callbacks already queued lets no other work in before it ends',
   },
   deno: {
     writableMethods: 'its Node-API leaves class methods writable whatever their attributes say',
