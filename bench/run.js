@@ -1,13 +1,14 @@
 'use strict';
 // The benchmark suite (npm run bench): builds what it needs, then measures every case,
-// floor and peer in each of the three placements and prints one table per placement.
+// floor and peer in each of the four placements and prints one table per placement.
 //
-//   npm run bench [-- --quick] [-- --json]
+//   npm run bench [-- --quick] [-- --json] [-- --placement P]
 //
-//   --quick        fewer calls (under a minute in all)
-//   --json         print only one JSON object, the figures of the unpinned placement
+//   --quick        fewer calls
+//   --json         print only one JSON object, the figures of the unpinned placement (or of
+//                  the one placement measured)
 //   --no-setup     skip scripts/setup (the build must be there already)
-//   --placement P  measure only placement P (one_cpu, two_cpus, unpinned)
+//   --placement P  measure only placement P (one_cpu, two_cpus, unpinned, busy)
 //
 // HOSTLINK_BUILD_DIR selects the build folder to measure (default build/, which
 // scripts/setup creates and updates).
@@ -15,7 +16,7 @@
 const childProcess = require('node:child_process');
 const os = require('node:os');
 const path = require('node:path');
-const { PLACEMENTS, onCpu, cpuCount } = require('./lib/placement');
+const { PLACEMENTS, onCpu, cpuCount, startHogs } = require('./lib/placement');
 const { placementBlock, jsonObject } = require('./lib/report');
 const { measureConversion } = require('./conversion');
 
@@ -31,6 +32,8 @@ function parseArguments(argv) {
     else if (argument === '--placement' && i + 1 < argv.length) options.placements = [argv[++i]];
     else throw new Error(`bench: unknown option ${argument}`);
   }
+  const unknown = options.placements.find((name) => !PLACEMENTS.some((p) => p.name === name));
+  if (unknown) throw new Error(`bench: unknown placement ${unknown} (one of ${PLACEMENTS.map((p) => p.name).join(', ')})`);
   return options;
 }
 
@@ -48,12 +51,18 @@ function setup(buildDir) {
 function measurePlacement(placement, options, buildDir) {
   const config = JSON.stringify({ placement, quick: options.quick, buildDir, memory: placement.name === 'unpinned' });
   const argv = onCpu(placement.client, [process.execPath, path.join(__dirname, 'measure-placement.js'), config]);
-  const result = childProcess.spawnSync(argv[0], argv.slice(1), {
-    cwd: repoRoot,
-    encoding: 'utf8',
-    stdio: ['ignore', 'pipe', process.stderr],
-    maxBuffer: 16 * 1024 * 1024,
-  });
+  const stopHogs = placement.hogs ? startHogs(placement.hogs) : () => {};
+  let result;
+  try {
+    result = childProcess.spawnSync(argv[0], argv.slice(1), {
+      cwd: repoRoot,
+      encoding: 'utf8',
+      stdio: ['ignore', 'pipe', process.stderr],
+      maxBuffer: 16 * 1024 * 1024,
+    });
+  } finally {
+    stopHogs();
+  }
   if (result.status !== 0) throw new Error(`bench: placement ${placement.name} failed`);
   return JSON.parse(result.stdout);
 }

@@ -3,8 +3,12 @@
 // the reference host, printing the plug-in's resident memory at the start and every
 // 100000 calls. Memory must level off: it may grow by less than 5 MB from the sample at
 // 100000 calls to the end, or the command exits with status 1.
+// With --objects it calls Bench.NewObject() instead, which makes a new host object per call,
+// keeps none, and checks the host's side: its registry size (objects it holds for the
+// plug-in, which the add-on's releases keep small) and its resident memory must level off.
 //   npm run soak                      (after npm run setup)
-//   node --expose-gc bench/soak.js [--calls N] [--every N] [--json]
+//   npm run soak -- --objects
+//   node --expose-gc bench/soak.js [--objects] [--calls N] [--every N] [--json]
 // HOSTLINK_ADDON and HOSTLINK_BUILD_DIR select other builds, as for the tests.
 
 const fs = require('node:fs');
@@ -36,6 +40,10 @@ function residentOf(pid) {
 const totalCalls = option('--calls', 1000000);
 const every = option('--every', 100000);
 const asJson = process.argv.includes('--json');
+const objects = process.argv.includes('--objects');
+// --objects: the registry may hold at most this many objects at the end (those whose
+// proxies await collection or whose release is on its way).
+const ALLOWED_REGISTRY = 20000;
 // Collecting first makes the samples compare what is held, not what awaits collection.
 const collect = typeof global.gc === 'function' ? global.gc : () => {};
 
@@ -53,7 +61,7 @@ async function soak(host, samples) {
 
   // One round of four calls: a proxy, a table (an object), a list of tables (an array
   // of objects), and a proxy passed to the host and back.
-  const round = () => {
+  const round = objects ? () => (bench.NewObject().constructor.name === 'Temp' ? 1 : 0) : () => {
     const documents = app.GetDocuments();
     const table = bench.MakeTable(16);
     const list = bench.MakeList(4);
@@ -71,10 +79,12 @@ async function soak(host, samples) {
       rssMB: usage.rss / MB,
       heapUsedMB: usage.heapUsed / MB,
       hostRssMB: residentOf(host.pid) === null ? null : residentOf(host.pid) / MB,
+      hostRegistry: objects ? bench.RegistrySize() : undefined,
     };
     samples.push(entry);
     if (!asJson) {
-      const hostRss = entry.hostRssMB === null ? '' : `  host rss ${entry.hostRssMB.toFixed(1).padStart(7)} MB`;
+      const hostRss = (entry.hostRssMB === null ? '' : `  host rss ${entry.hostRssMB.toFixed(1).padStart(7)} MB`) +
+        (objects ? `  host registry ${String(entry.hostRegistry).padStart(7)}` : '');
       console.log(`${String(calls).padStart(9)} calls  ${entry.seconds.toFixed(1).padStart(7)} s  ` +
         `rss ${entry.rssMB.toFixed(1).padStart(7)} MB  heap ${entry.heapUsedMB.toFixed(1).padStart(6)} MB${hostRss}`);
     }
@@ -85,7 +95,7 @@ async function soak(host, samples) {
   let check = 0;
   while (calls < totalCalls) {
     check += round();
-    calls += 4;
+    calls += objects ? 1 : 4;
     if (calls % every === 0) await sample(calls);
     else if (calls % CALLS_PER_TURN === 0) await turn();
   }
@@ -96,8 +106,9 @@ async function soak(host, samples) {
 function report(samples) {
   const base = samples.find((entry) => entry.calls >= every) || samples[0];
   const last = samples[samples.length - 1];
-  const growthMB = last.rssMB - base.rssMB;
-  const failed = growthMB >= ALLOWED_GROWTH_MB;
+  // --objects watches the host, the plain soak the plug-in.
+  const growthMB = objects ? last.hostRssMB - base.hostRssMB : last.rssMB - base.rssMB;
+  const failed = growthMB >= ALLOWED_GROWTH_MB || (objects && last.hostRegistry > ALLOWED_REGISTRY);
   const verdict = {
     callsPerSecond: last.calls / last.seconds,
     growthAfterFirstSampleMB: growthMB,
@@ -107,8 +118,9 @@ function report(samples) {
   if (asJson) {
     console.log(JSON.stringify({ samples, ...verdict }, null, 2));
   } else {
-    console.log(`${Math.round(verdict.callsPerSecond)} calls/s; rss grew ${growthMB.toFixed(2)} MB after ` +
-      `${base.calls} calls (allowed: under ${ALLOWED_GROWTH_MB} MB): ${failed ? 'LEAK' : 'levels off'}`);
+    const registry = objects ? `; host registry ${last.hostRegistry} at the end (allowed: ${ALLOWED_REGISTRY})` : '';
+    console.log(`${Math.round(verdict.callsPerSecond)} calls/s; ${objects ? 'host ' : ''}rss grew ${growthMB.toFixed(2)} MB after ` +
+      `${base.calls} calls (allowed: under ${ALLOWED_GROWTH_MB} MB)${registry}: ${failed ? 'LEAK' : 'levels off'}`);
   }
   process.exitCode = failed ? 1 : 0;
 }

@@ -62,7 +62,9 @@ function jsonObject(figures) {
     floor: mapped(figures.floor),
     polling_reference: mapped(figures.polling_reference),
     peers: mapped(figures.peers),
-    memory: { rss_start_mb: figures.memory.rss_start_mb, rss_end_mb: figures.memory.rss_end_mb },
+    ...(figures.memory && {
+      memory: { rss_start_mb: figures.memory.rss_start_mb, rss_end_mb: figures.memory.rss_end_mb },
+    }),
   };
 }
 

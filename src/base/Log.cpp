@@ -1,7 +1,12 @@
 // The six log line forms.
 #include "base/Log.h"
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
 #include <string>
 
 namespace IPC {
@@ -48,5 +53,72 @@ void LogError(std::string_view message, std::string_view pluginId, int mode,
 }
 
 void LogFatal(std::string_view message) { WriteLine(Line("Fatal", message).append("\n")); }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr Clock::duration kSummaryInterval = std::chrono::seconds(1);
+
+// A kind's run: open from its first written line until a summary interval passes with
+// nothing counted, or the log is flushed.
+struct PeerRun {
+  Clock::time_point since;
+  uint64_t more = 0;
+};
+
+struct PeerRuns {
+  std::mutex lock;
+  std::map<std::string, PeerRun, std::less<>> runs;
+};
+
+PeerRuns& Runs() {
+  static PeerRuns* runs = new PeerRuns();  // never destroyed: lines are written during exit
+  return *runs;
+}
+
+void WriteSummary(std::string_view kind, uint64_t more) {
+  std::string line = Line("Error", kind);
+  line.append(" (").append(std::to_string(more)).append(" more like it)\n");
+  WriteLine(line);
+}
+
+}  // namespace
+
+void LogPeerError(std::string_view kind, std::string_view message) {
+  PeerRuns& state = Runs();
+  const Clock::time_point now = Clock::now();
+  std::lock_guard<std::mutex> guard(state.lock);
+  auto found = state.runs.find(kind);
+  if (found == state.runs.end()) {
+    static const bool flushAtExit = (std::atexit(FlushPeerLog), true);
+    (void)flushAtExit;
+    state.runs.emplace(std::string(kind), PeerRun{now, 0});
+    LogError(message);
+    return;
+  }
+  PeerRun& run = found->second;
+  if (now - run.since >= kSummaryInterval && run.more == 0) {
+    run.since = now;  // the last run ended quietly: this line starts a new one
+    LogError(message);
+    return;
+  }
+  ++run.more;
+  if (now - run.since >= kSummaryInterval) {
+    WriteSummary(kind, run.more);
+    run.since = now;
+    run.more = 0;
+  }
+}
+
+void FlushPeerLog() {
+  PeerRuns& state = Runs();
+  std::lock_guard<std::mutex> guard(state.lock);
+  for (const auto& [kind, run] : state.runs) {
+    if (run.more != 0) {
+      WriteSummary(kind, run.more);
+    }
+  }
+  state.runs.clear();  // every run has ended: the next line of any kind is written whole
+}
 
 }  // namespace IPC

@@ -19,4 +19,14 @@ void LogError(std::string_view message, std::string_view pluginId, int mode,
               unsigned int errorCode);
 void LogFatal(std::string_view message);
 
+// An error line a peer causes (an unknown callback name, content that cannot be read,
+// arguments that are refused): a peer can repeat it at any rate, so it must not be able to
+// fill a disk. The first line of a kind is written whole; later ones of that kind are
+// counted, and at most once a second one summary says how many there were, as
+// "IPC | Error | <kind> (N more like it)". A kind is a fixed text of ours, never peer text.
+void LogPeerError(std::string_view kind, std::string_view message);
+// Writes the summary of every kind whose counted lines have none yet: at CleanUp and
+// at exit, so that the end of a run is never lost.
+void FlushPeerLog();
+
 }  // namespace IPC

@@ -80,6 +80,8 @@ class AsyncCall : public QueuedRequest, public std::enable_shared_from_this<Asyn
         text(std::move(text)),
         deferred(deferred),
         group(std::move(group)) {}
+  // A call dropped with its environment lets its answer's bytes go.
+  ~AsyncCall() override { ReleaseAnswer(); }
 
   bool Claim() override {
     int expected = Queued;
@@ -90,6 +92,12 @@ class AsyncCall : public QueuedRequest, public std::enable_shared_from_this<Asyn
   void Finish(ExchangeOutcome result, std::string responseText) override {
     outcome = result;
     response = std::move(responseText);
+    if (outcome == ExchangeOutcome::Answered) {
+      // Callbacks the host sent before this answer reach the JavaScript thread first.
+      TakeInArrivedCallbacks();
+    }
+    heldBytes = response.size();
+    RequestQueue::Instance().HoldAnswer(heldBytes);
     home->Deliver(shared_from_this());
   }
   bool Abort() {
@@ -107,9 +115,16 @@ class AsyncCall : public QueuedRequest, public std::enable_shared_from_this<Asyn
   std::string text;
   napi_deferred deferred;
   std::shared_ptr<AbortGroup> group;
+  // The answer's bytes count against the queue's bound until they are let go.
+  void ReleaseAnswer() {
+    std::string().swap(response);
+    RequestQueue::Instance().ReleaseAnswer(std::exchange(heldBytes, 0));
+  }
+
   std::atomic<int> state{Queued};
   ExchangeOutcome outcome = ExchangeOutcome::NotInitialized;
   std::string response;
+  size_t heldBytes = 0;
 };
 
 namespace {
@@ -374,6 +389,7 @@ void AsyncCall::Settle(napi_env rawEnv) {
   }
   try {
     Napi::Value value = SettleHostCall(env, call, outcome, response);
+    ReleaseAnswer();
     if (!value.IsEmpty()) {
       napi_resolve_deferred(env, deferred, value);
       return;
@@ -385,6 +401,7 @@ void AsyncCall::Settle(napi_env rawEnv) {
   } catch (...) {
     // A Napi::Error caught here has already taken any pending exception with it.
   }
+  ReleaseAnswer();
   RejectWithPending(env, deferred, std::string(call.entry) + ": " + kExceptionText);
 }
 

@@ -1,6 +1,7 @@
 // Callback messages: parsed and checked on the callback worker, handed to the registry.
 #include "bridge/CallbackMessageProcessor.h"
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -12,9 +13,16 @@
 namespace Hostlink {
 namespace {
 
+// The host causes these lines, as often as it likes: each kind is written once, then
+// summarised.
 constexpr const char* kParseFailed =
     "CallbackMessageProcessor : ProcessCallbackMessage - Failed to parse callback message from "
     "host";
+constexpr const char* kNameEmpty =
+    "CallbackMessageProcessor : ProcessCallbackMessage - callbackName is empty";
+constexpr const char* kNotRegistered =
+    "CallbackMessageProcessor : ProcessCallbackMessage - No JS callback function found for "
+    "callback";
 
 // The arguments in position order: members keyed "0", "1", ... in that order, as a
 // request's are. False for anything else.
@@ -40,23 +48,22 @@ void CallbackMessageProcessor::ProcessCallbackMessage(const std::string& message
     std::vector<IPC::WireValue> args;
     if (!callback.FromJSONString(message) || !callback.result.IsString("result") ||
         !TakeArguments(callback.args, args)) {
-      IPC::LogError(kParseFailed);
+      IPC::LogPeerError(kParseFailed, kParseFailed);
       return;
     }
     const std::string callbackName = callback.result.GetString("result");
     if (callbackName.empty()) {
-      IPC::LogError("CallbackMessageProcessor : ProcessCallbackMessage - callbackName is empty");
+      IPC::LogPeerError(kNameEmpty, kNameEmpty);
       return;
     }
-    switch (CallbackRegistry::Instance().Queue(callbackName, std::move(args))) {
+    switch (CallbackRegistry::Instance().Queue(callbackName, std::move(args), message.size())) {
       case CallbackRegistry::Queued::Yes:
+      case CallbackRegistry::Queued::Dropped:
         return;
       case CallbackRegistry::Queued::NotRegistered:
         // The name is the host's: escaped and bounded, it can neither forge nor flood lines.
-        IPC::LogError(
-            "CallbackMessageProcessor : ProcessCallbackMessage - No JS callback function found "
-            "for callback:" +
-            IPC::PeerText(callbackName));
+        IPC::LogPeerError(kNotRegistered,
+                          std::string(kNotRegistered) + ":" + IPC::PeerText(callbackName));
         return;
       case CallbackRegistry::Queued::Closing:
         IPC::LogError(

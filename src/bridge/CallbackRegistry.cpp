@@ -15,6 +15,9 @@ struct CallbackRegistry::Road {
   napi_threadsafe_function wake = nullptr;
   // Under the registry lock: the names bound to this road.
   size_t names = 0;
+  // On env's JavaScript thread only: the environment refuses to run JavaScript, so it is
+  // being torn down and what is still queued is dropped unrun.
+  bool closing = false;
   // On env's JavaScript thread only.
   std::map<std::string, Napi::FunctionReference> functions;
 };
@@ -54,6 +57,7 @@ bool CallbackRegistry::Set(Napi::Env env, const std::string& name, Napi::Functio
     if (current == roads.end() || current->second != road) {
       continue;  // another thread let the road go meanwhile: make a new one
     }
+    orphans.erase(name);
     Road*& bound = entries[name];
     if (bound != road) {
       if (bound != nullptr) {
@@ -86,6 +90,7 @@ void CallbackRegistry::RemoveEnvironment(napi_env env) {
   for (auto entry = entries.begin(); entry != entries.end();) {
     if (entry->second->env == env) {
       Road* road = entry->second;
+      orphans.insert(entry->first);
       entry = entries.erase(entry);
       DropName(road);
     } else {
@@ -101,6 +106,27 @@ void CallbackRegistry::RemoveAll() {
     entry = entries.erase(entry);
     DropName(road);
   }
+  orphans.clear();
+}
+
+std::vector<std::string> CallbackRegistry::TakeOrphans() {
+  std::lock_guard<std::mutex> guard(lock);
+  std::vector<std::string> taken(orphans.begin(), orphans.end());
+  orphans.clear();
+  return taken;
+}
+
+bool CallbackRegistry::HasWorkAtTeardown(napi_env env) {
+  std::lock_guard<std::mutex> guard(lock);
+  if (!orphans.empty()) {
+    return true;
+  }
+  for (const auto& entry : entries) {
+    if (entry.second->env == env) {
+      return true;
+    }
+  }
+  return false;
 }
 
 bool CallbackRegistry::Contains(const std::string& name) {
@@ -137,22 +163,45 @@ void CallbackRegistry::DropName(Road* road) {
 }
 
 CallbackRegistry::Queued CallbackRegistry::Queue(const std::string& name,
-                                                 std::vector<IPC::WireValue> args) {
+                                                 std::vector<IPC::WireValue> args, size_t bytes) {
   std::lock_guard<std::mutex> guard(lock);
   auto found = entries.find(name);
   if (found == entries.end()) {
     return Queued::NotRegistered;
   }
+  if (queuedCalls >= kMaxQueuedCalls || queuedBytes + bytes > kMaxQueuedBytes) {
+    // One line for each run of drops, as the host writes for what its plug-in does not take.
+    if (!dropping) {
+      IPC::LogError(
+          "CallbackRegistry : Dropping callback messages, the JavaScript thread is not taking "
+          "them");
+    }
+    dropping = true;
+    return Queued::Dropped;
+  }
   // One item per call on the road's own queue keeps them in order, and lets Node-API run
   // a bounded number of them per turn of the event loop, so a flood never starves it.
-  auto call = std::make_unique<Call>(Call{name, std::move(args)});
+  auto call = std::make_unique<Call>(Call{name, std::move(args), bytes});
   const napi_status status =
       napi_call_threadsafe_function(found->second->wake, call.get(), napi_tsfn_nonblocking);
   if (status != napi_ok) {
     return status == napi_closing ? Queued::Closing : Queued::NotRegistered;
   }
   call.release();  // the road's queue has it now
+  ++queuedCalls;
+  queuedBytes += bytes;
   return Queued::Yes;
+}
+
+void CallbackRegistry::Dequeued(const Call& call) {
+  std::lock_guard<std::mutex> guard(lock);
+  --queuedCalls;
+  queuedBytes -= call.bytes;
+  // A run of drops ends once the queue has drained to half its bounds, as the host's does,
+  // so a queue that hovers at its limit logs one line, not one per message.
+  if (dropping && queuedCalls <= kMaxQueuedCalls / 2 && queuedBytes <= kMaxQueuedBytes / 2) {
+    dropping = false;
+  }
 }
 
 void CallbackRegistry::Deliver(Road* road, const Call& call) {
@@ -183,11 +232,24 @@ std::string TakeErrorMessage(Napi::Env env) {
   return message.IsString() ? message.As<Napi::String>().Utf8Value() : std::string();
 }
 
+constexpr const char* kUnconvertible =
+    "CallbackMessageProcessor : ProcessCallbackMessage - Failed to convert the arguments of "
+    "callback";
+
 void LogUnconvertible(const std::string& name, const std::string& why) {
-  IPC::LogError(
-      "CallbackMessageProcessor : ProcessCallbackMessage - Failed to convert the arguments of "
-      "callback:" +
-      IPC::PeerText(name) + " (" + IPC::PeerText(why) + ")");
+  IPC::LogPeerError(kUnconvertible, std::string(kUnconvertible) + ":" + IPC::PeerText(name) +
+                                        " (" + IPC::PeerText(why) + ")");
+}
+
+// Whether env still runs JavaScript. Once a worker is terminating (or an environment is
+// torn down), Node-API refuses every call that could run it, with no exception to say
+// why: the calls still queued then fail for that reason, not for their arguments.
+bool CanRunJavaScript(napi_env env) {
+  napi_value object = nullptr;
+  napi_value value = nullptr;
+  return napi_create_object(env, &object) == napi_ok &&
+         napi_get_boolean(env, true, &value) == napi_ok &&
+         napi_set_named_property(env, object, "probe", value) == napi_ok;
 }
 
 }  // namespace
@@ -198,23 +260,34 @@ void LogUnconvertible(const std::string& name, const std::string& why) {
 // uncaught exception, as one thrown by any other event handler would.
 void CallbackRegistry::Run(Napi::Env env, Road* road, const Call& call) {
   auto function = road->functions.find(call.name);
-  if (function == road->functions.end()) {
+  if (function == road->functions.end() || road->closing) {
     return;
   }
   Napi::HandleScope scope(env);
   std::vector<napi_value> argv;
   argv.reserve(call.args.size());
+  std::string failure;
+  bool failed = false;
   try {
-    for (size_t i = 0; i < call.args.size(); ++i) {
+    for (size_t i = 0; i < call.args.size() && !failed; ++i) {
       Napi::Value value = Parse(env, call.args[i], call.name, std::to_string(i));
       if (value.IsEmpty()) {
-        LogUnconvertible(call.name, TakeErrorMessage(env));
-        return;
+        failure = TakeErrorMessage(env);
+        failed = true;
+      } else {
+        argv.push_back(value);
       }
-      argv.push_back(value);
     }
   } catch (const Napi::Error& error) {
-    LogUnconvertible(call.name, error.Message());
+    failure = error.Message();
+    failed = true;
+  }
+  if (failed) {
+    if (!CanRunJavaScript(env)) {
+      road->closing = true;  // torn down: this and what follows are dropped unrun
+    } else {
+      LogUnconvertible(call.name, failure);
+    }
     return;
   }
   napi_value undefined = nullptr;
@@ -229,16 +302,25 @@ void CallbackRegistry::Run(Napi::Env env, Road* road, const Call& call) {
   napi_value exception = nullptr;
   if (napi_is_exception_pending(env, &pending) == napi_ok && pending &&
       napi_get_and_clear_last_exception(env, &exception) == napi_ok) {
+    if (!CanRunJavaScript(env)) {
+      road->closing = true;  // the worker is terminating: its end is no exception of ours
+      return;
+    }
     napi_fatal_exception(env, exception);
   }
 }
 
 void CallbackRegistry::Wake(napi_env env, napi_value, void* context, void* data) {
   std::unique_ptr<Call> call(static_cast<Call*>(data));
-  if (env == nullptr || call == nullptr) {
+  if (call == nullptr) {
+    return;
+  }
+  CallbackRegistry& registry = Instance();
+  registry.Dequeued(*call);
+  if (env == nullptr) {
     return;  // the environment is being torn down: nothing runs any more
   }
-  Instance().Deliver(static_cast<Road*>(context), *call);
+  registry.Deliver(static_cast<Road*>(context), *call);
 }
 
 void CallbackRegistry::Finalize(napi_env, void* data, void*) {
@@ -249,7 +331,12 @@ void CallbackRegistry::Finalize(napi_env, void* data, void*) {
     // nothing may find the road after this.
     std::lock_guard<std::mutex> guard(registry.lock);
     for (auto entry = registry.entries.begin(); entry != registry.entries.end();) {
-      entry = entry->second == road ? registry.entries.erase(entry) : std::next(entry);
+      if (entry->second == road) {
+        registry.orphans.insert(entry->first);  // the host must still be told
+        entry = registry.entries.erase(entry);
+      } else {
+        ++entry;
+      }
     }
     auto current = registry.roads.find(road->env);
     if (current != registry.roads.end() && current->second == road) {

@@ -86,43 +86,89 @@ bool RemoveRegistryEntry(const std::string& callbackName, napi_env env) {
   return removed;
 }
 
-void DropEnvironment(void* arg) {
-  std::lock_guard<std::mutex> lock(SlotLock());
-  Registry().RemoveEnvironment(static_cast<napi_env>(arg));
-  DeleteHandlerIfUnused();
+// A registration or deregistration of name, asked by the plug-in itself (not for a
+// JavaScript caller), in the caller's turn: true when the host accepted it. A host that
+// cannot be reached sets reachable to false (the channel has logged why); a refusal is
+// logged as refusedText followed by the name.
+bool TellHost(const char* operation, const std::string& name, const char* refusedText,
+              bool& reachable) {
+  IPC::KvVariantMap args;
+  args.Set("0", name);
+  std::string responseText;
+  reachable = PluginManager::GetInstance().Exchange(
+                  IPC::RequestMessage(operation, args, -1).ToJSONString(), responseText) ==
+              ExchangeOutcome::Answered;
+  if (!reachable) {
+    return false;
+  }
+  IPC::ResponseMessage response;
+  if (!response.FromJSONString(responseText) || !response.status ||
+      !response.result.IsBool("result") || !response.result.GetBool("result")) {
+    IPC::LogError(refusedText + IPC::PeerText(name));
+    return false;
+  }
+  return true;
 }
 
-// Sends a registration or deregistration of callbackName; true when the host accepted
-// it with a true "result", else false with the operation's error thrown.
+constexpr const char* kCleanUpRefused =
+    "Callbacks : CleanUp - Failed to deregister callback with host:";
+
+// Deregisters names with the host until one cannot be reached; the caller holds the turn.
+// The names the host accepted.
+std::vector<std::string> DeregisterWithHost(const std::vector<std::string>& names,
+                                            const char* refusedText) {
+  std::vector<std::string> accepted;
+  for (const std::string& name : names) {
+    bool reachable = true;
+    if (TellHost("DeregisterCallback", name, refusedText, reachable)) {
+      accepted.push_back(name);
+    }
+    if (!reachable) {
+      break;
+    }
+  }
+  return accepted;
+}
+
+// An environment is torn down (a worker ends): its names go, and those that no other
+// environment registered since are deregistered with the host, which would otherwise keep
+// firing them. In a turn of the request queue, as registrations are, so that a
+// registration of the same name elsewhere comes wholly before or after. A turn cancelled
+// by CleanUp leaves the orphans to it.
+void DropEnvironment(void* arg) {
+  const napi_env env = static_cast<napi_env>(arg);
+  if (!Registry().HasWorkAtTeardown(env)) {
+    return;
+  }
+  RequestQueue::Turn turn;
+  {
+    std::lock_guard<std::mutex> lock(SlotLock());
+    Registry().RemoveEnvironment(env);
+    DeleteHandlerIfUnused();
+  }
+  if (!turn.Granted()) {
+    return;
+  }
+  const std::vector<std::string> orphans = Registry().TakeOrphans();
+  if (PluginManager::GetInstance().IsInitialized()) {
+    DeregisterWithHost(orphans,
+                       "Callbacks : Environment teardown - Failed to deregister callback with "
+                       "host:");
+  }
+}
+
+// A registration or deregistration asked by JavaScript, in the caller's turn; true when
+// the host accepted it, else false with the operation's error thrown.
 bool AskHost(Napi::Env env, const char* operation, const std::string& callbackName,
              const char* refusedText) {
   IPC::KvVariantMap args;
   args.Set("0", callbackName);
   HostCall call{operation, operation, ResultUse::Accepted};
   call.refusedText = refusedText;
-  return !CallHost(env, call, IPC::RequestMessage(operation, args, -1).ToJSONString()).IsEmpty();
-}
-
-// Tells the host, while it is still reachable, that the plug-in no longer takes these
-// callbacks; the caller holds the request pipe. A host that cannot be reached is asked
-// nothing more (the channel has logged why); a refusal is logged and the rest are asked.
-void DeregisterAllWithHost(const std::vector<std::string>& names) {
-  PluginManager& manager = PluginManager::GetInstance();
-  for (const std::string& name : names) {
-    IPC::KvVariantMap args;
-    args.Set("0", name);
-    IPC::RequestMessage request("DeregisterCallback", args, -1);
-    std::string responseText;
-    if (manager.Exchange(request.ToJSONString(), responseText) != ExchangeOutcome::Answered) {
-      return;
-    }
-    IPC::ResponseMessage response;
-    if (!response.FromJSONString(responseText) || !response.status ||
-        !response.result.IsBool("result") || !response.result.GetBool("result")) {
-      IPC::LogError("Callbacks : CleanUp - Failed to deregister callback with host:" +
-                    IPC::PeerText(name));
-    }
-  }
+  std::string response;
+  const ExchangeOutcome outcome = PluginManager::GetInstance().Exchange(
+      IPC::RequestMessage(operation, args, -1).ToJSONString(), response);
+  return !SettleHostCall(env, call, outcome, response).IsEmpty();
 }
 
 }  // namespace
@@ -142,6 +188,13 @@ Napi::Value RegisterCallback(const Napi::CallbackInfo& info) {
     if (!info[1].IsFunction()) {
       return ThrowJsError(env, "RegisterCallback",
                           "Missing '<callbackFunction>' function argument");
+    }
+    // The host's answer and the registry's change happen in one turn: a CleanUp waiting for
+    // the pipe finds both done or neither begun, never a name the host accepted that it
+    // could not deregister.
+    RequestQueue::Turn turn;
+    if (!turn.Granted()) {
+      return ThrowJsError(env, "RegisterCallback", kNotInitializedText);
     }
     const bool askHost = !Registry().Contains(callbackName);
     if (askHost &&
@@ -171,6 +224,10 @@ Napi::Value DeregisterCallback(const Napi::CallbackInfo& info) {
       return ThrowJsError(env, "DeregisterCallback", "Missing '<callbackName>' argument");
     }
     const std::string callbackName = info[0].As<Napi::String>().Utf8Value();
+    RequestQueue::Turn turn;
+    if (!turn.Granted()) {
+      return ThrowJsError(env, "DeregisterCallback", kNotInitializedText);
+    }
     if (!Registry().Contains(callbackName)) {
       return Napi::Boolean::New(env, false);
     }
@@ -182,15 +239,39 @@ Napi::Value DeregisterCallback(const Napi::CallbackInfo& info) {
   });
 }
 
+std::vector<std::string> DeregisterCallbacksWithHost() {
+  std::vector<std::string> names = Registry().Names();
+  std::vector<std::string> accepted = DeregisterWithHost(names, kCleanUpRefused);
+  // The names of environments gone are told too; they need no registering again.
+  DeregisterWithHost(Registry().TakeOrphans(), kCleanUpRefused);
+  return accepted;
+}
+
+void RegisterCallbacksAgainWithHost(const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    bool reachable = true;
+    TellHost("RegisterCallback", name,
+             "Callbacks : CleanUp - Failed to register callback with host again:", reachable);
+    if (!reachable) {
+      return;
+    }
+  }
+}
+
 void EndCallbacks() {
-  const std::vector<std::string> names = Registry().Names();
-  // No lock is held across the exchanges: they may take the API time-out each.
-  DeregisterAllWithHost(names);
   std::lock_guard<std::mutex> lock(SlotLock());
   Registry().RemoveAll();
   // Joins the worker and closes the callback pipe; nothing of the old host is kept, so a
   // later Initialize with another identifier registers with that host and its pipe.
   DeleteHandlerIfUnused();
+}
+
+void TakeInArrivedCallbacks() {
+  // The slot lock keeps the handler from going meanwhile; its worker never takes it.
+  std::lock_guard<std::mutex> lock(SlotLock());
+  if (callbackHandler != nullptr) {
+    callbackHandler->CatchUpCallbacks();
+  }
 }
 
 void WatchCallbackEnvironment(Napi::Env env) {

@@ -2,6 +2,9 @@
 // handler per process that receives the host's callback messages.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include <napi.h>
 
 namespace Hostlink {
@@ -11,15 +14,26 @@ Napi::Value RegisterCallback(const Napi::CallbackInfo& info);
 // DeregisterCallback(callbackName) -> boolean
 Napi::Value DeregisterCallback(const Napi::CallbackInfo& info);
 
-// Ends the callback side of the plug-in before it unloads: deregisters every callback
-// with the host while it is still reachable (failures are logged, not thrown), then
-// joins the callback worker, closes the callback pipe and releases every function, so
-// that nothing keeps the process alive. Called by CleanUp, on any JavaScript thread,
-// while it holds the request pipe.
+// CleanUp's three steps, on any JavaScript thread while it holds the request pipe. First,
+// before the unload (a host may end once it has answered that): deregisters every callback
+// with the host while it is reachable (failures are logged, not thrown), and returns the
+// names it accepted. Changes nothing in the plug-in.
+std::vector<std::string> DeregisterCallbacksWithHost();
+// After a failed unload, which must change nothing: registers those names again.
+void RegisterCallbacksAgainWithHost(const std::vector<std::string>& names);
+// After a successful unload: joins the callback worker, closes the callback pipe and
+// releases every function, so that nothing keeps the process alive.
 void EndCallbacks();
 
-// Arranges for env's callbacks to be dropped, and the callback worker stopped when no
-// other environment has any, before env is torn down.
+// Any thread but a JavaScript one (the sender of Promise calls): returns once every
+// callback message that had reached the callback pipe has been handed to its JavaScript
+// thread, so that a callback the host sent before an answer runs before that answer
+// settles its Promise. Returns at once with no callback registered.
+void TakeInArrivedCallbacks();
+
+// Arranges for env's callbacks to be dropped when env is torn down, their names
+// deregistered with the host unless another environment registered them, and the callback
+// worker stopped when no other environment has any.
 void WatchCallbackEnvironment(Napi::Env env);
 
 }  // namespace Hostlink

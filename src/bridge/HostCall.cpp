@@ -4,6 +4,7 @@
 #include "bridge/Errors.h"
 #include "bridge/PluginManager.h"
 #include "bridge/ProxyValidation.h"
+#include "bridge/ReleaseBatcher.h"
 #include "bridge/ScriptObject.h"
 #include "bridge/ValueConversion.h"
 #include "ipc/ObjectType.h"
@@ -29,6 +30,7 @@ Napi::Value SettleProxy(Napi::Env env, const HostCall& call, const IPC::Response
     return ThrowJsError(env, call.operation,
                         "Invalid proxy info received in response: " + responseText);
   }
+  ReleaseBatcher::Instance().NoteRootFeatures(proxy.features);
   return CreateProxyObject(env, proxy.name, proxy.proxyId, proxy.uniqueId, proxy.functions,
                            call.operation);
 }

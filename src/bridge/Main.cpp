@@ -93,8 +93,14 @@ Napi::Value SetAPITimeout(const Napi::CallbackInfo& info) {
     args.Set("timeout", timeoutMs);
     HostCall call{"SetAPITimeout", "SetAPITimeout", ResultUse::Accepted};
     call.refusedText = "Failed to set API timeout with host";
-    Napi::Value accepted =
-        CallHost(env, call, IPC::RequestMessage("SetAPITimeout", args, -1).ToJSONString());
+    const std::string text = IPC::RequestMessage("SetAPITimeout", args, -1).ToJSONString();
+    // The limit is stored in the request's own turn: a CleanUp waiting for the pipe resets
+    // it after, never before, so a racing SetAPITimeout cannot undo that reset.
+    RequestQueue::Turn turn;
+    std::string response;
+    const ExchangeOutcome outcome =
+        turn.Granted() ? manager.Exchange(text, response) : ExchangeOutcome::NotInitialized;
+    Napi::Value accepted = SettleHostCall(env, call, outcome, response);
     if (!accepted.IsEmpty()) {
       manager.SetTimeout(timeoutMs);
     }

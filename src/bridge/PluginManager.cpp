@@ -2,9 +2,12 @@
 #include "bridge/PluginManager.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "base/Log.h"
 #include "bridge/Callbacks.h"
-#include "bridge/Callbacks.h"
+#include "bridge/ReleaseBatcher.h"
 #include "transport/NamedPipe.h"
 
 namespace Hostlink {
@@ -36,6 +39,8 @@ bool PluginManager::Initialize(const std::string& id) {
     std::lock_guard<std::mutex> guard(idLock);
     pluginId = id;
   }
+  // Counts of proxies of an earlier connection mean nothing to this one.
+  ReleaseBatcher::Instance().Reset();
   initialized.store(true, std::memory_order_release);
   return true;
 }
@@ -45,21 +50,31 @@ bool PluginManager::CleanUp() {
   if (!IsInitialized()) {
     return true;
   }
-  // The callbacks end first, while the host can still hear their deregistrations.
-  EndCallbacks();
+  // The host hears the deregistrations first, while it surely listens: it may end as soon
+  // as it has answered the unload.
+  const std::vector<std::string> deregistered = DeregisterCallbacksWithHost();
   IPC::KvVariantMap args;
   args.Set("id", GetPluginId());
   IPC::RequestMessage request("UnloadPlugin", args, -1);
   std::string response;
   if (Exchange(request.ToJSONString(), response) != ExchangeOutcome::Answered) {
+    // A failed CleanUp changes nothing: the plug-in's callbacks were never let go, and the
+    // host gets back what it was told to forget.
+    RegisterCallbacksAgainWithHost(deregistered);
     return false;
   }
   // Any answer counts as the host's acknowledgement; its content is not read.
   initialized.store(false, std::memory_order_release);
+  ReleaseBatcher::Instance().Reset();
+  EndCallbacks();
   handler.Stop();
   handler.SetTimeout(0);
-  std::lock_guard<std::mutex> guard(idLock);
-  pluginId.clear();
+  {
+    std::lock_guard<std::mutex> guard(idLock);
+    pluginId.clear();
+  }
+  // The runs of peer lines of this session end with it.
+  IPC::FlushPeerLog();
   return true;
 }
 
@@ -74,11 +89,23 @@ ExchangeOutcome PluginManager::Exchange(const std::string& request, std::string&
     return ExchangeOutcome::NotInitialized;
   }
   if (!handler.SendRequest(request, response)) {
-    return handler.LastFailure() == IPC::ExchangeFailure::TooRepetitive
-               ? ExchangeOutcome::TooRepetitive
-               : ExchangeOutcome::SendFailed;
+    return Failure();
   }
   return ExchangeOutcome::Answered;
+}
+
+bool PluginManager::WriteNow(const std::string& request) {
+  return IsInitialized() && handler.WriteRequestNow(request);
+}
+
+ExchangeOutcome PluginManager::ReadAnswer(const std::string& request, std::string& response) {
+  return handler.ReadResponse(request, response) ? ExchangeOutcome::Answered : Failure();
+}
+
+ExchangeOutcome PluginManager::Failure() const {
+  return handler.LastFailure() == IPC::ExchangeFailure::TooRepetitive
+             ? ExchangeOutcome::TooRepetitive
+             : ExchangeOutcome::SendFailed;
 }
 
 }  // namespace Hostlink

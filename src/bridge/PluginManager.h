@@ -23,16 +23,22 @@ class PluginManager : public Singleton<PluginManager> {
   // Connects the request channel named pluginId, in its turn; true when initialized
   // afterwards (also when it already was, with the identifier unchanged).
   bool Initialize(const std::string& pluginId);
-  // Cancels every request not yet sent, lets the one in flight end, tells the host the
-  // plug-in unloads and closes the channel; true when no longer initialized afterwards
-  // (also when it never was). On false the channel is kept. The API time-out goes
-  // back to none.
+  // Cancels every request not yet sent, lets the one in flight end, deregisters the
+  // callbacks with the host, tells it the plug-in unloads, then ends the callbacks and
+  // closes the channel; true when no longer initialized afterwards (also when it never
+  // was). On false nothing changed: the channel and the callbacks are kept, and the host
+  // has the callbacks again. The API time-out goes back to none.
   bool CleanUp();
   // One exchange in its own turn: writes the request, takes the next message on the
   // channel as the response text. False when not initialized or the exchange failed.
   bool SendRequest(const IPC::RequestMessage& request, std::string& response);
   // One exchange of a request text; the caller holds the turn.
   ExchangeOutcome Exchange(const std::string& request, std::string& response);
+  // The same in two halves, on two threads, the turn held throughout: WriteNow writes the
+  // request only when that needs no waiting (false: nothing sent, Exchange does it all);
+  // ReadAnswer takes the answer of what WriteNow wrote.
+  bool WriteNow(const std::string& request);
+  ExchangeOutcome ReadAnswer(const std::string& request, std::string& response);
 
   bool IsInitialized() const { return initialized.load(std::memory_order_acquire); }
   std::string GetPluginId() const;
@@ -40,6 +46,8 @@ class PluginManager : public Singleton<PluginManager> {
   void SetTimeout(uint32_t timeoutMs) { handler.SetTimeout(timeoutMs); }
 
  private:
+  ExchangeOutcome Failure() const;
+
   std::atomic<bool> initialized{false};
   mutable std::mutex idLock;
   std::string pluginId;

@@ -6,6 +6,37 @@
 #include "bridge/ScriptObject.h"
 
 namespace Hostlink {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
+
+// True when parse is the engine's own JSON.parse: a native function named parse, written
+// by Function.prototype.toString as "function parse() { [native code] }" (the blanks differ
+// between engines). One replaced before the module loaded (a reviver for dates, say) is
+// JavaScript, and its results would differ from the value-by-value road's.
+bool IsEnginesJsonParse(Napi::Env env, Napi::Function parse) {
+  try {
+    const Napi::Value function = env.Global().Get("Function");
+    if (!function.IsFunction()) return false;
+    const Napi::Value prototype = function.As<Napi::Object>().Get("prototype");
+    if (!prototype.IsObject()) return false;
+    const Napi::Value toString = prototype.As<Napi::Object>().Get("toString");
+    if (!toString.IsFunction()) return false;
+    const Napi::Value text = toString.As<Napi::Function>().Call(parse, {});
+    if (!text.IsString()) return false;
+    const std::string source = text.As<Napi::String>().Utf8Value();
+    // Blanks are dropped, then the text must read exactly so.
+    std::string squeezed;
+    for (const char c : source) {
+      if (!IsBlank(c)) squeezed.push_back(c);
+    }
+    return squeezed == "functionparse(){[nativecode]}";
+  } catch (const Napi::Error&) {
+    return false;
+  }
+}
+
+}  // namespace
 
 bool ProxyClassCache::InstallFor(Napi::Env env) {
   if (Of(env) != nullptr) {
@@ -15,7 +46,7 @@ bool ProxyClassCache::InstallFor(Napi::Env env) {
   const Napi::Value json = env.Global().Get("JSON");
   if (json.IsObject()) {
     const Napi::Value parse = json.As<Napi::Object>().Get("parse");
-    if (parse.IsFunction()) {
+    if (parse.IsFunction() && IsEnginesJsonParse(env, parse.As<Napi::Function>())) {
       cache->jsonParse = Napi::Persistent(parse.As<Napi::Function>());
     }
   }

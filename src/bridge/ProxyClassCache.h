@@ -38,7 +38,8 @@ class ProxyClassCache {
                           const std::vector<std::string>& functions, std::string& refusal);
   // The environment's JSON.parse as it was when the module loaded, so that a plug-in
   // that replaces the global one never changes how results are built. Empty if the
-  // environment had none.
+  // environment had none, or had already replaced the engine's own (results then take
+  // the value-by-value road).
   Napi::Function JsonParse() const { return jsonParse.IsEmpty() ? Napi::Function() : jsonParse.Value(); }
   // The buffer a result's plain text is written into, kept between the environment's
   // calls (each environment runs on one thread).

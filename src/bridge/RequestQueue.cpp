@@ -7,6 +7,7 @@
 
 #include "base/Log.h"
 #include "bridge/PluginManager.h"
+#include "transport/NamedPipe.h"
 
 namespace Hostlink {
 
@@ -18,7 +19,7 @@ RequestQueue& RequestQueue::Instance() {
 
 RequestQueue::Turn::Turn() {
   RequestQueue& queue = Instance();
-  granted = queue.WaitForTurn(queue.TakeTicket());
+  granted = queue.WaitForTurn(queue.TakeTicket(), false);
 }
 
 RequestQueue::Turn::~Turn() {
@@ -36,27 +37,80 @@ uint64_t RequestQueue::TakeTicket() {
   return nextTicket++;
 }
 
-bool RequestQueue::WaitForTurn(uint64_t ticket) {
+bool RequestQueue::SenderPaused() const {
+  return senderTicket == serving && heldAnswerBytes >= kHeldAnswerBound;
+}
+
+bool RequestQueue::WaitForTurn(uint64_t ticket, bool sender) {
   std::unique_lock<std::mutex> guard(lock);
-  if (ticket >= cancelledBelow && (ticket != serving || pipeBusy)) {
+  // The sender's turn waits for room for its answer as well.
+  const auto senderMayGo = [&] {
+    return ticket == serving && !pipeBusy && heldAnswerBytes < kHeldAnswerBound;
+  };
+  // A synchronous call goes in order, or, the first of those waiting, ahead of a sender
+  // that only the bound holds back.
+  const auto callerMayGo = [&] {
+    return !pipeBusy && (ticket == serving || (SenderPaused() && (syncWaiting.empty() || ticket <= *syncWaiting.begin())));
+  };
+  if (sender) {
+    senderTicket = ticket;
+    // Whether or not it must pause now, synchronous callers look again.
+    if (waiters > 0) turnChanged.notify_all();
+    if (ticket >= cancelledBelow && !senderMayGo()) {
+      ++waiters;
+      turnChanged.wait(guard, [&] { return ticket < cancelledBelow || senderMayGo(); });
+      --waiters;
+    }
+    senderTicket = kNoTicket;
+  } else if (ticket >= cancelledBelow && !callerMayGo()) {
+    syncWaiting.insert(ticket);
     ++waiters;
-    turnChanged.wait(guard, [&] {
-      return ticket < cancelledBelow || (ticket == serving && !pipeBusy);
-    });
+    turnChanged.wait(guard, [&] { return ticket < cancelledBelow || callerMayGo(); });
     --waiters;
+    syncWaiting.erase(ticket);
   }
   if (ticket < cancelledBelow) {
     return false;
   }
   pipeBusy = true;
+  aheadTurn = ticket != serving;
+  if (aheadTurn) {
+    servedAhead.insert(ticket);
+  }
   return true;
 }
 
 void RequestQueue::EndTurn() {
   std::lock_guard<std::mutex> guard(lock);
   pipeBusy = false;
-  serving = std::max(serving + 1, cancelledBelow);
+  if (!aheadTurn) {
+    serving = std::max(serving + 1, cancelledBelow);
+  }
+  aheadTurn = false;
+  // Tickets served ahead are passed over when the order reaches them.
+  servedAhead.erase(servedAhead.begin(), servedAhead.lower_bound(serving));
+  while (!servedAhead.empty() && *servedAhead.begin() == serving) {
+    servedAhead.erase(servedAhead.begin());
+    ++serving;
+  }
   if (waiters > 0) {
+    turnChanged.notify_all();
+  }
+}
+
+void RequestQueue::HoldAnswer(size_t bytes) {
+  std::lock_guard<std::mutex> guard(lock);
+  heldAnswerBytes += bytes;
+}
+
+void RequestQueue::ReleaseAnswer(size_t bytes) {
+  if (bytes == 0) {
+    return;
+  }
+  std::lock_guard<std::mutex> guard(lock);
+  const bool wasFull = heldAnswerBytes >= kHeldAnswerBound;
+  heldAnswerBytes -= std::min(bytes, heldAnswerBytes);
+  if (wasFull && heldAnswerBytes < kHeldAnswerBound && waiters > 0) {
     turnChanged.notify_all();
   }
 }
@@ -70,6 +124,7 @@ void RequestQueue::CancelAndHold() {
   --waiters;
   pipeBusy = true;
   serving = std::max(serving, cancelledBelow);
+  servedAhead.erase(servedAhead.begin(), servedAhead.lower_bound(serving));
 }
 
 void RequestQueue::ReleaseHold() {
@@ -79,38 +134,73 @@ void RequestQueue::ReleaseHold() {
 }
 
 void RequestQueue::Submit(std::shared_ptr<QueuedRequest> request) {
-  std::lock_guard<std::mutex> guard(lock);
+  std::unique_lock<std::mutex> guard(lock);
   if (!senderStarted) {
     // One thread for the life of the process, parked on the condition when idle.
     std::thread([this] { RunSender(); }).detach();
     senderStarted = true;
   }
-  pending.push_back(Entry{nextTicket++, std::move(request)});
+  Entry entry{nextTicket++, std::move(request)};
+  // With nothing before it, the submitting thread writes a short request itself: the host
+  // starts on it at once, while the sender wakes up to wait for the answer, rather than
+  // only after the sender has woken (a time slice on a busy machine). The entry keeps its
+  // place, first in line, meanwhile.
+  const bool writeHere = pending.empty() && entry.ticket == serving && !pipeBusy &&
+                         entry.ticket >= cancelledBelow && heldAnswerBytes < kHeldAnswerBound &&
+                         entry.request->Text().size() <= kWriteOnSubmitLimit &&
+                         entry.request->Claim();
+  if (writeHere) {
+    pipeBusy = true;
+    aheadTurn = false;
+    entry.turnTaken = true;
+    entry.writing = true;
+  }
+  const std::string& text = entry.request->Text();
+  pending.push_back(std::move(entry));
+  pendingCount.store(pending.size(), std::memory_order_release);
+  if (writeHere) {
+    guard.unlock();
+    const bool written = PluginManager::GetInstance().WriteNow(text);
+    guard.lock();
+    pending.front().written = written;
+    pending.front().writing = false;
+  }
   if (senderSleeping) {
     submitted.notify_one();
   }
 }
 
 bool RequestQueue::TakeNext(Entry& entry) {
-  // A caller that awaits each call makes the next one as soon as the last settles:
-  // looking again for a few tens of microseconds spares the wake-up of a sleeping
-  // thread per call. Each turn yields, so a JavaScript thread on the same CPU runs.
-  using Clock = std::chrono::steady_clock;
-  static const bool severalCpus = std::thread::hardware_concurrency() > 1;
-  const Clock::time_point lookUntil = Clock::now() + std::chrono::microseconds(severalCpus ? 50 : 0);
-  std::unique_lock<std::mutex> guard(lock);
-  while (pending.empty() && Clock::now() < lookUntil) {
-    guard.unlock();
-    std::this_thread::yield();
-    guard.lock();
+  // A caller that awaits each call makes the next one as soon as the last settles: looking
+  // again for a few tens of microseconds spares the wake-up of a sleeping thread per call,
+  // where the JavaScript thread runs on another CPU meanwhile. On a busy machine looking
+  // does not pay and soon stops; with the process held to one CPU it would only keep the
+  // JavaScript thread off that CPU, and never starts.
+  auto spin = senderSpin.Next();
+  if (spin > spin.zero() && !IPC::NamedPipe::SeveralCpusAllowed()) {
+    spin = spin.zero();
   }
-  if (pending.empty()) {
+  const bool spun = spin > spin.zero() && pendingCount.load(std::memory_order_acquire) == 0;
+  if (spun) {
+    const auto lookUntil = IPC::AdaptiveSpin::Clock::now() + spin;
+    while (pendingCount.load(std::memory_order_acquire) == 0 &&
+           IPC::AdaptiveSpin::Clock::now() < lookUntil) {
+      IPC::AdaptiveSpin::Pause();
+    }
+  }
+  std::unique_lock<std::mutex> guard(lock);
+  const auto ready = [&] { return !pending.empty() && !pending.front().writing; };
+  if (!ready()) {
+    if (spun) senderSpin.Missed();
     senderSleeping = true;
-    submitted.wait(guard, [&] { return !pending.empty(); });
+    submitted.wait(guard, ready);
     senderSleeping = false;
+  } else if (spun) {
+    senderSpin.Paid();
   }
   entry = std::move(pending.front());
   pending.pop_front();
+  pendingCount.store(pending.size(), std::memory_order_release);
   return true;
 }
 
@@ -118,7 +208,18 @@ void RequestQueue::RunSender() {
   for (;;) {
     Entry entry;
     TakeNext(entry);
-    const bool granted = WaitForTurn(entry.ticket);
+    if (entry.turnTaken) {
+      // Claimed, and its turn taken, when it was submitted; written then when it could be.
+      std::string response;
+      PluginManager& manager = PluginManager::GetInstance();
+      const ExchangeOutcome outcome = entry.written
+                                          ? manager.ReadAnswer(entry.request->Text(), response)
+                                          : manager.Exchange(entry.request->Text(), response);
+      EndTurn();
+      entry.request->Finish(outcome, std::move(response));
+      continue;
+    }
+    const bool granted = WaitForTurn(entry.ticket, true);
     if (!entry.request->Claim()) {
       if (granted) {
         EndTurn();

@@ -3,15 +3,26 @@
 // takes a ticket when it is made and goes out when its ticket comes up: one request on
 // the pipe at a time, first come, first served. Asynchronous requests are sent by one
 // sender thread; a synchronous call waits for its turn on its own thread.
+//
+// Answers of asynchronous requests wait in native memory until their JavaScript thread
+// settles them. Their bytes are bounded: at kHeldAnswerBound the sender pauses until calls
+// settle. A synchronous call behind a paused sender does not wait for the pause to end (its
+// own thread may be the one that would settle them, blocked in that very call): it goes
+// ahead of the Promise calls not yet sent, synchronous calls in the order they were made.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
+
+#include "base/AdaptiveSpin.h"
 
 namespace Hostlink {
 
@@ -67,12 +78,23 @@ class RequestQueue {
   // Queues request behind every call made so far, for the sender thread.
   void Submit(std::shared_ptr<QueuedRequest> request);
 
+  // Bytes of answers held for asynchronous calls until they settle: the sender pauses
+  // while they reach the bound (64 MB, more than a few of the largest answers).
+  static constexpr size_t kHeldAnswerBound = size_t{64} << 20;
+  // Sender thread: an answer of `bytes` is held from now on.
+  void HoldAnswer(size_t bytes);
+  // Any thread: a held answer settled, or was dropped with its environment.
+  void ReleaseAnswer(size_t bytes);
+
  private:
   RequestQueue() = default;
 
   uint64_t TakeTicket();
-  // Waits for ticket's turn; false, without the pipe, when it was cancelled.
-  bool WaitForTurn(uint64_t ticket);
+  // Waits for ticket's turn; false, without the pipe, when it was cancelled. The sender
+  // waits for room for answers too; a synchronous caller may go ahead of a paused sender.
+  bool WaitForTurn(uint64_t ticket, bool sender);
+  // Under lock: the sender waits for the current turn and only the bound holds it back.
+  bool SenderPaused() const;
   void EndTurn();
   void CancelAndHold();
   void ReleaseHold();
@@ -85,7 +107,16 @@ class RequestQueue {
   struct Entry {
     uint64_t ticket = 0;
     std::shared_ptr<QueuedRequest> request;
+    // Submitted with the pipe free: its turn was taken, and the request claimed, at once.
+    bool turnTaken = false;
+    // ... and its request written by the submitting thread; the sender reads the answer.
+    bool written = false;
+    // The submitting thread is writing it now: the sender leaves it (first in line) alone.
+    bool writing = false;
   };
+  // Texts up to this length are written by a submitting thread that finds the pipe free:
+  // they compress in microseconds, so that thread is not held up.
+  static constexpr size_t kWriteOnSubmitLimit = 2047;
 
   std::mutex lock;
   std::condition_variable turnChanged;
@@ -97,9 +128,23 @@ class RequestQueue {
   bool pipeBusy = false;
   int waiters = 0;
   std::deque<Entry> pending;
+  // pending's size, read without the lock by the sender while it spins.
+  std::atomic<size_t> pendingCount{0};
   bool senderStarted = false;
-  // The sender sleeps on `submitted` only after it found nothing for a short while.
+  // The sender sleeps on `submitted` only after it found nothing for a short while (while
+  // looking has lately paid: the next call of an awaiting caller came within it).
   bool senderSleeping = false;
+  IPC::AdaptiveSpin senderSpin{std::chrono::microseconds(50)};
+  size_t heldAnswerBytes = 0;
+  // The ticket the sender waits its turn for, kNoTicket when it waits for none.
+  static constexpr uint64_t kNoTicket = UINT64_MAX;
+  uint64_t senderTicket = kNoTicket;
+  // Synchronous callers waiting for their turn, and those served ahead of a paused sender
+  // (skipped when the order reaches them).
+  std::set<uint64_t> syncWaiting;
+  std::set<uint64_t> servedAhead;
+  // The turn in progress was served ahead: its end does not move the order on.
+  bool aheadTurn = false;
 };
 
 }  // namespace Hostlink

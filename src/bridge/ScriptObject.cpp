@@ -9,6 +9,7 @@
 #include "bridge/HostCall.h"
 #include "bridge/PluginManager.h"
 #include "bridge/ProxyClassCache.h"
+#include "bridge/ReleaseBatcher.h"
 
 namespace Hostlink {
 namespace {
@@ -30,6 +31,12 @@ napi_value ExecuteMethod(napi_env env, napi_callback_info callbackInfo) {
 ScriptObject::ScriptObject(const Napi::CallbackInfo& info)
     : Napi::ObjectWrap<ScriptObject>(info) {
   Napi::Object self = info.This().As<Napi::Object>();
+  // Deno's Node-API runs the constructor of a class called without `new`, with the global
+  // object as its receiver; tagged, globalThis would pass for a proxy. The throw undoes
+  // the wrap.
+  if (self.StrictEquals(info.Env().Global())) {
+    throw Napi::TypeError::New(info.Env(), "Class constructors cannot be invoked without 'new'");
+  }
   if (info.Length() >= 1 && info[0].IsString()) {
     name = info[0].As<Napi::String>().Utf8Value();
   }
@@ -111,9 +118,12 @@ Napi::Value CreateProxyObject(Napi::Env env, const std::string& name, int64_t pr
   if (proxyClass.IsEmpty()) {
     return ThrowJsError(env, operation, refusal);
   }
-  return proxyClass.New({Napi::String::New(env, name),
-                         Napi::Number::New(env, static_cast<double>(proxyId)),
-                         Napi::String::New(env, uniqueId)});
+  Napi::Object proxy = proxyClass.New({Napi::String::New(env, name),
+                                       Napi::Number::New(env, static_cast<double>(proxyId)),
+                                       Napi::String::New(env, uniqueId)});
+  // Made from a host's description: the host learns when the last proxy of it is gone.
+  ReleaseBatcher::Instance().Track(env, proxy, proxyId);
+  return proxy;
 }
 
 }  // namespace Hostlink

@@ -188,6 +188,7 @@ struct ResultBuilder {
   const std::string& functionName;
   std::vector<std::pair<std::string, napi_value>> keys;
   std::vector<napi_property_descriptor> descriptors;
+  std::vector<napi_value> indexKeys;
 
   // The key for a member name, up to its first zero byte as JavaScript sees it.
   napi_value KeyAt(size_t position, const std::string& name) {
@@ -205,6 +206,17 @@ struct ResultBuilder {
     keys[position].second = key;
     return key;
   }
+
+  // The key of a list's element at index, made once per result.
+  napi_value IndexKey(size_t index) {
+    while (indexKeys.size() <= index) {
+      const std::string text = std::to_string(indexKeys.size());
+      napi_value key = nullptr;
+      napi_create_string_utf8(env, text.data(), text.size(), &key);
+      indexKeys.push_back(key);
+    }
+    return indexKeys[index];
+  }
 };
 
 Napi::Value ParseValue(ResultBuilder& builder, const IPC::WireValue& value, const std::string& key);
@@ -212,21 +224,16 @@ Napi::Value ParseValue(ResultBuilder& builder, const IPC::WireValue& value, cons
 Napi::Value ParseTable(ResultBuilder& builder, const IPC::WireValue& table) {
   Napi::Env env = builder.env;
   const IPC::WireMembers& members = table.Members();
-  if (table.IsList()) {
-    Napi::Array array = Napi::Array::New(env, members.size());
-    uint32_t i = 0;
-    for (const auto& member : members) {
-      napi_set_element(env, array, i++,
-                       MemberOrThrow(env, ParseValue(builder, member.second, member.first)));
-    }
-    return array;
-  }
-  Napi::Object object = Napi::Object::New(env);
+  const bool list = table.IsList();
+  Napi::Object object =
+      list ? Napi::Array::New(env, members.size()).As<Napi::Object>() : Napi::Object::New(env);
   if (members.empty()) {
     return object;
   }
-  // Every member is defined as an own data property in one call: "__proto__" included,
-  // which stays data instead of replacing the object's prototype.
+  // Every member (every element of a list) is defined as an own data property in one call,
+  // as Object.defineProperty would: a setter planted on Object.prototype or
+  // Array.prototype never sees the host's data, and "__proto__" stays data instead of
+  // replacing the object's prototype.
   std::vector<napi_property_descriptor> descriptors;
   descriptors.swap(builder.descriptors);  // a nested table takes its own
   descriptors.clear();
@@ -235,7 +242,7 @@ Napi::Value ParseTable(ResultBuilder& builder, const IPC::WireValue& table) {
   for (const auto& member : members) {
     napi_value memberValue = MemberOrThrow(env, ParseValue(builder, member.second, member.first));
     napi_property_descriptor descriptor{};
-    descriptor.name = builder.KeyAt(position++, member.first);
+    descriptor.name = list ? builder.IndexKey(position++) : builder.KeyAt(position++, member.first);
     descriptor.value = memberValue;
     descriptor.attributes = napi_default_jsproperty;
     descriptors.push_back(descriptor);
@@ -329,7 +336,7 @@ bool GetArguments(const Napi::CallbackInfo& info, const std::string& functionNam
 
 Napi::Value Parse(Napi::Env env, const IPC::WireValue& value, const std::string& functionName,
                   const std::string& key) {
-  ResultBuilder builder{env, functionName, {}, {}};
+  ResultBuilder builder{env, functionName, {}, {}, {}};
   return ParseValue(builder, value, key);
 }
 

@@ -19,20 +19,8 @@ namespace Check {
 
 namespace {
 
-// Identifiers no host hands out this early: they stand for objects it does not know.
-constexpr int64_t kUnknownProxyId = 2147483000;
+// An identifier no host hands out this early: it stands for an object gone.
 constexpr int64_t kStaleProxyId = 2147483001;
-constexpr int64_t kLargestProxyId = 2147483647;
-
-std::string JoinNames(const std::vector<std::string>& names, size_t limit = 6) {
-  std::string text;
-  for (size_t i = 0; i < names.size() && i < limit; ++i) {
-    if (i > 0) text += ", ";
-    text += names[i];
-  }
-  if (names.size() > limit) text += ", ...";
-  return text;
-}
 
 std::string JoinLines(const std::vector<std::string>& lines) {
   std::string text;
@@ -48,20 +36,23 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 HostChecker::HostChecker(std::string pluginId, CheckReport& report)
     : pluginId_(pluginId), report_(report), session_(std::move(pluginId)) {}
 
-void HostChecker::Run(bool unload) {
+void HostChecker::Run(const CheckOptions& options) {
   CheckPipes();
   CheckForeignPeer();
   requestPipe_ = requestPipe_ && session_.Connect(kOpenLimitMs);
   CheckGetKestrel();
   CheckSetApiTimeout();
-  CheckAccepted("RegisterCallback", "0", "HostlinkCheck");
-  CheckAccepted("DeregisterCallback", "0", "HostlinkCheck");
+  CheckRegistration();
+  if (!options.callbacks.empty()) CheckHostCallbacks(options.callbacks, options.callbackWaitMs);
   CheckUnknownFunction();
   CheckUnknownProxy();
   CheckStaleReference();
+  if (options.explore) CheckExplore();
+  CheckRelease(options.explore);
   CheckHostileInput();
+  // Last of all requests: a host may end once it has answered.
+  if (options.unload) CheckUnload();
   CheckAnswers();
-  if (unload) CheckUnload();
 }
 
 std::string HostChecker::SomeFunction() const {
@@ -147,30 +138,49 @@ void HostChecker::CheckGetKestrel() {
     report_.Fail(name, "the result is not a proxy value: " + Excerpt(answer.text));
     return;
   }
-  const std::string description = "proxy " + std::to_string(root_.proxyId) + " \"" + root_.name +
-                                  "\" with " + std::to_string(root_.functions.size()) +
-                                  " functions (" + JoinNames(root_.functions) + ")";
-  if (root_.proxyId < 1 || root_.proxyId > kLargestProxyId) {
-    report_.Fail(name, "proxyId out of 1..2147483647: " + description);
-  } else if (root_.name.empty()) {
-    report_.Fail(name, "empty name: " + description);
-  } else if (root_.functions.empty()) {
-    report_.Fail(name, "empty function list: " + description);
-  } else {
-    haveRoot_ = true;
-    report_.Pass(name, description);
+  std::string description = DescribeProxy(root_);
+  const std::string fault = ProxyFault(root_);
+  if (!fault.empty()) {
+    report_.Fail(name, fault + ": " + description);
+    return;
   }
+  // An extension a host announces; plug-ins that don't know a feature ignore it.
+  const IPC::KvVariantMap described = value->GetMap("value");
+  if (described.Has("features")) {
+    const bool isList = described.IsList("features");
+    features_ = described.GetStringList("features");
+    if (!isList || features_.size() != described.GetListSize("features")) {
+      report_.Fail(name, "\"features\" is not a list of strings: " + Excerpt(answer.text));
+      return;
+    }
+    std::string names;
+    for (const std::string& feature : features_) {
+      names += names.empty() ? "" : ", ";
+      names += "\"" + Excerpt(feature, 40) + "\"";
+      if (feature == "release") release_ = true;
+    }
+    description += ", features " + names;
+  }
+  haveRoot_ = true;
+  report_.Pass(name, description);
 }
 
-void HostChecker::CheckAccepted(const std::string& name, const std::string& argumentKey,
-                                const std::string& argument) {
+bool HostChecker::Accepted(const std::string& name, const std::string& argumentKey,
+                           const std::string& argument, std::string& evidence) {
   IPC::RequestMessage request = session_.NewRequest(name);
   request.args.Set(argumentKey, argument);
   const Answer answer = session_.Exchange(request, kAnswerLimitMs);
   const bool accepted = answer.Succeeded() && answer.response.result.Has("result") &&
                         answer.response.result.IsTrue("result");
-  report_.Record(name, accepted,
-                 (accepted ? "" : "expected result true, got ") + answer.Describe());
+  evidence = (accepted ? "" : "expected result true, got ") + answer.Describe();
+  return accepted;
+}
+
+void HostChecker::CheckAccepted(const std::string& name, const std::string& argumentKey,
+                                const std::string& argument) {
+  std::string evidence;
+  const bool accepted = Accepted(name, argumentKey, argument, evidence);
+  report_.Record(name, accepted, evidence);
 }
 
 void HostChecker::CheckSetApiTimeout() {
@@ -221,7 +231,16 @@ void HostChecker::CheckStaleReference() {
 }
 
 void HostChecker::CheckAnswers() {
-  const std::string count = std::to_string(session_.AnswerCount()) + " answers";
+  const int answers = session_.AnswerCount();
+  const std::string count = std::to_string(answers) + " answers";
+  // With nothing answered there is nothing to judge, and nothing to pass.
+  if (answers == 0) {
+    for (const char* name : {"answers.one-message-each", "answers.response-form",
+                             "answers.nothing-unasked", "answers.proxies"}) {
+      report_.Fail(name, "the host answered nothing");
+    }
+    return;
+  }
   const auto& second = session_.SecondAnswers();
   const auto& unreadable = session_.UnreadableAnswers();
   if (second.empty() && unreadable.empty()) {
@@ -239,6 +258,21 @@ void HostChecker::CheckAnswers() {
                                     ", each a JSON object {\"response\":{...}} with a boolean "
                                     "\"status\" and the request's \"requestId\" when present"
                               : JoinLines(form));
+  const auto& unasked = session_.UnaskedMessages();
+  report_.Record("answers.nothing-unasked", unasked.empty(),
+                 unasked.empty() ? "nothing came on the request pipe unasked, within " +
+                                       std::to_string(PluginSession::kSecondAnswerWindowMs) +
+                                       " ms after each answer or " +
+                                       std::to_string(kIdleWatchMs) +
+                                       " ms idle after a registration"
+                                 : JoinLines(unasked));
+  const auto& proxies = session_.ProxyProblems();
+  report_.Record("answers.proxies", proxies.empty(),
+                 proxies.empty() ? std::to_string(session_.ProxyCount()) +
+                                       " proxy descriptions in " + count +
+                                       ", each with a proxyId from 1 to 2147483647, a name "
+                                       "and functions"
+                                 : JoinLines(proxies));
 }
 
 void HostChecker::CheckUnload() {
@@ -248,32 +282,48 @@ void HostChecker::CheckUnload() {
   const Answer answer = session_.Exchange(request, kAnswerLimitMs);
   session_.Disconnect();
   if (!answer.received) {
-    report_.Fail(name, "no answer to \"UnloadPlugin\"");
+    // A plug-in's CleanUp without a timeout would wait for ever.
+    report_.Fail(name, answer.Describe());
     return;
   }
-  // The host ends (its pipe refuses connections) or at least stops answering.
+  // The host may end (its pipe refuses connections) or serve the next plug-in; either is
+  // right, a host that does neither is not.
   using Clock = std::chrono::steady_clock;
   const auto start = Clock::now();
   const auto deadline = start + std::chrono::seconds(3);
+  std::string lastSeen = "it kept refusing the next plug-in as busy";
   while (Clock::now() < deadline) {
     PluginSession probe(pluginId_);
+    const auto ms = [&start] {
+      return std::to_string(
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+    };
     if (!probe.Connect(0)) {
       // Busy: the host still serves the checker's own connection, not yet noticed closed.
       if (probe.ConnectError() != IPC::ChannelError::Busy) {
-        const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-        report_.Pass(name, "answered, then the request pipe refused connections after " +
-                               std::to_string(ms) + " ms");
+        report_.Pass(name, "answered, then the host ended: the request pipe refused connections "
+                           "after " + ms() + " ms");
         return;
       }
-    } else if (!probe.Exchange(probe.NewRequest("GetKestrel"), 200).received) {
-      report_.Pass(name, "answered, then \"GetKestrel\" went unanswered");
-      return;
+    } else {
+      const Answer next = probe.Exchange(probe.NewRequest("GetKestrel"), kAnswerLimitMs);
+      if (next.Succeeded()) {
+        report_.Pass(name, "answered, then the host kept serving: a new connection's "
+                           "\"GetKestrel\" got status true after " + ms() + " ms");
+        return;
+      }
+      if (next.notSent || next.readError == IPC::ChannelError::Closed) {
+        report_.Pass(name, "answered, then the host ended: a new connection was closed after " +
+                               ms() + " ms");
+        return;
+      }
+      lastSeen = "a new connection's \"GetKestrel\" got " + next.Describe();
     }
     probe.Disconnect();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  report_.Fail(name, "the host still answers 3 s after \"UnloadPlugin\"");
+  report_.Fail(name, "answered, but 3 s later the host had neither ended nor served the next "
+                     "plug-in: " + lastSeen);
 }
 
 }  // namespace Check

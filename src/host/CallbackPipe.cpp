@@ -40,22 +40,19 @@ bool CallbackPipe::Queue(std::string message) {
   return pipe_ != nullptr && sender_.QueueMessage(std::move(message));
 }
 
-void CallbackPipe::ExpectNewClient() {
+void CallbackPipe::Renew(bool dropQueued) {
   std::lock_guard<std::mutex> lock(lock_);
   if (!pipe_) {
     return;
   }
   // The sender is the pipe's only other user: it waits while the client changes.
   sender_.Stop();
-#ifdef _WIN32
-  pipe_->Close();
-  if (!pipe_->Open(kOpenTimeoutMs)) {
-    IPC::LogError("HostService : Failed to renew the callback pipe");
+  std::string dropped;
+  while (dropQueued && sender_.DequeueMessage(dropped)) {
   }
-#else
-  // The listening socket stays bound: only the client goes.
+  // The name stays ours throughout: only the client goes (Linux: the listening socket stays
+  // bound; Windows: the one instance is disconnected and listens again).
   pipe_->DropClient();
-#endif
   if (!sender_.Start(*pipe_)) {
     IPC::LogError("HostService : Failed to renew the callback pipe");
   }

@@ -25,12 +25,17 @@ class CallbackPipe {
   bool Queue(std::string message);
 
   // Called before the plug-in's first callback registration is answered, because the
-  // plug-in then opens the pipe anew: the client it had before, if any, is let go. On
-  // Windows a pipe instance stays tied to a client that left until the host next writes
-  // to it, so there a fresh instance is made to listen instead.
-  void ExpectNewClient();
+  // plug-in then opens the pipe anew: the client it had before, if any, is let go, and the
+  // name is never free meanwhile for another process to take.
+  void ExpectNewClient() { Renew(false); }
+  // The plug-in is gone (its request connection ended, or it unloaded): its client is let
+  // go and the messages queued for it are dropped, so that the pipe is free for the next
+  // plug-in.
+  void ClientGone() { Renew(true); }
 
  private:
+  void Renew(bool dropQueued);
+
   std::string name_;
   std::mutex lock_;
   std::unique_ptr<IPC::NamedPipe> pipe_;

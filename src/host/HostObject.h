@@ -26,12 +26,29 @@ class ObjectRegistry;
 //     return true;
 //   });
 //
-// The functions run on the service's request thread, one call at a time. Define them
-// before the object is first handed out: the table is not locked.
-// A host may also derive its own classes from HostObject and define functions on `this`.
-class HostObject {
+// The functions run one call at a time, on the service's request thread, or on the thread
+// its dispatcher chooses (HostService::SetDispatcher). Define them before the object is
+// first handed out: the table is not locked.
+// A host may also derive its own classes from HostObject and define functions on `this`;
+// such a function returns its own object, or passes it to FireCallback, as Self().
+class HostObject : public std::enable_shared_from_this<HostObject> {
  public:
   using Function = std::function<Result(const Arguments&)>;
+
+  // How the service's registry holds the object once it has handed it out.
+  enum class Hold {
+    // Until the host unregisters it (or the service ends). The default.
+    Strong,
+    // For objects the application owns: only while the application keeps the object.
+    // Once it is destroyed, calls on it fail as on an unknown object, and arguments that
+    // refer to it as stale references, as after Unregister.
+    Weak,
+    // For objects made for the plug-in (a selection, an iterator): until the plug-in has
+    // let go of every description of it that it was sent, which a plug-in that supports
+    // releases says (the add-on does so once its proxies are garbage-collected), or until
+    // its connection ends. With a plug-in that never releases, as Strong.
+    ReleasedByPlugin,
+  };
 
   // The kind names the plug-in's class for this object and must not be empty. An empty
   // unique identifier is filled in as "<kind>-<proxy id>" when the object is registered.
@@ -43,6 +60,20 @@ class HostObject {
 
   // Adds a function, or replaces the one of that name (keeping its place in the list).
   HostObject& Define(const std::string& name, Function function);
+  // Set before the object is first handed out; the registry reads it then.
+  HostObject& SetHold(Hold hold) {
+    hold_ = hold;
+    return *this;
+  }
+  Hold GetHold() const { return hold_; }
+
+  // The shared pointer that owns this object, as T (a class derived from HostObject):
+  // for a function that returns its own object or passes it to FireCallback. The object
+  // must be owned by a shared pointer (std::make_shared), as every handed-out one is.
+  template <typename T = HostObject>
+  std::shared_ptr<T> Self() {
+    return std::static_pointer_cast<T>(shared_from_this());
+  }
 
   const std::string& GetKind() const { return kind_; }
   const std::string& GetUniqueId() const { return uniqueId_; }
@@ -60,6 +91,7 @@ class HostObject {
   std::string uniqueId_;
   std::vector<std::string> functionNames_;
   std::unordered_map<std::string, Function> functions_;
+  Hold hold_ = Hold::Strong;
   // Set and cleared by the registry that holds the object, under its lock.
   std::atomic<int64_t> proxyId_{0};
   const ObjectRegistry* owner_ = nullptr;

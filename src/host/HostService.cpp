@@ -61,8 +61,11 @@ void HostService::Stop() {
   if (front_ && server_.IsRunning()) {
     front_->Stopping();
   }
-  // Joins the request thread, which the front's waits no longer hold, before its pipe goes.
+  // Joins the request thread, which the front's waits and a wait for a host function not
+  // yet begun no longer hold, before its pipe goes.
+  dispatcher_.Thread().Stop();
   server_.Stop();
+  dispatcher_.Thread().Resume();
   requestPipe_.reset();
   callbacks_.Close();
   running_ = false;
@@ -118,11 +121,21 @@ void HostService::AnswerRequest(const std::string& request, IPC::ServerAnswer& a
     callbacks_.ExpectNewClient();
   }
   FitAnswer(outcome.requestId, answer);
-  if (outcome.unload && unloadHandler_) {
+  if (outcome.unload) {
     // The owner may stop the service as soon as it hears of the unload, so the answer
-    // must be out first.
-    answer.afterWrite = unloadHandler_;
+    // must be out first; the plug-in's callback client goes with its registrations.
+    answer.afterWrite = [this] {
+      callbacks_.ClientGone();
+      if (unloadHandler_) {
+        dispatcher_.Thread().Send(unloadHandler_);
+      }
+    };
   }
+}
+
+void HostService::ConnectionEnded() {
+  dispatcher_.EndConnection();
+  callbacks_.ClientGone();
 }
 
 void HostService::AnswerUnreadable(IPC::ServerAnswer& answer) {

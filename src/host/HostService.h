@@ -14,6 +14,12 @@
 //   service.FireCallback("SelectionChanged", app, "selection");  // if the plug-in registered it
 //   ...
 //   service.Stop();
+//
+// Threads: host functions run on the request thread, or, with SetDispatcher, on the
+// application's thread while the request thread waits; FireCallback runs on any thread; the
+// unload handler runs on the request thread, or through the dispatcher when there is one.
+// What a plug-in registered (callbacks, its time-out, objects held for it) goes when its
+// connection ends or it unloads, so the next plug-in starts afresh.
 #pragma once
 
 #include <atomic>
@@ -57,9 +63,24 @@ class HostService : private IPC::RequestProcessor {
 
   // The object "GetKestrel" answers with.
   void SetRoot(ObjectPtr root) { dispatcher_.SetRoot(std::move(root)); }
-  // Called on the request thread once the answer to "UnloadPlugin" has been written.
-  // It must not call Stop (that would join its own thread): it should wake the thread
-  // that owns the service. Set before Start.
+  // Where host functions run. Without a dispatcher they run on the service's request
+  // thread; with one, every call of a host function (its arguments read, the function,
+  // its result written) is handed to it as one piece of work, for instance
+  //   service.SetDispatcher([&](std::function<void()> work) { PostToUiThread(std::move(work)); });
+  // and the request thread waits until the work has run, then sends the answer. The
+  // dispatcher must run each piece once, or destroy it unrun (the call then fails with
+  // "Host failure: the application dropped the call unrun"). A plug-in's time-out works as
+  // without one: the plug-in gives up, and the late answer is dropped on its side. Stop
+  // ends the wait for work not yet begun (that work then does nothing when it runs), so
+  // Stop may be called on the dispatcher's own thread; it waits for work that has begun,
+  // so a host function must not call Stop. Set before Start.
+  void SetDispatcher(ThreadDispatcher::Post dispatcher) {
+    dispatcher_.Thread().Set(std::move(dispatcher));
+  }
+  // Called once the answer to "UnloadPlugin" has been written: through the dispatcher, not
+  // waited for, when there is one, and then it may call Stop; without one on the request
+  // thread, and then it must not call Stop (that would join its own thread): it should wake
+  // the thread that owns the service. Set before Start.
   void SetUnloadHandler(std::function<void()> handler) { unloadHandler_ = std::move(handler); }
   // Puts front before the service's own answers; it must outlive the serving. Set
   // before Start.
@@ -110,6 +131,7 @@ class HostService : private IPC::RequestProcessor {
   void Answer(const std::string& request, IPC::ServerAnswer& answer) override;
   void AnswerUnreadable(IPC::ServerAnswer& answer) override;
   void AnswerRefused(const IPC::ServerAnswer& refused, IPC::ServerAnswer& instead) override;
+  void ConnectionEnded() override;
 
   // Makes an answer the pipe cannot carry a failure saying so, and one that may be large
   // a stream compressed once.

@@ -66,6 +66,14 @@ uint32_t RequestDispatcher::GetApiTimeout() const {
   return apiTimeout_;
 }
 
+void RequestDispatcher::EndConnection() {
+  std::lock_guard<std::mutex> lock(lock_);
+  callbacks_.clear();
+  callbackCount_.store(0, std::memory_order_relaxed);
+  apiTimeout_ = 0;
+  registry_.ForgetHandouts();
+}
+
 RequestDispatcher::Outcome RequestDispatcher::Dispatch(const std::string& requestText,
                                                        std::string& response) {
   Outcome outcome;
@@ -105,7 +113,10 @@ void RequestDispatcher::Answer(const IPC::RequestMessage& request, std::string& 
       Fail(id, "The host has no root object", ErrorCode::NoRoot, response);
       return;
     }
-    SucceedWith(id, Value(std::move(root)), response);
+    SucceedWith(id, Value(std::move(root)), response, true);
+  } else if (name == "ReleaseObjects") {
+    // Where host functions run, since a released object's destructor may run here.
+    OnApplicationThread(request, response, &RequestDispatcher::Release);
   } else if (name == "SetAPITimeout") {
     if (!request.args.Has("timeout") || !request.args.IsUInt64("timeout")) {
       Fail(id, "SetAPITimeout needs an unsigned 'timeout'", ErrorCode::BadArgument, response);
@@ -149,6 +160,7 @@ void RequestDispatcher::Answer(const IPC::RequestMessage& request, std::string& 
     SucceedWith(id, true, response);
   } else if (name == "UnloadPlugin") {
     outcome.unload = true;
+    EndConnection();
     SucceedWith(id, true, response);
   } else {
     Fail(id, "Unknown request: " + name, ErrorCode::UnknownRequest, response);
@@ -156,6 +168,27 @@ void RequestDispatcher::Answer(const IPC::RequestMessage& request, std::string& 
 }
 
 void RequestDispatcher::Call(const IPC::RequestMessage& request, std::string& response) {
+  OnApplicationThread(request, response, &RequestDispatcher::CallHere);
+}
+
+void RequestDispatcher::OnApplicationThread(const IPC::RequestMessage& request,
+                                            std::string& response, Handler handler) {
+  switch (thread_.Run([&] { (this->*handler)(request, response); })) {
+    case ThreadDispatcher::Outcome::Ran:
+      return;
+    case ThreadDispatcher::Outcome::Dropped:
+      Fail(request.requestId, "Host failure: the application dropped the call unrun",
+           ErrorCode::CallFailed, response);
+      return;
+    case ThreadDispatcher::Outcome::Stopped:
+      // Sent only if the request thread gets that far before it stops.
+      Fail(request.requestId, "Host failure: the host stopped before the call ran",
+           ErrorCode::CallFailed, response);
+      return;
+  }
+}
+
+void RequestDispatcher::CallHere(const IPC::RequestMessage& request, std::string& response) {
   const uint64_t id = request.requestId;
   ObjectPtr object = registry_.Find(request.proxyId);
   if (!object) {
@@ -196,7 +229,38 @@ void RequestDispatcher::Call(const IPC::RequestMessage& request, std::string& re
   SucceedWith(id, result.GetValue(), response);
 }
 
-void RequestDispatcher::SucceedWith(uint64_t requestId, const Value& value, std::string& response) {
+void RequestDispatcher::Release(const IPC::RequestMessage& request, std::string& response) {
+  // {"0":{"type":"table","value":{"<proxyId>":<count>,...}}}
+  ValueMap members;
+  ValueCodec::Failure failure;
+  const Value* table = nullptr;
+  if (codec_.DecodeArguments(request.args, members, failure) && !members.empty() &&
+      members.front().first == "0" && members.front().second.IsMap()) {
+    table = &members.front().second;
+  }
+  if (table == nullptr) {
+    Fail(request.requestId, "ReleaseObjects needs a table of proxy ids and counts as argument 0",
+         ErrorCode::BadArgument, response);
+    return;
+  }
+  for (const auto& member : table->AsMap()) {
+    const std::string& key = member.first;
+    const bool idIsNumber = !key.empty() && key.size() <= 10 && key.front() != '0' &&
+                            key.find_first_not_of("0123456789") == std::string::npos;
+    const int64_t count = member.second.AsInt();
+    // Ids that are no proxy id, and counts below one, name nothing handed out: ignored,
+    // as unknown ids are.
+    if (idIsNumber && member.second.IsInt() && count > 0) {
+      registry_.Release(std::stoll(key), static_cast<uint64_t>(count));
+    }
+  }
+  SucceedWith(request.requestId, true, response);
+}
+
+void RequestDispatcher::SucceedWith(uint64_t requestId, const Value& value, std::string& response,
+                                    bool isRoot) {
+  // The features the root's description announces: the plug-in may release objects.
+  static const std::vector<std::string> kRootFeatures{"release"};
   // The result is written straight into the text, without a document in between.
   response.clear();
   IPC::ResponseMessage::OpenText(response, requestId, true);
@@ -205,7 +269,8 @@ void RequestDispatcher::SucceedWith(uint64_t requestId, const Value& value, std:
     IPC::JsonTextBuilder sink(response);
     IPC::WireWriter out(sink);
     ValueCodec::Failure failure;
-    if (!codec_.Encode(value, out, failure)) {
+    if (isRoot ? !codec_.EncodeRoot(value.AsObject(), kRootFeatures, out, failure)
+               : !codec_.Encode(value, out, failure)) {
       Fail(requestId, failure.text, failure.code, response);
       return;
     }

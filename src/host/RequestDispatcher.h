@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/ObjectRegistry.h"
+#include "host/ThreadDispatcher.h"
 #include "host/ValueCodec.h"
 
 namespace IPC {
@@ -45,6 +46,14 @@ class RequestDispatcher {
   // Writes the response text for one request text into response (replacing it).
   Outcome Dispatch(const std::string& requestText, std::string& response);
 
+  // Where host functions run: set its dispatcher before serving starts. The whole call
+  // (arguments decoded, the function, its result encoded) runs there.
+  ThreadDispatcher& Thread() { return thread_; }
+
+  // The plug-in's connection ended, or it unloaded: what it registered, and the time-out
+  // it set, go with it.
+  void EndConnection();
+
   // What the plug-in has told the host so far.
   bool IsCallbackRegistered(const std::string& name) const;
   bool AnyCallbackRegistered() const { return callbackCount_.load(std::memory_order_relaxed) > 0; }
@@ -52,12 +61,24 @@ class RequestDispatcher {
   uint32_t GetApiTimeout() const;
 
  private:
+  using Handler = void (RequestDispatcher::*)(const IPC::RequestMessage&, std::string&);
+  // Runs handler through the dispatcher, and answers for it when it did not run.
+  void OnApplicationThread(const IPC::RequestMessage& request, std::string& response,
+                           Handler handler);
   void Call(const IPC::RequestMessage& request, std::string& response);
+  // On the thread the dispatcher chose.
+  void CallHere(const IPC::RequestMessage& request, std::string& response);
   void Answer(const IPC::RequestMessage& request, std::string& response, Outcome& outcome);
-  void SucceedWith(uint64_t requestId, const Value& value, std::string& response);
+  // "ReleaseObjects": the plug-in let go of the objects it names.
+  void Release(const IPC::RequestMessage& request, std::string& response);
+  // isRoot: value is the root object, whose description announces the host's features.
+  void SucceedWith(uint64_t requestId, const Value& value, std::string& response,
+                   bool isRoot = false);
 
   ObjectRegistry& registry_;
+  // Used by one thread at a time: the request thread, or the thread it waits for.
   ValueCodec codec_;
+  ThreadDispatcher thread_;
   mutable std::mutex lock_;
   ObjectPtr root_;
   std::set<std::string> callbacks_;

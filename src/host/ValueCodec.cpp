@@ -147,24 +147,32 @@ bool ValueCodec::EncodeAt(const Value& value, std::string_view key, int depth,
     case Value::Kind::Map:
     case Value::Kind::List:
       return EncodeTable(value, depth, out, failure);
-    case Value::Kind::Object: {
-      const ObjectPtr& object = value.AsObject();
-      if (object != nullptr && object->GetFunctionNames().empty()) {
-        return Fail(failure,
-                    "Result holds an object of kind " + object->GetKind() +
-                        " with no functions, which a plug-in cannot call",
-                    ErrorCode::BadResult);
-      }
-      const int64_t id = registry_.Register(object);
-      if (id == 0) {
-        return Fail(failure, "Result holds an object that cannot be registered",
-                    ErrorCode::BadResult);
-      }
-      out.Proxy(id, object->GetUniqueId(), object->GetKind(), object->GetFunctionNames());
-      return true;
-    }
+    case Value::Kind::Object:
+      return EncodeObject(value.AsObject(), nullptr, out, failure);
   }
   return Fail(failure, "Result holds a value of unknown kind", ErrorCode::BadResult);
+}
+
+bool ValueCodec::EncodeObject(const ObjectPtr& object, const std::vector<std::string>* features,
+                              IPC::WireWriter& out, Failure& failure) const {
+  if (object != nullptr && object->GetFunctionNames().empty()) {
+    return Fail(failure,
+                "Result holds an object of kind " + object->GetKind() +
+                    " with no functions, which a plug-in cannot call",
+                ErrorCode::BadResult);
+  }
+  const int64_t id = registry_.HandOut(object);
+  if (id == 0) {
+    return Fail(failure, "Result holds an object that cannot be registered",
+                ErrorCode::BadResult);
+  }
+  out.Proxy(id, object->GetUniqueId(), object->GetKind(), object->GetFunctionNames(), features);
+  return true;
+}
+
+bool ValueCodec::EncodeRoot(const ObjectPtr& root, const std::vector<std::string>& features,
+                            IPC::WireWriter& out, Failure& failure) const {
+  return EncodeObject(root, &features, out, failure);
 }
 
 bool ValueCodec::EncodeTable(const Value& value, int depth, IPC::WireWriter& out,

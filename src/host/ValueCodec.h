@@ -30,7 +30,8 @@ class ValueCodec {
 
   // Writes the wire form of value through out, in one pass. Integers outside the signed
   // 32-bit range travel as floating numbers, the widest the plug-in reads; objects are
-  // registered on the way out and sent as proxy descriptions. None writes nothing.
+  // registered on the way out and sent as proxy descriptions, each counted as handed out
+  // (ObjectRegistry::HandOut). None writes nothing.
   // Fails (ErrorCode::BadResult) on a number that is not finite, a None inside a table,
   // nesting beyond kMaxDepth, an object with no functions (which no plug-in can call) or
   // one the registry refuses; what was written is then to be thrown away.
@@ -38,6 +39,9 @@ class ValueCodec {
   // Sets map[key] to the wire form of value; a None value sets nothing.
   bool Encode(const Value& value, IPC::KvVariantMap& map, const std::string& key,
               Failure& failure) const;
+  // The root object's description, with the features the host announces.
+  bool EncodeRoot(const ObjectPtr& root, const std::vector<std::string>& features,
+                  IPC::WireWriter& out, Failure& failure) const;
   // A callback's arguments as one object keyed "0", "1", ..., each encoded as a result is.
   bool EncodeArguments(const std::vector<Value>& args, IPC::WireWriter& out,
                        Failure& failure) const;
@@ -61,6 +65,9 @@ class ValueCodec {
   bool EncodeAt(const Value& value, std::string_view key, int depth, IPC::WireWriter& out,
                 Failure& failure) const;
   bool EncodeTable(const Value& value, int depth, IPC::WireWriter& out, Failure& failure) const;
+  // Registers the object, counts the description as handed out, and writes it.
+  bool EncodeObject(const ObjectPtr& object, const std::vector<std::string>* features,
+                    IPC::WireWriter& out, Failure& failure) const;
   bool DecodeAt(const IPC::WireValue& wire, const std::string& path, int depth, Value& value,
                 Failure& failure) const;
 

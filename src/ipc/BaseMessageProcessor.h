@@ -36,6 +36,9 @@ class RequestProcessor {
   // The channel refused to send the answer (too large, or so repetitive that the client
   // would refuse to decompress it): a replacement answer, if any, is sent instead.
   virtual void AnswerRefused(const ServerAnswer& /*refused*/, ServerAnswer& /*instead*/) {}
+  // The client's connection ended (it closed, or was dropped); the next request, if any,
+  // comes from a new client. Called on the serving thread, between requests.
+  virtual void ConnectionEnded() {}
 };
 
 class CallbackProcessor {
@@ -49,7 +52,7 @@ class CallbackProcessor {
 // uses (requests for the serving end, callback messages for the receiving end).
 class BaseMessageProcessor : public RequestProcessor, public CallbackProcessor {
  public:
-  // Answers one request; a response left empty is not sent.
+  // Answers one request; a response left empty is refused by the channel, with its line.
   virtual void ProcessRequest(const std::string& /*request*/, std::string& /*response*/) {}
   void ProcessCallbackMessage(const std::string& /*message*/) override {}
 

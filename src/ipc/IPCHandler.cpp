@@ -83,4 +83,17 @@ bool IPCHandler::SendRequest(const std::string& request, std::string& response) 
   return client_.SendRequest(*channel_, request, response);
 }
 
+bool IPCHandler::WriteRequestNow(const std::string& request) {
+  return channel_ && !HasWorker() && client_.WriteRequestNow(*channel_, request);
+}
+
+bool IPCHandler::ReadResponse(const std::string& request, std::string& response) {
+  if (!channel_ || HasWorker()) {
+    response.clear();
+    client_.SetLastFailure(ExchangeFailure::NoChannel);
+    return false;
+  }
+  return client_.ReadResponse(*channel_, request, response);
+}
+
 }  // namespace IPC

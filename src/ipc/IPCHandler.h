@@ -39,6 +39,15 @@ class IPCHandler {
 
   // One exchange on a client request channel (see RequestClient::SendRequest).
   bool SendRequest(const std::string& request, std::string& response);
+  // The halves of SendRequest (see RequestClient::WriteRequestNow); false when the
+  // channel is missing or belongs to a worker, as for SendRequest.
+  bool WriteRequestNow(const std::string& request);
+  bool ReadResponse(const std::string& request, std::string& response);
+  // A mode-4 handler: returns once what had reached its pipe has been handed to the
+  // processor (see CallbackReceiver::CatchUp).
+  void CatchUpCallbacks() {
+    if (channel_ != nullptr) receiver_.CatchUp(*channel_);
+  }
   // Why the last SendRequest failed.
   ExchangeFailure LastFailure() const { return client_.LastFailure(); }
 

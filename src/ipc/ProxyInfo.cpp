@@ -9,7 +9,7 @@ namespace IPC {
 KvVariantMap ProxyInfo::ToVariantMap() const {
   KvVariantMap map;
   JsonValueBuilder build(map);
-  WireWriter(build).Proxy(proxyId, uniqueId, name, functions);  // the one writer of the form
+  WireWriter(build).Proxy(proxyId, uniqueId, name, functions, &features);  // the one writer of the form
   build.StoreAsRoot();
   return map;
 }
@@ -23,6 +23,8 @@ bool ProxyInfo::FromVariantMap(const KvVariantMap& map) {
   uniqueId = value.GetString("uniqueId");
   name = value.GetString("name");
   functions = value.GetStringList("functions");
+  // Optional: absent, or of another form, means none (and logs nothing).
+  features = value.GetStringList("features", std::vector<std::string>());
   return true;
 }
 

@@ -10,7 +10,8 @@
 namespace IPC {
 
 struct ProxyInfo {
-  // {"type":"proxy","value":{"proxyId":..,"uniqueId":..,"name":..,"functions":[..]}}
+  // {"type":"proxy","value":{"proxyId":..,"uniqueId":..,"name":..,"functions":[..]}},
+  // and "features":[..] when there are any.
   KvVariantMap ToVariantMap() const;
   // Needs a "value" member. The identifier is read as 32-bit; nothing is validated
   // here (callers reject identifiers below 1, empty names and empty function lists).
@@ -20,6 +21,9 @@ struct ProxyInfo {
   std::string uniqueId;
   std::string name;
   std::vector<std::string> functions;
+  // What a host announces in its root object's description ("release": it takes the
+  // plug-in's "ReleaseObjects" requests); empty elsewhere. Unknown members are ignored.
+  std::vector<std::string> features;
 };
 
 }  // namespace IPC

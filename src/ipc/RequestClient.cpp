@@ -21,6 +21,20 @@ bool RequestClient::SendRequest(IPCInterface& channel, const std::string& reques
     }
     return false;
   }
+  TraceWritten(channel, request);
+  return ReadResponse(channel, request, response);
+}
+
+bool RequestClient::WriteRequestNow(IPCInterface& channel, const std::string& request) {
+  DiscardWaitingMessages(channel);
+  if (!channel.WriteNow(request)) {
+    return false;
+  }
+  TraceWritten(channel, request);
+  return true;
+}
+
+void RequestClient::TraceWritten(IPCInterface& channel, const std::string& request) {
   if (TraceOn()) {
     if (lastFailure_ == ExchangeFailure::ConnectionLost) {
       // The write connected anew after the host had dropped the connection.
@@ -30,7 +44,6 @@ bool RequestClient::SendRequest(IPCInterface& channel, const std::string& reques
                  request, std::chrono::steady_clock::duration::zero());
   }
   lastFailure_ = ExchangeFailure::None;
-  return ReadResponse(channel, request, response);
 }
 
 void RequestClient::DiscardWaitingMessages(IPCInterface& channel) {
@@ -65,8 +78,12 @@ bool RequestClient::ReadResponse(IPCInterface& channel, const std::string& reque
         lastFailure_ = ExchangeFailure::TimedOut;
         timedOut_.Add(request);
         if (TraceOn()) {
-          TraceEvent("timeout", channel.Name(),
-                     "no answer within " + std::to_string(apiTimeoutMs) + " ms");
+          if (channel.LastError() == ChannelError::BadMessage) {
+            TraceEvent("bad-answer", channel.Name(), "an answer came that could not be decoded");
+          } else {
+            TraceEvent("timeout", channel.Name(),
+                       "no answer within " + std::to_string(apiTimeoutMs) + " ms");
+          }
         }
       }
       return false;

@@ -35,6 +35,13 @@ class RequestClient {
   bool SendRequest(IPCInterface& channel, const std::string& request, std::string& response);
   ExchangeFailure LastFailure() const { return lastFailure_; }
 
+  // The exchange in two halves, for a caller that writes on one thread and leaves the
+  // answer to another (the pipe held for it in between): writes the request only if that
+  // needs no waiting, no connecting and nothing logged (false: nothing sent, SendRequest
+  // does it all), then ReadResponse takes its answer as SendRequest would.
+  bool WriteRequestNow(IPCInterface& channel, const std::string& request);
+  bool ReadResponse(IPCInterface& channel, const std::string& request, std::string& response);
+
   // The API time-out in milliseconds; 0 waits for a response without limit.
   void SetTimeout(uint32_t timeoutMs) { apiTimeout_.store(timeoutMs, std::memory_order_relaxed); }
   uint32_t GetTimeout() const { return apiTimeout_.load(std::memory_order_relaxed); }
@@ -48,7 +55,7 @@ class RequestClient {
   static constexpr int kMaxDiscardedBeforeRequest = 256;
 
   void DiscardWaitingMessages(IPCInterface& channel);
-  bool ReadResponse(IPCInterface& channel, const std::string& request, std::string& response);
+  void TraceWritten(IPCInterface& channel, const std::string& request);
 
   std::atomic<uint32_t> apiTimeout_{0};
   ExchangeFailure lastFailure_ = ExchangeFailure::None;

@@ -1,13 +1,16 @@
-// Request identifiers: millisecond time stamps, unique within the process.
+// Request identifiers: millisecond time stamps.
 #pragma once
 
 #include <cstdint>
 
 namespace IPC {
 
-// The wall clock in milliseconds, raised above the last identifier given out when two
-// requests fall in one millisecond (or the clock steps back), so that no two requests of
-// this process share an identifier and an answer can always be told apart. Thread-safe.
+// The wall clock in milliseconds since 1970, as the host may log or age requests by it:
+// two requests built within one millisecond share it. The one exception keeps a late
+// answer from being taken for another request's: a reading that equals the identifier of
+// a request still remembered as timed out (TimedOutRequests) is raised to the next one
+// that is not, so an identifier is never more than a few milliseconds ahead of the clock.
+// Thread-safe.
 uint64_t NextRequestId();
 
 }  // namespace IPC

@@ -27,9 +27,17 @@ bool RequestServer::Start(IPCInterface& channel, RequestProcessor* processor) {
 void RequestServer::Serve(IPCInterface& channel, RequestProcessor* processor) {
   std::string request;
   ServerAnswer answer;
+  uint64_t clientsLetGo = channel.ClientsLetGo();
   while (!worker_.StopRequested()) {
     answer.Clear();
     const bool read = channel.Read(request, kReadTimeoutMs);
+    if (channel.ClientsLetGo() != clientsLetGo) {
+      // Whatever the last client left behind goes before a new one is answered.
+      clientsLetGo = channel.ClientsLetGo();
+      if (processor != nullptr) {
+        processor->ConnectionEnded();
+      }
+    }
     const auto began = TraceOn() ? std::chrono::steady_clock::now()
                                  : std::chrono::steady_clock::time_point();
     if (!read) {
@@ -57,7 +65,7 @@ void RequestServer::Serve(IPCInterface& channel, RequestProcessor* processor) {
     if (worker_.StopRequested()) {
       return;
     }
-    if (!Send(channel, answer, began) && processor != nullptr &&
+    if (!Send(channel, answer, began, read) && processor != nullptr &&
         (channel.LastError() == ChannelError::TooRepetitive ||
          channel.LastError() == ChannelError::TooLarge)) {
       // Left unsent, the client would wait for its time-out, or for ever without one.
@@ -69,12 +77,13 @@ void RequestServer::Serve(IPCInterface& channel, RequestProcessor* processor) {
 }
 
 bool RequestServer::Send(IPCInterface& channel, ServerAnswer& answer,
-                         std::chrono::steady_clock::time_point began) {
+                         std::chrono::steady_clock::time_point began, bool emptyToo) {
   // A failed write has been logged by the channel; the answer is lost.
   bool sent = false;
   if (!answer.stream.empty()) {
     sent = channel.WriteCompressed(answer.stream, answer.text.size(), kWriteTimeoutMs);
-  } else if (!answer.text.empty()) {
+  } else if (!answer.text.empty() || emptyToo) {
+    // An empty answer is the channel's to refuse, with its line.
     sent = channel.Write(answer.text, kWriteTimeoutMs);
   }
   if (sent && TraceOn()) {

@@ -26,9 +26,10 @@ class RequestServer {
 
   void Serve(IPCInterface& channel, RequestProcessor* processor);
   // began: when the request was read (set only while tracing).
-  // True when the answer went out.
+  // True when the answer went out. An empty answer is written (and refused by the
+  // channel, with its line) when emptyToo, and skipped otherwise.
   bool Send(IPCInterface& channel, ServerAnswer& answer,
-            std::chrono::steady_clock::time_point began);
+            std::chrono::steady_clock::time_point began, bool emptyToo = false);
 
   ChannelWorker worker_;
 };

@@ -1,7 +1,10 @@
 // The set of timed-out request identifiers and the scan that reads one off a message text.
 #include "ipc/TimedOutRequests.h"
 
+#include <atomic>
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
 
 namespace IPC {
 
@@ -35,7 +38,52 @@ bool ReadUnsignedValue(const std::string& text, size_t at, uint64_t& id) {
   return true;
 }
 
+// Every identifier that some set keeps, with the number of sets keeping it (requests of
+// two channels may time out with one identifier).
+class KeptIds {
+ public:
+  static KeptIds& Instance() {
+    // Never destroyed: sets owned by static objects release their identifiers at exit.
+    static KeptIds* const instance = new KeptIds();
+    return *instance;
+  }
+
+  void Keep(uint64_t id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++counts_[id];
+    size_.store(counts_.size(), std::memory_order_release);
+  }
+
+  void Release(uint64_t id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = counts_.find(id);
+    if (found == counts_.end()) return;
+    if (--found->second == 0) counts_.erase(found);
+    size_.store(counts_.size(), std::memory_order_release);
+  }
+
+  uint64_t FirstNotKept(uint64_t id) {
+    if (size_.load(std::memory_order_acquire) == 0) return id;
+    std::lock_guard<std::mutex> lock(mutex_);
+    while (counts_.count(id) != 0) ++id;
+    return id;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<uint64_t, uint32_t> counts_;
+  std::atomic<size_t> size_{0};
+};
+
 }  // namespace
+
+uint64_t TimedOutRequests::FirstIdNotTimedOut(uint64_t id) {
+  return KeptIds::Instance().FirstNotKept(id);
+}
+
+TimedOutRequests::~TimedOutRequests() {
+  while (count_ > 0) Erase(count_ - 1);
+}
 
 bool TimedOutRequests::ScanRequestId(const std::string& text, uint64_t& id) {
   // Only the kinds of the two outer levels matter: whether a string at the inner level
@@ -101,6 +149,7 @@ void TimedOutRequests::Add(const std::string& requestText) {
   if (count_ == kCapacity) Erase(0);  // the oldest goes
   ids_[(first_ + count_) % kCapacity] = id;
   ++count_;
+  KeptIds::Instance().Keep(id);
 }
 
 void TimedOutRequests::Forget(const std::string& requestText) {
@@ -125,6 +174,7 @@ bool TimedOutRequests::TakeAnswered(const std::string& responseText) {
 }
 
 void TimedOutRequests::Erase(size_t index) {
+  KeptIds::Instance().Release(ids_[(first_ + index) % kCapacity]);
   if (index == 0) {
     first_ = (first_ + 1) % kCapacity;
   } else {

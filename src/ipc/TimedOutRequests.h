@@ -1,6 +1,7 @@
 // The identifiers of the requests whose answers did not come in time and have not come
 // since, so that such an answer, arriving later, is not taken for the answer to another
-// request.
+// request. The identifiers every set of the process keeps are known to NextRequestId,
+// which gives a new request none of them.
 #pragma once
 
 #include <cstddef>
@@ -16,12 +17,17 @@ class TimedOutRequests {
   // plug-in makes calls within the longest time a host may take to answer late.
   static constexpr size_t kCapacity = 4096;
 
+  TimedOutRequests() = default;
+  TimedOutRequests(const TimedOutRequests&) = delete;
+  TimedOutRequests& operator=(const TimedOutRequests&) = delete;
+  ~TimedOutRequests();
+
   bool IsEmpty() const { return count_ == 0; }
 
   // Keeps the identifier of the request whose text this is, if it has one.
   void Add(const std::string& requestText);
   // Forgets the identifier of the request about to be sent, should an earlier request
-  // have carried the same one (identifiers are millisecond time stamps).
+  // have carried the same one (a request built before that one timed out).
   void Forget(const std::string& requestText);
   // True when the response answers one of the kept requests.
   bool Answers(const std::string& responseText) const;
@@ -32,6 +38,10 @@ class TimedOutRequests {
   // {"response":{...}}) straight off the text, without parsing the rest: the first such
   // member whose value is a plain unsigned integer. False when there is none.
   static bool ScanRequestId(const std::string& text, uint64_t& id);
+
+  // The first identifier from id on that no set of this process keeps: id itself unless a
+  // request that timed out carried it. Thread-safe; one atomic load while none is kept.
+  static uint64_t FirstIdNotTimedOut(uint64_t id);
 
  private:
   // The position of id (0 = oldest), or count_ when absent.

@@ -40,7 +40,8 @@ void WireWriter::EndTable(bool isList) {
 }
 
 void WireWriter::Proxy(int64_t proxyId, std::string_view uniqueId, std::string_view name,
-                       const std::vector<std::string>& functions) {
+                       const std::vector<std::string>& functions,
+                       const std::vector<std::string>* features) {
   sink_.StartObject();
   sink_.Key("type");
   sink_.String("proxy");
@@ -56,6 +57,12 @@ void WireWriter::Proxy(int64_t proxyId, std::string_view uniqueId, std::string_v
   sink_.StartArray();
   for (const std::string& function : functions) sink_.String(function);
   sink_.EndArray();
+  if (features != nullptr && !features->empty()) {
+    sink_.Key("features");
+    sink_.StartArray();
+    for (const std::string& feature : *features) sink_.String(feature);
+    sink_.EndArray();
+  }
   sink_.EndObject();
   sink_.EndObject();
 }

@@ -36,9 +36,12 @@ class WireWriter {
   void TableHead();
   void TableTail(bool isList);
 
-  // {"type":"proxy","value":{"proxyId":..,"uniqueId":..,"name":..,"functions":[..]}}
+  // {"type":"proxy","value":{"proxyId":..,"uniqueId":..,"name":..,"functions":[..]}},
+  // with "features":[..] after the functions when features is given and not empty (a
+  // host's root object announces the extensions it supports there).
   void Proxy(int64_t proxyId, std::string_view uniqueId, std::string_view name,
-             const std::vector<std::string>& functions);
+             const std::vector<std::string>& functions,
+             const std::vector<std::string>* features = nullptr);
   // {"type":"proxyref","value":id}
   void Reference(int64_t proxyId);
 

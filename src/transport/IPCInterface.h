@@ -68,6 +68,17 @@ class IPCInterface {
   // reconnecting; true when one was dropped. A request channel uses it to clear away
   // answers that came too late, before it writes the next request.
   virtual bool DiscardWaiting() { return false; }
+  // A server: how many clients it has let go so far, whether they left or were dropped.
+  // Its owner compares two readings to learn that a client's connection has ended. A
+  // channel that cannot tell stays at 0.
+  virtual uint64_t ClientsLetGo() const { return 0; }
+  // How many messages this end has taken off the pipe so far, and whether another waits
+  // there now, read together (any thread, while the channel is open): a message is either
+  // counted as taken or seen waiting. A channel that cannot tell reports none of either.
+  virtual uint64_t TakenMessages(bool& waiting) {
+    waiting = false;
+    return 0;
+  }
   // Sends a text its caller compressed already (to learn its size), as the channel would
   // have compressed it. A channel that carries texts only, as this default assumes, sends
   // the stream's text.

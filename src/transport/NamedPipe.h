@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
+#include "base/AdaptiveSpin.h"
 #include "transport/Bzip2Codec.h"
 #include "transport/IPCInterface.h"
 
@@ -42,9 +44,11 @@ class NamedPipe : public IPCInterface {
   bool WriteNow(const std::string& message) override;
   void Close() override;
   bool DiscardWaiting() override;
+  uint64_t TakenMessages(bool& waiting) override;
   // A server lets its current client go and goes on listening under the same name, which
   // it never gives up while open. Nothing for a client.
   void DropClient();
+  uint64_t ClientsLetGo() const override { return clientsLetGo_; }
 
   // Sends a message that is already compressed (a bzip2 stream of the text and its NUL,
   // as Write would make it), so that a caller who had to compress it anyway, to learn its
@@ -57,6 +61,10 @@ class NamedPipe : public IPCInterface {
   bool WriteCompressed(const std::string& stream, uint32_t timeoutMs);
 
   bool IsOpen() const { return handle_ != kInvalidHandle; }
+
+  // Whether this process may run on more than one CPU now (its affinity), so that a
+  // thread spinning for another of its threads can pay at all.
+  static bool SeveralCpusAllowed();
   const std::string& GetPipePath() const { return pipePath_; }
 
  private:
@@ -109,15 +117,22 @@ class NamedPipe : public IPCInterface {
   NativeHandle queueHolder_ = kInvalidHandle;
   // Windows server: whether the current client's user has been checked.
   bool clientChecked_ = false;
+  // Servers: clients let go so far (read by ClientsLetGo).
+  uint64_t clientsLetGo_ = 0;
 
+  // Held while a message is taken off the pipe and counted, and while the connection
+  // changes, so that TakenMessages reads a count and the pipe that agree.
+  std::mutex takeLock_;
+  uint64_t taken_ = 0;
   // Kept between messages so that the hot path neither allocates nor clears buffers.
   Bzip2Codec codec_;
   std::unique_ptr<char[]> readBuffer_;
   std::string writeBuffer_;
   // Both ends of a request pipe ask again for a short while before they sleep on the next
-  // message, yielding at each turn when the peer may share their CPU (found at connection).
+  // message, while that has lately paid and the peer can run on another CPU (found at
+  // connection).
   bool spinForMessages_ = false;
-  bool spinYields_ = true;
+  AdaptiveSpin spin_{std::chrono::microseconds(50)};
   // A callback client whose last open failed: its worker reopens ten times a second while
   // the host is away, so only the first failure and the recovery are logged.
   bool openFailing_ = false;

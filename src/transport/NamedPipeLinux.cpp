@@ -52,16 +52,12 @@ bool PeerIsSameUser(int fd) {
          size == sizeof credentials && credentials.uid == geteuid();
 }
 
-// How long the ends of a request pipe ask again for the next message before they sleep in
-// poll(): a client for its answer, the server for the next request. Waking a thread that
-// sleeps costs tens of microseconds, more when its CPU has gone idle, and in a run of
-// calls the next message comes sooner than this.
-constexpr auto kMessageSpin = std::chrono::microseconds(50);
-
-// Whether the peer may run on a CPU this thread runs on. A spinning end must then yield
-// at every turn: the kernel likes to wake the peer right where the spinner runs, and the
-// peer must not wait for the spin to end before it can answer.
-bool MayShareCpu(int fd) {
+// Whether spinning for the peer's next message can pay: only when the peer can run on a CPU
+// other than the one this thread spins on. A spin that cannot pay only keeps the peer off
+// the CPU it needs. How long a spin lasts, and whether it has lately paid, the pipe's
+// AdaptiveSpin learns: waking a thread that sleeps costs tens of microseconds, more when its
+// CPU has gone idle, and in a run of calls on an idle machine the next message comes sooner.
+bool SpinCanPay(int fd) {
   ucred peer{};
   socklen_t size = sizeof peer;
   cpu_set_t own;
@@ -69,11 +65,11 @@ bool MayShareCpu(int fd) {
   if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
       sched_getaffinity(0, sizeof own, &own) != 0 ||
       sched_getaffinity(peer.pid, sizeof server, &server) != 0) {
-    return true;  // unknown: never risk it
+    return true;  // unknown: let the spin learn
   }
-  cpu_set_t both;
-  CPU_AND(&both, &own, &server);
-  return CPU_COUNT(&both) > 0;
+  cpu_set_t either;
+  CPU_OR(&either, &own, &server);
+  return CPU_COUNT(&either) > 1;
 }
 
 // Gives a connection the channel's buffer size; the kernel doubles it for its bookkeeping,
@@ -191,7 +187,7 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
       SizeBuffer(fd);
       handle_ = fd;
       spinForMessages_ = GetMode() == ClientRequest;
-      spinYields_ = MayShareCpu(fd);
+      spin_.Allow(SpinCanPay(fd));
       return true;
     }
     if (Clock::now() >= deadline) break;
@@ -224,6 +220,7 @@ void NamedPipe::Close() {
 }
 
 void NamedPipe::DropClient() {
+  if (client_ != kInvalidHandle) ++clientsLetGo_;
   LetClientGo(handle_, client_, queueHolder_);
   if (!IsServer() || handle_ == kInvalidHandle) return;
   // A client that connected and left before it was ever accepted (a callback client that
@@ -231,6 +228,7 @@ void NamedPipe::DropClient() {
   // keep every later client out as busy: take what waits, and let it go if it is gone.
   int error = 0;
   if (Connection(error) != kInvalidHandle && PeerClosed(static_cast<int>(client_))) {
+    ++clientsLetGo_;
     LetClientGo(handle_, client_, queueHolder_);
   }
 }
@@ -281,7 +279,7 @@ NamedPipe::NativeHandle NamedPipe::Connection(int& error) {
     SizeBuffer(fd);
     client_ = fd;
     spinForMessages_ = GetMode() == ServerRequest;
-    spinYields_ = MayShareCpu(fd);
+    spin_.Allow(SpinCanPay(fd));
     HoldQueue();
   }
   return client_;
@@ -291,19 +289,26 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
   const auto deadline = DeadlineAfter(timeoutMs);
   // Until when this read asks again before it sleeps; set when it first finds nothing.
   Clock::time_point spinEnd{};
+  bool spinning = false;
   for (;;) {
     int error = 0;
     const NativeHandle fd = Connection(error);
     if (fd != kInvalidHandle) {
       // MSG_TRUNC makes the receive report a message's full length even when it is cut.
-      const ssize_t received =
-          recv(static_cast<int>(fd), readBuffer_.get(), kReadBufferSize, MSG_DONTWAIT | MSG_TRUNC);
+      ssize_t received = 0;
+      {
+        std::lock_guard<std::mutex> hold(takeLock_);
+        received = recv(static_cast<int>(fd), readBuffer_.get(), kReadBufferSize,
+                        MSG_DONTWAIT | MSG_TRUNC);
+        if (received > 0) ++taken_;
+      }
       if (received > static_cast<ssize_t>(kReadBufferSize)) {
         LogOversizedMessage(EMSGSIZE);  // the rest of the message is already discarded
         SetChannelError(ChannelError::TooLarge);
         return false;
       }
       if (received > 0 || (received == 0 && !PeerClosed(static_cast<int>(fd)))) {
+        if (spinning) spin_.Paid();
         length = static_cast<size_t>(received);
         return true;
       }
@@ -324,15 +329,22 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
       return false;
     }
     if (PeerGone(error)) {
+      std::lock_guard<std::mutex> hold(takeLock_);
       if (!Reconnect()) return false;
     } else if (error == EAGAIN || error == EWOULDBLOCK) {
       if (spinForMessages_ && fd != kInvalidHandle) {
         const auto now = Clock::now();
-        if (spinEnd == Clock::time_point{}) spinEnd = std::min(now + kMessageSpin, deadline);
+        if (spinEnd == Clock::time_point{}) {
+          spinEnd = std::min(now + spin_.Next(), deadline);
+          spinning = now < spinEnd;
+        }
         if (now < spinEnd) {
-          // Where the peer may share this CPU, each turn lets it run first.
-          if (spinYields_) sched_yield();
+          AdaptiveSpin::Pause();
           continue;
+        }
+        if (spinning) {
+          spin_.Missed();
+          spinning = false;
         }
       }
       // Nothing yet; a server without a client waits for one to connect.
@@ -354,6 +366,19 @@ bool NamedPipe::DiscardWaiting() {
     // Nothing waiting, or the peer is gone: the next Write reconnects.
     if (errno != EINTR) return false;
   }
+}
+
+bool NamedPipe::SeveralCpusAllowed() {
+  cpu_set_t own;
+  return sched_getaffinity(0, sizeof own, &own) != 0 || CPU_COUNT(&own) > 1;
+}
+
+uint64_t NamedPipe::TakenMessages(bool& waiting) {
+  std::lock_guard<std::mutex> hold(takeLock_);
+  const NativeHandle fd = IsServer() ? client_ : handle_;
+  pollfd entry{static_cast<int>(fd), POLLIN, 0};
+  waiting = fd != kInvalidHandle && poll(&entry, 1, 0) > 0 && (entry.revents & POLLIN) != 0;
+  return taken_;
 }
 
 bool NamedPipe::WriteNow(const std::string& message) {

@@ -66,6 +66,13 @@ ChannelError OpenError(DWORD error) {
 // The ANSI calls end the path at its first NUL, which would name another pipe.
 bool PathHasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 
+// Whole milliseconds until the deadline, 0 once it has passed.
+DWORD MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  return left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
+}
+
 // Reads and drops the pieces of a message that did not fit in one read.
 void DiscardRestOfMessage(HANDLE pipe, char* buffer, DWORD size) {
   DWORD received = 0;
@@ -134,8 +141,12 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
       }
     } else {
       error = GetLastError();
-      // Every instance is taken: wait (up to the server's default) for one to come free.
-      if (error == ERROR_PIPE_BUSY) WaitNamedPipeA(pipePath_.c_str(), NMPWAIT_USE_DEFAULT_WAIT);
+      // Every instance is taken: wait for one to come free, but only for what is left of
+      // the limit. The server's default wait is whatever the maker of the name chose (a
+      // squatter may choose forever), and 0 would mean that default.
+      if (error == ERROR_PIPE_BUSY) {
+        WaitNamedPipeA(pipePath_.c_str(), std::max<DWORD>(1, MillisecondsLeft(deadline)));
+      }
     }
     if (Clock::now() >= deadline) break;
     PauseUntil(deadline);
@@ -160,6 +171,7 @@ void NamedPipe::DropClient() {
   if (!IsServer() || handle_ == kInvalidHandle) return;
   // The same instance listens again: the name is never free for another process.
   const HANDLE pipe = ToHandle(handle_);
+  if (clientChecked_) ++clientsLetGo_;
   DisconnectNamedPipe(pipe);
   ConnectNamedPipe(pipe, nullptr);
   clientChecked_ = false;
@@ -203,11 +215,14 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
     DWORD error = ERROR_INVALID_HANDLE;
     if (handle_ != kInvalidHandle && (!IsServer() || ClientAdmitted(error))) {
       DWORD received = 0;
+      std::unique_lock<std::mutex> hold(takeLock_);
       if (ReadFile(ToHandle(handle_), readBuffer_.get(), kReadBufferSize, &received, nullptr)) {
+        ++taken_;
         length = received;
         return true;
       }
       error = GetLastError();
+      if (error == ERROR_MORE_DATA) ++taken_;
     }
 
     if (error == ERROR_MORE_DATA) {
@@ -228,6 +243,7 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
       return false;
     }
     if (cutOff) {
+      std::lock_guard<std::mutex> hold(takeLock_);
       if (!Reconnect()) return false;
     } else if (NotConnected(error) && IsServer()) {
       ConnectNamedPipe(ToHandle(handle_), nullptr);
@@ -250,6 +266,22 @@ bool NamedPipe::DiscardWaiting() {
   if (GetLastError() != ERROR_MORE_DATA) return false;
   DiscardRestOfMessage(pipe, readBuffer_.get(), kReadBufferSize);
   return true;
+}
+
+bool NamedPipe::SeveralCpusAllowed() {
+  DWORD_PTR process = 0;
+  DWORD_PTR system = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) return true;
+  return (process & (process - 1)) != 0;
+}
+
+uint64_t NamedPipe::TakenMessages(bool& waiting) {
+  std::lock_guard<std::mutex> hold(takeLock_);
+  DWORD available = 0;
+  waiting = handle_ != kInvalidHandle &&
+            PeekNamedPipe(ToHandle(handle_), nullptr, 0, nullptr, &available, nullptr) &&
+            available > 0;
+  return taken_;
 }
 
 // A pipe here is polled every few milliseconds within each operation, so a message is

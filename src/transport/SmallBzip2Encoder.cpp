@@ -4,6 +4,8 @@
 // CRC; zero bits up to a byte.
 #include "transport/SmallBzip2Encoder.h"
 
+#include "transport/Bzip2Codec.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -16,12 +18,13 @@ constexpr int kRunA = 0;
 constexpr int kRunB = 1;
 constexpr int kGroupSize = 50;  // symbols per selector
 constexpr int kTableCount = 2;  // the fewest tables a decoder accepts; both are the same
-constexpr int kMaxCodeLength = 17;
 constexpr int kMaxRun = 255;  // longest run the first run-length stage codes at once
 
 // Rotation starts and ranks are 16-bit in the sort keys: the block (at worst 5 bytes for
 // every 4 of input) must stay below 64 KB.
 static_assert(SmallBzip2Encoder::kMaxLength / 4 * 5 + 4 < 65536, "block too long for the sort");
+static_assert(Bzip2Codec::kShortTextLimit <= SmallBzip2Encoder::kMaxLength,
+              "the codec sends texts the encoder refuses");
 
 // bzip2's CRC: polynomial 0x04C11DB7, most significant bit first.
 const std::array<uint32_t, 256>& CrcTable() {
@@ -209,9 +212,15 @@ void SmallBzip2Encoder::MoveToFront(const uint16_t inUse[16]) {
 
 // Huffman code lengths from the symbol counts (an unused symbol counts as 1, as each needs a
 // code); while the longest code is over the limit, the counts are halved and it is redone.
-void SmallBzip2Encoder::MakeCodeLengths(int alphaSize) {
+SmallBzip2Encoder::SmallBzip2Encoder(int codeLengthLimit)
+    : codeLengthLimit_(std::clamp(codeLengthLimit, kMinCodeLengthLimit, kMaxCodeLength)) {}
+
+int SmallBzip2Encoder::CodeLengths(const uint32_t* frequency, int alphaSize, int limit,
+                                   uint8_t* length) {
+  limit = std::max(limit, kMinCodeLengthLimit);  // below it the halving could never end
   uint32_t weight[258];
-  for (int s = 0; s < alphaSize; ++s) weight[s] = frequency_[s] == 0 ? 1 : frequency_[s];
+  for (int s = 0; s < alphaSize; ++s) weight[s] = frequency[s] == 0 ? 1 : frequency[s];
+  int rounds = 0;
   uint64_t leaves[258];
   uint64_t nodeWeight[2 * 258];
   uint16_t parent[2 * 258];
@@ -244,16 +253,18 @@ void SmallBzip2Encoder::MakeCodeLengths(int alphaSize) {
       depth[k] = static_cast<uint8_t>(depth[parent[k]] + 1);
       if (k < alphaSize) longest = std::max<int>(longest, depth[k]);
     }
-    if (longest <= kMaxCodeLength) {
-      for (int k = 0; k < alphaSize; ++k) length_[leaves[k] & 0xFFFF] = depth[k];
-      return;
+    if (longest <= limit) {
+      for (int k = 0; k < alphaSize; ++k) length[leaves[k] & 0xFFFF] = depth[k];
+      return rounds;
     }
     for (int s = 0; s < alphaSize; ++s) weight[s] = 1 + weight[s] / 2;
+    ++rounds;
   }
 }
 
 size_t SmallBzip2Encoder::Encode(const unsigned char* data, size_t length, unsigned char* out,
                                  size_t capacity) {
+  limiterRounds_ = 0;
   if (length > kMaxLength) return 0;
   BitWriter writer(out, capacity);
   for (const char c : {'B', 'Z', 'h', '9'}) writer.Put(8, static_cast<unsigned char>(c));
@@ -274,7 +285,7 @@ size_t SmallBzip2Encoder::Encode(const unsigned char* data, size_t length, unsig
     const int alphaSize = inUseCount + 2;
     std::fill(frequency_, frequency_ + alphaSize, 0u);
     for (const uint16_t symbol : symbols_) ++frequency_[symbol];
-    MakeCodeLengths(alphaSize);
+    limiterRounds_ = CodeLengths(frequency_, alphaSize, codeLengthLimit_, length_);
     // Canonical codes: by length, then by symbol, as the decoder rebuilds them.
     uint32_t nextCode[kMaxCodeLength + 2] = {};
     for (int s = 0; s < alphaSize; ++s) ++nextCode[length_[s] + 1];

@@ -159,6 +159,11 @@ class KvVariantMap : public IVariantMap {
   // Replaces the content by the JSON document in the file at path.
   void LoadFromFile(const std::string& path);
   // Writes the JSON text to the file at path; does nothing when the map is not valid.
+  // The text goes to a new file beside path, which then replaces path in one step, so that
+  // a reader sees the old file or the new one, never a part: the new file gets the old
+  // one's mode (and its owner and group where the process may set them), and on Windows
+  // CR LF line ends. A symbolic link at path is replaced by the file, not written through.
+  // A hard link to the old file keeps the old text: the price of the atomic replace.
   void SaveToFile(const std::string& path, bool compact) const;
 
  private:

@@ -51,14 +51,35 @@ std::string TemporaryPathBeside(const std::string& path) {
 }
 
 // Creates a new file for writing only; fails on any file already there, a symbolic link
-// included, so that nothing but a new file is ever written to.
-int OpenExclusive(const std::string& path) {
+// included, so that nothing but a new file is ever written to. On Windows the file is in
+// text mode, as the file it replaces was written: a line feed goes out as CR LF.
+int OpenExclusive(const std::string& path, bool replacing) {
 #ifdef _WIN32
-  return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+  (void)replacing;
+  return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
 #else
-  return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  // A file that replaces another starts readable by its owner only, and gets the old file's
+  // mode before any of the text is written.
+  return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+              replacing ? 0600 : 0644);
 #endif
 }
+
+#ifndef _WIN32
+// Gives the new file the mode of the file it replaces (the target, where path is a symbolic
+// link), and its owner and group where the process may (as root, or a group of its own).
+bool TakeOverModeAndOwner(int descriptor, const struct stat& old) {
+  struct stat fresh {};
+  if (fstat(descriptor, &fresh) != 0) return false;
+  if ((fresh.st_uid != old.st_uid || fresh.st_gid != old.st_gid) &&
+      fchown(descriptor, old.st_uid, old.st_gid) != 0) {
+    // Not permitted: keep our own user, but still the old group where that is allowed.
+    (void)!fchown(descriptor, static_cast<uid_t>(-1), old.st_gid);
+  }
+  // After the change of owner, which clears the set-id bits.
+  return fchmod(descriptor, old.st_mode & 07777) == 0;
+}
+#endif
 
 // Writes all of text, then flushes it to the disk; closes the descriptor either way.
 bool WriteAllAndSync(int descriptor, const std::string& text) {
@@ -133,11 +154,25 @@ void KvVariantMap::SaveToFile(const std::string& path, bool compact) const {
     return;
   }
   const std::string temporary = TemporaryPathBeside(path);
-  const int descriptor = OpenExclusive(temporary);
+#ifdef _WIN32
+  const bool replacing = false;
+#else
+  struct stat old {};
+  const bool replacing = stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+#endif
+  const int descriptor = OpenExclusive(temporary, replacing);
   if (descriptor < 0) {
     LogError("KvVariantMap : Failed to open file");
     return;
   }
+#ifndef _WIN32
+  if (replacing && !TakeOverModeAndOwner(descriptor, old)) {
+    close(descriptor);
+    std::remove(temporary.c_str());
+    LogError("KvVariantMap : Failed to open file");
+    return;
+  }
+#endif
   const bool written = WriteAllAndSync(descriptor, text);
   if (!written) {
     std::remove(temporary.c_str());

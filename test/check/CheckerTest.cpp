@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
+#include <cinttypes>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -134,39 +136,167 @@ std::vector<std::string> FailedChecks(const CheckRun& run) {
   return failed;
 }
 
-void ExpectPassesAndUnloads(const std::string& binary, const std::string& tag) {
-  const std::string pluginId = UniquePluginId(tag);
-  HostUnderTest host(binary, {"--plugin-id", pluginId});
-  ASSERT_TRUE(host.WaitReady());
-  const CheckRun run = RunChecker(pluginId, "--unload");
+// Every check of the contract ran and passed, none was left out.
+void ExpectAllPass(const CheckRun& run, std::vector<std::string> more = {}) {
   EXPECT_EQ(run.exitCode, 0) << run.output;
   EXPECT_TRUE(FailedChecks(run).empty()) << run.output;
-  // Every check of the contract ran, none was left out.
-  for (const char* check :
-       {"pipes.request", "pipes.callback", "GetKestrel", "SetAPITimeout", "RegisterCallback",
-        "DeregisterCallback", "failure.unknown-function", "failure.unknown-proxy",
-        "failure.stale-reference", "hostile.not-json", "hostile.not-an-object", "hostile.no-name",
-        "hostile.deep-nesting", "hostile.bzip2-bomb", "hostile.truncated-stream",
-        "hostile.oversized-message", "answers.one-message-each", "answers.response-form",
-        "UnloadPlugin"}) {
+  std::vector<std::string> checks = {
+      "pipes.request", "pipes.callback", "GetKestrel", "SetAPITimeout", "RegisterCallback",
+      "DeregisterCallback", "failure.unknown-function", "failure.unknown-proxy",
+      "failure.stale-reference", "hostile.not-json", "hostile.not-an-object", "hostile.no-name",
+      "hostile.deep-nesting", "hostile.bzip2-bomb", "hostile.truncated-stream",
+      "hostile.oversized-message", "UnloadPlugin", "answers.one-message-each",
+      "answers.response-form", "answers.nothing-unasked", "answers.proxies"};
+  checks.insert(checks.end(), more.begin(), more.end());
+  for (const std::string& check : checks) {
     EXPECT_EQ(LineOf(run, check).rfind("PASS  ", 0), 0u) << check << "\n" << run.output;
   }
+}
+
+void ExpectPassesAndUnloads(const std::string& binary, const std::string& tag,
+                            std::vector<std::string> hostArgs, const std::string& options,
+                            std::vector<std::string> more) {
+  const std::string pluginId = UniquePluginId(tag);
+  hostArgs.insert(hostArgs.begin(), {"--plugin-id", pluginId});
+  HostUnderTest host(binary, hostArgs);
+  ASSERT_TRUE(host.WaitReady());
+  // --unload is the default now; older scripts still pass it.
+  const CheckRun run = RunChecker(pluginId, "--unload " + options);
+  ExpectAllPass(run, std::move(more));
+  EXPECT_NE(LineOf(run, "UnloadPlugin").find("the host ended"), std::string::npos) << run.output;
   EXPECT_TRUE(host.WaitEnded()) << "the host should end after UnloadPlugin";
 }
 
 // A host with one fault: the checker must exit 1 and fail exactly the named checks.
-CheckRun RunAgainstFault(const std::string& fault) {
+CheckRun RunAgainstFault(const std::string& fault, const std::string& options = "") {
   const std::string pluginId = UniquePluginId(fault);
   HostUnderTest host(HOSTLINK_FAULTY_HOST, {"--plugin-id", pluginId, "--fault", fault});
   EXPECT_TRUE(host.WaitReady());
-  return RunChecker(pluginId);
+  return RunChecker(pluginId, options);
 }
 
 TEST(Checker, PassesAReferenceHostThatHonoursTheProtocol) {
-  ExpectPassesAndUnloads(HOSTLINK_REFERENCE_HOST, "reference");
+  // Its "Tick" callback, the objects behind its root and the release it announces are
+  // checked too.
+  ExpectPassesAndUnloads(HOSTLINK_REFERENCE_HOST, "reference", {"--tick", "20"},
+                         "--explore --callback Tick",
+                         {"callbacks", "explore", "release.unknown-id", "release.counted"});
 }
 
-TEST(Checker, PassesTheExampleHost) { ExpectPassesAndUnloads(HOSTLINK_TODO_HOST, "todo"); }
+TEST(Checker, PassesTheExampleHost) {
+  ExpectPassesAndUnloads(HOSTLINK_TODO_HOST, "todo", {}, "--explore", {"explore"});
+}
+
+TEST(Checker, PassesAHostThatKeepsServingAfterUnload) {
+  const std::string pluginId = UniquePluginId("keep");
+  HostUnderTest host(HOSTLINK_REFERENCE_HOST, {"--plugin-id", pluginId, "--keep-running"});
+  ASSERT_TRUE(host.WaitReady());
+  const CheckRun run = RunChecker(pluginId);
+  ExpectAllPass(run);
+  EXPECT_NE(LineOf(run, "UnloadPlugin").find("the host kept serving"), std::string::npos)
+      << run.output;
+}
+
+TEST(Checker, PassesAHostWithTheReleaseExtension) {
+  const CheckRun run = RunAgainstFault("release", "--explore");
+  ExpectAllPass(run, {"explore", "release.unknown-id", "release.counted"});
+  EXPECT_NE(LineOf(run, "GetKestrel").find("features \"release\""), std::string::npos)
+      << run.output;
+  EXPECT_NE(LineOf(run, "release.counted")
+                .find("proxy 2 (Child), handed out 2 times by \"GetChild\" on proxy 1, released "
+                      "once: \"GetName\" on proxy 2 got status true"),
+            std::string::npos)
+      << run.output;
+}
+
+TEST(Checker, ReleaseIsNotCheckedUnlessAnnounced) {
+  const CheckRun run = RunAgainstFault("none", "--explore");
+  ExpectAllPass(run, {"explore"});
+  EXPECT_EQ(LineOf(run, "release"), "SKIP  release: the root announces no \"release\" feature");
+}
+
+// One fault each: the check that names it fails, with evidence that says what went wrong.
+struct FaultCase {
+  const char* fault;
+  const char* options;
+  const char* check;
+  const char* evidence;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* out) {
+  *out << c.fault << " " << c.options << " -> " << c.check;
+}
+
+class CheckerCatches : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(CheckerCatches, TheFaultByName) {
+  const FaultCase& c = GetParam();
+  const CheckRun run = RunAgainstFault(c.fault, c.options);
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  const std::string line = LineOf(run, c.check);
+  EXPECT_EQ(line.rfind(std::string("FAIL  ") + c.check + ": ", 0), 0u) << run.output;
+  EXPECT_NE(line.find(c.evidence), std::string::npos) << run.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, CheckerCatches,
+    ::testing::Values(
+        FaultCase{"callback-on-request-pipe", "", "answers.nothing-unasked",
+                  "while idle after \"RegisterCallback\": a callback (\"HostlinkCheck\") on the "
+                  "request pipe"},
+        FaultCase{"callback-on-request-pipe", "--callback Ping --callback-wait 500", "callbacks",
+                  "no callback within 500 ms; messages came on the request pipe instead"},
+        FaultCase{"empty-child-functions", "--explore", "answers.proxies",
+                  "the answer to \"GetChild\": empty function list: proxy 2 \"Child\" with 0 "
+                  "functions ()"},
+        FaultCase{"silent-unload", "", "UnloadPlugin", "no answer within 1000 ms"},
+        FaultCase{"split-answer", "", "answers.one-message-each",
+                  "the answer to \"SetAPITimeout\" came split over two messages"},
+        FaultCase{"wrong-request-id", "", "answers.response-form", "is not the request's"},
+        FaultCase{"no-status", "", "answers.response-form", "no boolean status"},
+        FaultCase{"silent", "--no-unload", "answers.one-message-each",
+                  "the host answered nothing"},
+        FaultCase{"release-ignores-count", "--explore", "release.counted",
+                  "released once: \"GetName\" on proxy 2 got status false"},
+        FaultCase{"release-refuses-unknown", "", "release.unknown-id",
+                  "expected result true, got status false"}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) {
+      std::string name = std::string(info.param.fault) + "_" + info.param.check;
+      for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      }
+      return name;
+    });
+
+TEST(Checker, NamesTheRequestIdOfAnAnswerToAnotherRequest) {
+  const CheckRun run = RunAgainstFault("wrong-request-id");
+  const std::string line = LineOf(run, "answers.response-form");
+  uint64_t answered = 0;
+  uint64_t asked = 0;
+  const size_t at = line.find("requestId ");
+  ASSERT_NE(at, std::string::npos) << run.output;
+  ASSERT_EQ(std::sscanf(line.c_str() + at, "requestId %" SCNu64 " is not the request's %" SCNu64,
+                        &answered, &asked),
+            2)
+      << line;
+  EXPECT_EQ(answered, asked + 1) << line;
+}
+
+TEST(Checker, DropsALateAnswerAsAPlugInDoes) {
+  const CheckRun run = RunAgainstFault("slow-child", "--explore");
+  EXPECT_EQ(FailedChecks(run), std::vector<std::string>{"explore"}) << run.output;
+  EXPECT_NE(LineOf(run, "explore").find("\"GetChild\" on proxy 1 got no answer"),
+            std::string::npos)
+      << run.output;
+}
+
+TEST(Checker, HostTextCannotForgeAReportLine) {
+  const CheckRun run = RunAgainstFault("forged-report-line");
+  EXPECT_NE(LineOf(run, "failure.unknown-function").find("Unknown function\\nPASS  forged"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(LineOf(run, "forged"), "") << run.output;
+}
 
 TEST(Checker, CatchesAHostThatCrashesOnBadInput) {
   const CheckRun run = RunAgainstFault("crash-on-bad-input");

@@ -211,6 +211,62 @@ test('CleanUp lets the call in flight finish and rejects the queued ones as not 
   }
 });
 
+test('a callback the host fires inside a call runs before that Promise call settles', async () => {
+  const host = connect();
+  try {
+    const doc = addon.GetKestrel().GetDocuments().Create('Ordered');
+    const doc$ = addon.Async(doc);
+    let added = 0;
+    addon.RegisterCallback('DocumentChanged', (_document, change) => {
+      if (change === 'shapeAdded') added += 1;
+    });
+    // AddShape fires "DocumentChanged" before it answers: its callback has reached the
+    // plug-in before the answer, on the other pipe, read by another thread.
+    let settledFirst = 0;
+    for (let i = 1; i <= 2000; i += 1) {
+      await doc$.AddShape('rectangle', i, i, 10, 10);
+      if (added < i) settledFirst += 1;
+    }
+    assert.equal(settledFirst, 0, `${settledFirst} of 2000 calls settled before their callback ran`);
+  } finally {
+    disconnect(host);
+  }
+});
+
+test('answers waiting for a blocked JavaScript thread stop at the bound; a synchronous call behind them gets its turn', () => {
+  // 160 answers of 500 KB (80 MB) against the 64 MB bound, all for a JavaScript thread
+  // blocked in the synchronous call made after them.
+  const calls = 160;
+  const bytes = 500000;
+  const child = runChild(`
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(60);
+    const bench = addon.GetKestrel().GetBench();
+    const bench$ = addon.Async(bench);
+    host.takeRequests();
+    let whole = 0;
+    const calls = [];
+    for (let i = 0; i < ${calls}; i += 1) {
+      calls.push(bench$.MakeString(${bytes}).then((text) => { if (text.length === ${bytes}) whole += 1; }));
+    }
+    const echoed = bench.Echo('sync');
+    const sent = host.takeRequests().map((text) => JSON.parse(text).request.name);
+    Promise.all(calls).then(() => {
+      console.log(JSON.stringify({ echoed, whole, syncAt: sent.indexOf('Echo') }));
+      addon.CleanUp();
+      host.stop();
+    });
+  `, { timeoutMs: 120000 });
+  assert.equal(child.status, 0, child.stderr);
+  const { echoed, whole, syncAt } = JSON.parse(child.stdout);
+  assert.equal(echoed, 'sync');
+  assert.equal(whole, calls);
+  // Sent once the held answers reached the bound, ahead of the Promise calls not yet sent.
+  assert.ok(syncAt > 0 && syncAt < calls, `the synchronous call went out after ${syncAt} Promise calls`);
+  assert.ok(syncAt * bytes >= 64 * 1024 * 1024, `paused after only ${syncAt} answers`);
+});
+
 test('10000 async calls made at once all settle, in the order they were made', async () => {
   const host = connect();
   try {

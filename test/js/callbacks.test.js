@@ -4,7 +4,7 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
-const { uniquePluginId, sleepSync } = require('./helpers/host');
+const { startHost, uniquePluginId, sleepSync } = require('./helpers/host');
 const {
   addon, connect, disconnect, takeParsed, runChild, startMinimalHost, minimalHostBinary, logLines, repoRoot,
 } = require('./helpers/addon');
@@ -210,7 +210,7 @@ test('CleanUp deregisters every callback with the host and closes the callback p
   }
 });
 
-test('a host that refuses or cannot take the deregistrations at CleanUp still ends the callback side', () => {
+test('a host that refuses the deregistrations at CleanUp still ends the callback side; a CleanUp that fails keeps it', () => {
   const host = connect();
   try {
     const before = openSockets();
@@ -219,17 +219,24 @@ test('a host that refuses or cannot take the deregistrations at CleanUp still en
     host.replyJson({ response: { status: true, result: false } });
     addon.CleanUp();
     assert.equal(openSockets(), before === null ? null : before - 1);
-    addon.Initialize(host.pluginId);
-    addon.RegisterCallback('A', () => {});
-    host.drop();
-    // The host is gone for the deregistration, and for the unload after it.
-    assert.throws(() => addon.CleanUp(), { message: 'CleanUp: Failed to stop communication with host' });
-    host.listen();
-    host.takeRequests();
-    assert.equal(addon.DeregisterCallback('A'), false);
-    assert.deepEqual(host.takeRequests(), []);
   } finally {
     disconnect(host);
+  }
+  // (A host that kept a name expects no new callback client: the second half has its own.)
+  const other = startHost();
+  try {
+    addon.Initialize(other.pluginId);
+    assert.equal(addon.RegisterCallback('C', () => {}), true);
+    other.drop();
+    // The host is gone for the deregistration, and for the unload after it: the plug-in
+    // stays as it was, its callback registered.
+    assert.throws(() => addon.CleanUp(), { message: 'CleanUp: Failed to stop communication with host' });
+    other.listen();
+    other.takeRequests();
+    assert.equal(addon.DeregisterCallback('C'), true);
+    assert.deepEqual(takeParsed(other).map((r) => [r.request.name, r.request.args]), [['DeregisterCallback', { 0: 'C' }]]);
+  } finally {
+    disconnect(other);
   }
 });
 
@@ -290,12 +297,12 @@ test('callback messages that cannot be delivered are logged and dropped; later o
   assert.equal(child.stdout, '1');
   const prefix = 'IPC | Error | CallbackMessageProcessor : ProcessCallbackMessage - ';
   const lines = logLines(child.stderr).filter((line) => !line.includes('KvVariantMap'));
+  // A line the host causes is written once, its repeats counted; CleanUp ends the run.
   assert.deepEqual(lines, [
     `${prefix}No JS callback function found for callback:Unknown`,
     `${prefix}callbackName is empty`,
     `${prefix}Failed to parse callback message from host`,
-    `${prefix}Failed to parse callback message from host`,
-    `${prefix}Failed to parse callback message from host`,
+    `${prefix}Failed to parse callback message from host (2 more like it)`,
   ]);
 });
 
@@ -542,7 +549,7 @@ test('a callback whose arguments cannot be converted is logged and dropped; the 
   assert.deepEqual(logLines(child.stderr).sort(), [
     `${prefix}Failed to convert the arguments of callback:A (A: ParseProxyObject - Invalid proxyId)`,
     `${prefix}Failed to parse callback message from host`,
-    `${prefix}Failed to parse callback message from host`,
+    `${prefix}Failed to parse callback message from host (1 more like it)`,
   ]);
 });
 
@@ -563,23 +570,27 @@ test('a callback name the host chose cannot forge or flood log lines', () => {
   const child = runChild(`
     ${randomLetters}
     const host = startHost();
-    addon.Initialize(host.pluginId);
-    addon.SetAPITimeout(30);
-    let calls = 0;
-    addon.RegisterCallback('Known', () => { calls += 1; });
     // Long, and varied enough that the channel does not refuse it as too repetitive.
     const long = randomLetters(100000);
-    for (const name of ['Evil\\nIPC | Error | forged line\\u001b[2K\\r', long]) {
-      host.sendCallbackText(JSON.stringify({ response: { status: true, result: name } }));
-    }
-    host.fire('Known');
-    const waitUntil = Date.now() + 10000;
-    const poll = () => {
-      if (calls < 1 && Date.now() < waitUntil) return setTimeout(poll, 5);
-      addon.CleanUp();
-      host.stop();
+    // One name per session: CleanUp ends the run of such lines, so each is written whole.
+    const names = ['Evil\\nIPC | Error | forged line\\u001b[2K\\r', long];
+    const next = () => {
+      if (names.length === 0) return host.stop();
+      addon.Initialize(host.pluginId);
+      addon.SetAPITimeout(30);
+      let calls = 0;
+      addon.RegisterCallback('Known', () => { calls += 1; });
+      host.sendCallbackText(JSON.stringify({ response: { status: true, result: names.shift() } }));
+      host.fire('Known');
+      const waitUntil = Date.now() + 10000;
+      const poll = () => {
+        if (calls < 1 && Date.now() < waitUntil) return setTimeout(poll, 5);
+        addon.CleanUp();
+        next();
+      };
+      poll();
     };
-    poll();
+    next();
   `);
   assert.equal(child.status, 0, child.stderr);
   // Every line of the add-on starts "IPC | ": a forged one would show up among them.
@@ -645,4 +656,177 @@ test('registering again after the last callback went, none ever fired, opens the
   } finally {
     disconnect(host);
   }
+});
+
+// A child script's part that floods the plug-in's callback pipe from a worker thread of its
+// own while the main thread is blocked: `count` callbacks named `name`, each with one
+// argument of 1 MB (runs of one letter: about 16 KB compressed, as a document's text might
+// be), then one "FloodDone" callback for the worker, which wakes the main thread.
+const FLOOD = `
+  const { Worker } = require('node:worker_threads');
+  const { Host } = require(${JSON.stringify(require.resolve('./helpers/host'))});
+  function floodWhileBlocked(host, name, count) {
+    const shared = new Int32Array(new SharedArrayBuffer(8));
+    const worker = new Worker(\`
+      const { parentPort, workerData } = require('node:worker_threads');
+      const addon = require(workerData.root);
+      const { Host } = require(workerData.helper);
+      const shared = workerData.shared;
+      const host = Object.assign(Object.create(Host.prototype), workerData.host,
+        { seq: 1e9, stopped: false, control: true, timeoutMs: 30000 });
+      addon.RegisterCallback('FloodDone', () => { Atomics.store(shared, 0, 1); Atomics.notify(shared, 0); });
+      parentPort.postMessage('ready');
+      while (Atomics.load(shared, 1) === 0) Atomics.wait(shared, 1, 0, 10);
+      let big = '';
+      let state = 2463534242;
+      while (big.length < 1048576) {
+        state ^= state << 13; state >>>= 0; state ^= state >>> 17; state ^= state << 5; state >>>= 0;
+        big += String.fromCharCode(97 + (state % 26)).repeat(40);
+      }
+      const text = (body) => Buffer.from(JSON.stringify({ response: { status: true, ...body } })).toString('base64');
+      const data = text({ result: workerData.name, args: { 0: big.slice(0, 1048576) } });
+      for (let i = 0; i < workerData.count; i += 1) host.command('callbackText', { data });
+      host.command('callbackText', { data: text({ result: 'FloodDone' }) });
+    \`, { eval: true, workerData: {
+      root: process.env.HOSTLINK_ROOT, helper: ${JSON.stringify(require.resolve('./helpers/host'))},
+      shared, name, count, host: { directory: host.directory, pid: host.pid } } });
+    return new Promise((resolve) => {
+      worker.once('message', () => {
+        Atomics.store(shared, 1, 1);
+        // The main thread is busy (as in a long synchronous call) until the worker has had
+        // every message of the flood.
+        Atomics.wait(shared, 0, 0, 120000);
+        resolve(worker);
+      });
+    });
+  }
+`;
+
+test('a host flooding callbacks while JavaScript is busy fills the plug-in only to its bound, with one line per run of drops', () => {
+  const child = runChild(`
+    ${FLOOD}
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    let delivered = 0;
+    let after = 0;
+    addon.RegisterCallback('Flood', (text) => { if (text.length === 1048576) delivered += 1; else after += 1; });
+    floodWhileBlocked(host, 'Flood', 40).then(async (worker) => {
+      const peak = Number(/VmHWM:\\s+(\\d+)/.exec(require('node:fs').readFileSync('/proc/self/status', 'utf8'))[1]);
+      // What was queued runs now; then the bound is free again and a callback gets through.
+      for (let last = -1; last !== delivered;) {
+        last = delivered;
+        await new Promise((resolve) => setTimeout(resolve, 300));
+      }
+      host.sendCallbackText(JSON.stringify({ response: { status: true, result: 'Flood', args: { 0: 'after' } } }));
+      while (after === 0) await new Promise((resolve) => setTimeout(resolve, 20));
+      await worker.terminate();
+      addon.CleanUp();
+      host.stop();
+      process.stdout.write(JSON.stringify({ queued: delivered, peakMB: Math.round(peak / 1024) }));
+    });
+  `, { env: { HOSTLINK_ROOT: repoRoot }, timeoutMs: 120000 });
+  assert.equal(child.status, 0, child.stderr);
+  const { queued } = JSON.parse(child.stdout);
+  // 16 MB of messages of a little more than 1 MB each.
+  assert.equal(queued, 15, child.stdout);
+  assert.deepEqual(logLines(child.stderr), [
+    'IPC | Error | CallbackRegistry : Dropping callback messages, the JavaScript thread is not taking them',
+  ]);
+});
+
+test('a host repeating faulty callback messages gets each kind of line written once, then counted', () => {
+  const child = runChild(`
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    let calls = 0;
+    addon.RegisterCallback('Known', () => { calls += 1; });
+    const bad = { type: 'proxy', value: { proxyId: 0, uniqueId: '', name: 'K', functions: ['f'] } };
+    const started = Date.now();
+    for (let i = 0; i < 100; i += 1) {
+      host.sendCallbackText(JSON.stringify({ response: { status: true, result: 'Unknown' + i } }));
+      host.sendCallbackText('not json ' + i);
+      host.sendCallbackText(JSON.stringify({ response: { status: true, result: 'Known', args: { 0: bad } } }));
+    }
+    host.fire('Known');
+    const poll = () => {
+      if (calls < 1) return setTimeout(poll, 5);
+      addon.CleanUp();
+      host.stop();
+      process.stdout.write(String(Date.now() - started));
+    };
+    poll();
+  `);
+  assert.equal(child.status, 0, child.stderr);
+  const seconds = Math.ceil(Number(child.stdout) / 1000);
+  const prefix = 'IPC | Error | CallbackMessageProcessor : ProcessCallbackMessage - ';
+  const kinds = {
+    [`${prefix}No JS callback function found for callback`]: /^:Unknown\d+$/,
+    [`${prefix}Failed to parse callback message from host`]: /^$/,
+    [`${prefix}Failed to convert the arguments of callback`]: /^:Known \(Known: ParseProxyObject - Invalid proxyId\)$/,
+  };
+  // (The variant map's own line for text that is no JSON is not the callbacks' to keep.)
+  const lines = logLines(child.stderr).filter((line) => !line.includes('KvVariantMap'));
+  for (const [kind, whole] of Object.entries(kinds)) {
+    const own = lines.filter((line) => line.startsWith(kind));
+    // Every message is accounted for: a whole line, or counted in a summary.
+    let accounted = 0;
+    for (const line of own) {
+      const summary = / \((\d+) more like it\)$/.exec(line.slice(kind.length));
+      if (summary) accounted += Number(summary[1]);
+      else {
+        assert.match(line.slice(kind.length), whole);
+        accounted += 1;
+      }
+    }
+    assert.equal(accounted, 100, own.join('\n'));
+    // The first line whole, then at most one summary a second and one at CleanUp.
+    assert.ok(own.length <= seconds + 2, `${own.length} lines in ${seconds} s:\n${own.join('\n')}`);
+  }
+  assert.equal(lines.length, Object.keys(kinds).reduce((n, kind) => n + lines.filter((l) => l.startsWith(kind)).length, 0), child.stderr);
+});
+
+test('a worker that ends deregisters its names with the host and drops its queued callbacks without a line', () => {
+  const child = runChild(`
+    const { Worker } = require('node:worker_threads');
+    const host = startHost();
+    addon.Initialize(host.pluginId);
+    addon.SetAPITimeout(30);
+    addon.RegisterCallback('Kept', () => {});
+    const worker = new Worker(\`
+      const { parentPort, workerData } = require('node:worker_threads');
+      const addon = require(workerData);
+      addon.RegisterCallback('Busy', (text) => {
+        const until = Date.now() + 20;
+        while (Date.now() < until);
+      });
+      addon.RegisterCallback('Quiet', () => {});
+      parentPort.postMessage('registered');
+    \`, { eval: true, workerData: process.env.HOSTLINK_ROOT });
+    worker.once('message', async () => {
+      host.takeRequests();
+      // The worker runs them more slowly than they come: some are still queued at its end.
+      for (let i = 0; i < 100; i += 1) {
+        const table = { type: 'table', value: { index: i, text: 'text' } };
+        host.sendCallbackText(JSON.stringify({ response: { status: true, result: 'Busy', args: { 0: table } } }));
+      }
+      await worker.terminate();
+      const asked = host.takeRequests().map((text) => JSON.parse(text).request);
+      const registered = host.status().callbacks;
+      addon.CleanUp();
+      host.stop();
+      process.stdout.write(JSON.stringify({ asked, registered }));
+    });
+  `, { env: { HOSTLINK_ROOT: repoRoot } });
+  assert.equal(child.signal, null, child.stderr);
+  assert.equal(child.status, 0, child.stderr);
+  const { asked, registered } = JSON.parse(child.stdout);
+  assert.deepEqual(registered, ['Kept']);
+  assert.deepEqual(asked.map((r) => [r.name, r.args]).sort(),
+    [['DeregisterCallback', { 0: 'Busy' }], ['DeregisterCallback', { 0: 'Quiet' }]]);
+  // Callbacks the host sent before it heard of the end arrive for a name no longer known;
+  // nothing else is logged.
+  const unknown = 'IPC | Error | CallbackMessageProcessor : ProcessCallbackMessage - No JS callback function found for callback';
+  assert.deepEqual(logLines(child.stderr).filter((line) => !line.startsWith(unknown)), []);
 });

@@ -3,7 +3,10 @@
 // the response's result back to JavaScript, with every failure and its outcome.
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { addon, connect, disconnect } = require('./helpers/addon');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { addon, connect, disconnect, runChild } = require('./helpers/addon');
 
 const EXCEPTION = 'Execute: Exception occured while performing operation';
 
@@ -310,6 +313,34 @@ test('a result member named __proto__ stays a plain data property', () => {
   assert.deepEqual(Object.getOwnPropertyDescriptor(object, '__proto__').value, { polluted: true });
 });
 
+test('list elements are defined as own data properties, never passed to a setter on a prototype', () => {
+  // A list holding a proxy is built value by value, as callback arguments are.
+  const proxyValue = '{"type":"proxy","value":{"proxyId":12,"uniqueId":"","name":"ListedKind","functions":["g"]}}';
+  let captured = '';
+  const plant = (target, key) => Object.defineProperty(target, key, {
+    set(value) { captured += ` ${key}=${String(value)}`; }, configurable: true,
+  });
+  host.reply(success({ type: 'table', isList: true, value: { a: 'secret', b: JSON.parse(proxyValue), c: 3 } }));
+  let list;
+  plant(Array.prototype, '0');
+  plant(Object.prototype, '1');
+  try {
+    list = proxy.f();
+  } finally {
+    delete Array.prototype[0];
+    delete Object.prototype[1];
+  }
+  host.takeRequests();
+  assert.equal(captured, '');
+  assert.ok(Array.isArray(list));
+  assert.equal(list.length, 3);
+  assert.deepEqual(Object.keys(list), ['0', '1', '2']);
+  assert.deepEqual(Object.getOwnPropertyDescriptor(list, '0'),
+    { value: 'secret', writable: true, enumerable: true, configurable: true });
+  assert.equal(list[1].constructor.name, 'ListedKind');
+  assert.equal(list[2], 3);
+});
+
 test('proxy results become new proxy objects, each call a new object', () => {
   const answer = '{"type":"proxy","value":{"proxyId":11,"uniqueId":"","name":"ResultKind","functions":["g"]}}';
   const first = resultOf(answer);
@@ -360,4 +391,72 @@ test('the reference host echoes converted values back unchanged', () => {
   assert.deepEqual(app.Echo(value), { ...value, list: { 0: 1, 1: 2.5, 2: 'three', 3: { four: true } } });
   const documents = app.GetDocuments();
   assert.equal(app.Echo(documents).constructor.name, 'Documents');
+});
+
+test('doubles come back from the reference host bit for bit', () => {
+  const app = addon.GetKestrel();
+  // Random bit patterns, every exponent. A number within 1e-6 of a whole number in the
+  // 32-bit range (every number below 1e-6 among them) travels as that integer, so those
+  // are left out.
+  const bits = new BigUint64Array(1);
+  const view = new Float64Array(bits.buffer);
+  let seed = 0x9e3779b97f4a7c15n;
+  const doubles = [0.1 + 0.2, 1.7976931348623157e308, -123456.789];
+  while (doubles.length < 6000) {
+    seed = (seed * 6364136223846793005n + 1442695040888963407n) & 0xffffffffffffffffn;
+    bits[0] = seed ^ (seed >> 29n);
+    const d = view[0];
+    const whole = Math.trunc(d);
+    const travelsAsInteger = Math.abs(d - whole) <= 9.999999974752427e-7 &&
+      whole >= -2147483648 && whole <= 2147483647;
+    if (Number.isFinite(d) && !travelsAsInteger) doubles.push(d);
+  }
+  const changed = [];
+  // One at a time (the add-on reads a scalar result), then as tables of 1,000 (the host
+  // reads them all in one request).
+  for (const d of doubles.slice(0, 2000)) {
+    const back = app.Echo(d);
+    if (!Object.is(back, d)) changed.push(`${d} -> ${back}`);
+  }
+  for (let at = 0; at < doubles.length; at += 1000) {
+    const sent = doubles.slice(at, at + 1000);
+    const back = app.Echo(sent);
+    sent.forEach((d, i) => {
+      if (!Object.is(back[i], d)) changed.push(`${d} -> ${back[i]} (in a table)`);
+    });
+  }
+  assert.deepEqual(changed.slice(0, 10), [], `${changed.length} of ${doubles.length + 2000} changed`);
+});
+
+test('a JSON.parse replaced before the add-on loaded is not used for results', () => {
+  // A date reviver, put in place before the add-on is required.
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hostlink-parse-'));
+  const preload = path.join(folder, 'dates.js');
+  fs.writeFileSync(preload, `
+    const original = JSON.parse;
+    JSON.parse = (text, reviver) => original(text, (key, value) =>
+      typeof value === 'string' && /^\\d{4}-\\d\\d-\\d\\dT/.test(value) ? new Date(value) : value);
+  `);
+  let child;
+  try {
+    child = runChild(`
+      const host = startHost();
+      addon.Initialize(host.pluginId);
+      addon.SetAPITimeout(30);
+      const app = addon.GetKestrel();
+      const when = '2020-01-01T00:00:00.000Z';
+      const plain = app.Echo({ when, n: 1 });               // a table of plain values
+      const withProxy = app.Echo({ when, n: 1, app });      // built value by value
+      process.stdout.write(JSON.stringify({
+        replaced: JSON.parse('"2020-01-01T00:00:00.000Z"') instanceof Date,
+        plain: typeof plain.when, withProxy: typeof withProxy.when,
+      }));
+      addon.CleanUp();
+      host.stop();
+    `, { env: { NODE_OPTIONS: `--require ${preload}` } });
+  } finally {
+    fs.rmSync(folder, { recursive: true, force: true });
+  }
+  assert.equal(child.status, 0, child.stderr);
+  assert.deepEqual(JSON.parse(child.stdout), { replaced: true, plain: 'string', withProxy: 'string' });
 });

@@ -53,6 +53,25 @@ test('error responses carry the host text and code in fixed forms', () => {
   }
 });
 
+test('a host error text that is not UTF-8 keeps the operation, its text and code', () => {
+  // One Latin-1 byte (0xE9) in the text: invalid UTF-8, which some runtimes' Node-API drop
+  // whole. Each ill-formed sequence becomes U+FFFD.
+  const host = connect();
+  try {
+    host.replyJson({ response: { status: true, result: { type: 'proxy', value: { proxyId: 4, uniqueId: '', name: 'ErrKind8', functions: ['f'] } } } });
+    const proxy = addon.GetKestrel();
+    host.reply(Buffer.concat([
+      Buffer.from('{"response":{"requestId":9,"status":false,"error":{"errorStr":"caf'),
+      Buffer.from([0xe9]),
+      Buffer.from(' \xf0\x9f\x98 ok","errorCode":7}}}', 'latin1'),
+    ]));
+    const error = thrown(() => proxy.f());
+    assert.equal(error.message, 'f: Error response (errorStr:caf\ufffd \ufffd ok) (errorCode:7)');
+  } finally {
+    disconnect(host);
+  }
+});
+
 test('an answer that comes after the timeout is dropped; the next request gets its own', async () => {
   const host = connect({ safetyTimeout: false });
   try {

@@ -305,6 +305,25 @@ test('a proxy class constructed from JavaScript makes a working proxy', () => {
   }
 });
 
+// Deno's Node-API runs a class's constructor when it is called without `new`, with the
+// global object as its receiver: that must not make globalThis a proxy.
+test('the global object never becomes a proxy, and a method called on it sends nothing', () => {
+  const host = connect();
+  try {
+    const ProxyClass = makeProxy(host, ['Run']).constructor;
+    assert.throws(() => ProxyClass('Any', 5, ''), {
+      name: 'TypeError',
+      message: "Class constructors cannot be invoked without 'new'",
+    });
+    // V8 refuses the receiver itself; elsewhere the add-on does.
+    assert.throws(() => ProxyClass.prototype.Run.call(globalThis),
+      (error) => ['Illegal invocation', 'Execute: Receiver is not a proxy object'].includes(error.message));
+    assert.deepEqual(host.takeRequests(), []);
+  } finally {
+    disconnect(host);
+  }
+});
+
 test('a worker thread gets proxy classes of its own and both threads keep working', () => {
   const child = runChild(`
     const { Worker } = require('node:worker_threads');

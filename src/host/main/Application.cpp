@@ -14,7 +14,7 @@ using Host::Value;
 Application::Application(Host::ObjectRegistry& registry, Notify notify)
     : HostObject("Application", "app"),
       documents_(std::make_shared<DocumentCollection>(registry, notify)),
-      bench_(std::make_shared<BenchObject>(std::move(notify))) {
+      bench_(std::make_shared<BenchObject>(std::move(notify), registry)) {
   Define("GetName", [](const Arguments&) -> Result { return kName; });
   Define("GetVersion", [](const Arguments&) -> Result { return kVersion; });
   Define("GetInfo", [this](const Arguments&) -> Result {

@@ -38,8 +38,17 @@ std::string WordText(int64_t length) {
 
 }  // namespace
 
-BenchObject::BenchObject(Notify notify)
+BenchObject::BenchObject(Notify notify, const Host::ObjectRegistry& registry)
     : HostObject("Bench", "bench"), timer_(std::make_unique<CallbackTimer>(std::move(notify))) {
+  Define("NewObject", [this](const Arguments&) -> Result {
+    auto temp = std::make_shared<Host::HostObject>("Temp");
+    temp->SetHold(Host::HostObject::Hold::ReleasedByPlugin);
+    temp->Define("GetSerial", [serial = ++serial_](const Arguments&) -> Result { return serial; });
+    return Value(std::move(temp));
+  });
+  Define("RegistrySize", [&registry](const Arguments&) -> Result {
+    return static_cast<int64_t>(registry.Size());
+  });
   Define("Noop", [](const Arguments&) { return Result(); });
   Define("Echo", [](const Arguments& args) -> Result { return args.At(0); });
   Define("Add", [](const Arguments& args) -> Result {

@@ -91,7 +91,7 @@ Document::Shape& Document::FindShape(int64_t id) {
 }
 
 void Document::Announce(const char* change) {
-  notify_("DocumentChanged", {Host::Value(shared_from_this()), Host::Value(change)});
+  notify_("DocumentChanged", {Host::Value(Self()), Host::Value(change)});
 }
 
 Result Document::SetTitle(const Arguments& args) {

@@ -17,7 +17,7 @@ class DocumentCollection;
 // fires "DocumentChanged" with the document and what changed: "shapeAdded", "shapeMoved",
 // "shapeRemoved" or "titleChanged". The collection outlives its documents' calls: a closed
 // document leaves the registry, so later calls on it fail as unknown objects.
-class Document : public Host::HostObject, public std::enable_shared_from_this<Document> {
+class Document : public Host::HostObject {
  public:
   static const std::vector<std::string>& ShapeTypes();
 

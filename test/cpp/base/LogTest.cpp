@@ -43,4 +43,24 @@ TEST(Log, ErrorCodesPrintAsUnsigned32Bit) {
             "IPC | Error | r (PluginId:p) (Mode:4) (Error:4294967292)\n");
 }
 
+TEST(Log, APeerRepeatingALineGetsItWrittenOnceThenASummary) {
+  const std::string out = Captured([] {
+    for (int i = 0; i < 10000; ++i) {
+      IPC::LogPeerError("Peer : unknown name", "Peer : unknown name:" + std::to_string(i));
+      IPC::LogPeerError("Peer : unreadable", "Peer : unreadable");
+    }
+    IPC::FlushPeerLog();
+    IPC::LogPeerError("Peer : unknown name", "Peer : unknown name:again");
+    IPC::FlushPeerLog();
+  });
+  // Within a second: each kind once whole, then its count when the run ends. A kind whose
+  // run was ended starts afresh with its whole line.
+  EXPECT_EQ(out,
+            "IPC | Error | Peer : unknown name:0\n"
+            "IPC | Error | Peer : unreadable\n"
+            "IPC | Error | Peer : unknown name (9999 more like it)\n"
+            "IPC | Error | Peer : unreadable (9999 more like it)\n"
+            "IPC | Error | Peer : unknown name:again\n");
+}
+
 }  // namespace

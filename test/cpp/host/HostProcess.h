@@ -28,10 +28,10 @@ class HostProcess {
   }
 
   // Starts the host with the arguments; its output goes to files in a fresh folder.
-  explicit HostProcess(const std::vector<std::string>& args) {
+  explicit HostProcess(const std::vector<std::string>& args, const std::string& binary = Binary()) {
     char pattern[] = "/tmp/hostlink-hosttest-XXXXXX";
     directory_ = mkdtemp(pattern) ? pattern : "";
-    std::vector<std::string> all{Binary()};
+    std::vector<std::string> all{binary};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : all) {
@@ -67,10 +67,11 @@ class HostProcess {
   std::string Stderr() const { return ReadFile(directory_ + "/stderr"); }
 
   // Waits for the ready line; false if the host ended or the limit passed first.
-  bool WaitReady(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  bool WaitReady(std::chrono::milliseconds limit = std::chrono::seconds(20),
+                 const std::string& readyLine = "hostlink-host: ready") {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
-      if (Stdout().find("hostlink-host: ready") != std::string::npos) {
+      if (Stdout().find(readyLine) != std::string::npos) {
         return true;
       }
       if (Poll()) {

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "PluginClient.h"
@@ -147,7 +148,7 @@ class FunctionFront : public Host::RequestFront {
   bool stopping_ = false;
 };
 
-TEST_F(HostServiceTest, AFrontCanReplyWithAnyTextOrNotAtAll) {
+TEST_F(HostServiceTest, AFrontCanReplyWithAnyTextOrNotAtAllAndAnEmptyAnswerIsLogged) {
   std::mutex lock;
   std::vector<std::string> seen;
   const std::string raw("raw \x01\xff bytes", 12);
@@ -170,7 +171,13 @@ TEST_F(HostServiceTest, AFrontCanReplyWithAnyTextOrNotAtAll) {
   std::string response;
   ASSERT_TRUE(client.Exchange("first", response));
   EXPECT_EQ(response, raw);
+  testing::internal::CaptureStderr();
   EXPECT_FALSE(client.Exchange("second", response));
+  // The empty answer is written, and the channel refuses it with its line.
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                "IPC | Error | Write : Failed to write as input message is empty (PluginId:" +
+                pluginId + ") (Mode:1)\n"),
+            std::string::npos);
   ASSERT_TRUE(client.Exchange(R"({"request":{"name":"GetKestrel"}})", response));
   EXPECT_NE(response.find(R"("type":"proxy")"), std::string::npos);
   service->Stop();
@@ -422,3 +429,78 @@ TEST_F(HostServiceTest, AResultThePluginWouldRefuseToDecompressIsAnsweredWithAFa
 }
 
 }  // namespace
+
+namespace {
+
+// The application's side of a dispatcher: work it was handed, run when it chooses.
+class PostedWork {
+ public:
+  void Post(std::function<void()> work) {
+    std::lock_guard<std::mutex> guard(lock_);
+    work_.push_back(std::move(work));
+    changed_.notify_all();
+  }
+  // Waits for the next piece and takes it.
+  std::function<void()> Take() {
+    std::unique_lock<std::mutex> guard(lock_);
+    changed_.wait(guard, [this] { return !work_.empty(); });
+    std::function<void()> work = std::move(work_.front());
+    work_.erase(work_.begin());
+    return work;
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<std::function<void()>> work_;
+};
+
+}  // namespace
+
+TEST_F(HostServiceTest, HostFunctionsRunOnTheDispatchersThreadAndTheAnswerWaitsForThem) {
+  PostedWork posted;
+  std::atomic<std::thread::id> ranOn{};
+  root->Define("Where", [&](const Arguments&) -> Result {
+    ranOn = std::this_thread::get_id();
+    return true;
+  });
+  service->SetDispatcher([&](std::function<void()> work) { posted.Post(std::move(work)); });
+  ASSERT_TRUE(service->Start());
+  PluginClient client(pluginId);
+  const int64_t id = RootId(client);  // the plug-in's own operations need no dispatcher
+  auto call = std::async(std::launch::async, [&] { return client.Request("Where", "{}", id); });
+  // Nothing is answered until this thread runs the work.
+  EXPECT_EQ(call.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  posted.Take()();
+  EXPECT_TRUE(call.get().status);
+  EXPECT_EQ(ranOn.load(), std::this_thread::get_id());
+  service->Stop();
+}
+
+TEST_F(HostServiceTest, ACallTheDispatcherDropsFailsAndStopEndsAWaitForOneNotBegun) {
+  std::atomic<bool> dropAll{true};
+  std::atomic<int> calls{0};
+  PostedWork kept;
+  root->Define("Count", [&](const Arguments&) -> Result { return ++calls; });
+  service->SetDispatcher([&](std::function<void()> work) {
+    if (!dropAll) {
+      kept.Post(std::move(work));
+    }
+  });
+  ASSERT_TRUE(service->Start());
+  PluginClient client(pluginId);
+  const int64_t id = RootId(client);
+  const auto dropped = client.Request("Count", "{}", id);
+  EXPECT_FALSE(dropped.status);
+  EXPECT_EQ(dropped.errorStr, "Host failure: the application dropped the call unrun");
+
+  // Stop on the thread that would run the work: it must not wait for it.
+  dropAll = false;
+  client.SetTimeout(500);
+  auto call = std::async(std::launch::async, [&] { return client.Request("Count", "{}", id); });
+  std::function<void()> late = kept.Take();
+  service->Stop();
+  EXPECT_FALSE(call.get().status);
+  late();  // after Stop the work does nothing
+  EXPECT_EQ(calls.load(), 0);
+}

@@ -1,6 +1,8 @@
 // The reference host as a separate process: its object model, its callbacks, its ways
 // of stopping, and its control mode driven through the control folder.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -12,6 +14,7 @@
 #include "PluginClient.h"
 #include "ipc/ObjectType.h"
 #include "ipc/ProxyInfo.h"
+#include "host/RequestDispatcher.h"
 #include "ipc/TableValue.h"
 
 namespace {
@@ -261,6 +264,42 @@ TEST_F(ReferenceHostTest, TickFiresWhileRegistered) {
   ASSERT_TRUE(client.Request("RegisterCallback", R"({"0":"Tick"})").status);
   ASSERT_TRUE(client.OpenCallbacks());
   EXPECT_EQ(client.ReadCallback(10000), R"({"response":{"status":true,"result":"Tick"}})");
+}
+
+TEST_F(ReferenceHostTest, APluginKilledWithoutCleanUpLeavesNoRegistrationsBehind) {
+  auto host = Launch({"--tick", "20"});
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  // The first plug-in is a process of its own, killed while it holds every callback slot
+  // and the callback pipe.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    PluginClient doomed(pluginId);
+    bool ok = doomed.IsConnected();
+    for (size_t i = 0; ok && i < Host::RequestDispatcher::kMaxCallbacks; ++i) {
+      ok = doomed.Request("RegisterCallback", R"({"0":"Filler)" + std::to_string(i) + "\"}")
+               .status;
+    }
+    ok = ok && doomed.OpenCallbacks();
+    const char answer = ok ? '1' : '0';
+    if (write(ready[1], &answer, 1) != 1) _exit(1);
+    pause();
+    _exit(0);
+  }
+  close(ready[1]);
+  char answer = 0;
+  ASSERT_EQ(read(ready[0], &answer, 1), 1);
+  close(ready[0]);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  ASSERT_EQ(answer, '1');
+
+  PluginClient next(pluginId);
+  ASSERT_TRUE(next.IsConnected());
+  ASSERT_TRUE(next.Request("RegisterCallback", R"({"0":"Tick"})").status) << next.LastResponse();
+  ASSERT_TRUE(next.OpenCallbacks());
+  EXPECT_EQ(next.ReadCallback(10000), R"({"response":{"status":true,"result":"Tick"}})");
 }
 
 TEST_F(ReferenceHostTest, BenchFiresLaterAndReportsWhen) {

@@ -218,3 +218,38 @@ TEST_F(RequestDispatcherTest, AHugeArgumentIsHandled) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RequestDispatcherTest, TheRootAnnouncesReleasesAndReleaseObjectsDropsATransientObject) {
+  const auto kestrel = Send(R"({"request":{"requestId":1,"name":"GetKestrel"}})");
+  ASSERT_TRUE(kestrel.status);
+  IPC::ProxyInfo rootInfo;
+  ASSERT_TRUE(rootInfo.FromVariantMap(kestrel.result.GetMap("result")));
+  EXPECT_EQ(rootInfo.features, std::vector<std::string>{"release"});
+
+  child->SetHold(HostObject::Hold::ReleasedByPlugin);
+  const int64_t rootId = root->GetProxyId();
+  ASSERT_TRUE(Call("Child", "{}", rootId).status);
+  ASSERT_TRUE(Call("Child", "{}", rootId).status);
+  const int64_t childId = child->GetProxyId();
+  child.reset();
+  auto release = [&](const std::string& table) {
+    return Send(R"({"request":{"requestId":7,"name":"ReleaseObjects","args":{"0":{"type":"table","value":)" +
+                table + "}}}}");
+  };
+  // One of two answers released, unknown ids and odd entries ignored: still there.
+  const auto first = release(R"({")" + std::to_string(childId) + R"(":1,"999":3,"x":1,"5":-2})");
+  EXPECT_TRUE(first.status);
+  EXPECT_TRUE(first.result.GetBool("result"));
+  EXPECT_TRUE(Call("Ping", "{}", childId).status);
+  EXPECT_TRUE(release(R"({")" + std::to_string(childId) + R"(":1})").status);
+  const auto gone = Call("Ping", "{}", childId);
+  EXPECT_FALSE(gone.status);
+  EXPECT_EQ(gone.errorCode, static_cast<int64_t>(ErrorCode::UnknownObject));
+  EXPECT_TRUE(Call("Echo", R"({"0":1})", rootId).status);  // the root is held strongly
+  EXPECT_FALSE(Send(R"({"request":{"requestId":8,"name":"ReleaseObjects","args":{"0":3}}})")
+                   .status);
+}
+
+}  // namespace

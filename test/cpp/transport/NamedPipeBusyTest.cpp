@@ -52,6 +52,37 @@ TEST(NamedPipeBusy, SecondClientIsTurnedAwayAsBusyWhileOneIsServed) {
   EXPECT_EQ(message, "next");
 }
 
+#ifdef _WIN32
+// Whoever makes a pipe name first sets its default wait, and a squatter can make it long:
+// an open that finds the pipe busy waits for a free instance only within its own limit.
+TEST(NamedPipeBusy, OpenOfABusyPipeWaitsOnlyWithinItsLimitNotThePipesDefault) {
+  const std::string name = UniqueName("squatted");
+  constexpr DWORD kSquattersDefaultWaitMs = 20000;
+  const HANDLE squatter = CreateNamedPipeA(
+      PipePath(name).c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE |
+      PIPE_WAIT, 1, 4096, 4096, kSquattersDefaultWaitMs, nullptr);
+  ASSERT_NE(squatter, INVALID_HANDLE_VALUE);
+  // Its one instance is taken by a client of its own, so every open finds it busy.
+  const HANDLE occupant = CreateFileA(PipePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(occupant, INVALID_HANDLE_VALUE);
+
+  NamedPipe client(name, IPC::ClientRequest);
+  CaptureStderr();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(client.Open(300));
+  const long long elapsed = MillisSince(start);
+  EXPECT_EQ(GetCapturedStderr(),
+            Line("Open : Client IPC object open failed", name, IPC::ClientRequest, kBusy));
+  EXPECT_EQ(client.LastError(), ChannelError::Busy);
+  EXPECT_GE(elapsed, 300);
+  EXPECT_LT(elapsed, 3000) << "waited for the pipe's default of " << kSquattersDefaultWaitMs
+                           << " ms";
+  CloseHandle(occupant);
+  CloseHandle(squatter);
+}
+#endif
+
 // A server told to open again (as a host renews its callback pipe) lets its client go but
 // keeps the name bound throughout, so a process trying all along to bind the name never
 // gets it.

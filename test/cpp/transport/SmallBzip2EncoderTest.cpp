@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -72,7 +73,7 @@ void ExpectBothDecodersGiveBack(const std::string& stream, const std::string& by
 
 TEST(SmallBzip2Encoder, RunsAtTheRunLengthStageEdgesExpandToTheSameRuns) {
   SmallBzip2Encoder encoder;
-  for (const size_t run : {1, 3, 4, 5, 255, 256, 259, 1023}) {
+  for (const size_t run : {1, 3, 4, 5, 255, 256, 259, 1022}) {  // framed, 1022 fills the 2 KB
     // Alone, then between other bytes, so that a count byte meets the same value again.
     ExpectBothDecodersGiveBack(Encode(encoder, std::string(run, 'q')), std::string(run, 'q'));
     const std::string framed = "q" + std::string(run, 'r') + "rq" + std::string(run, '\0') + "r";
@@ -120,6 +121,59 @@ TEST(SmallBzip2Encoder, CodecSendsShortMessagesThroughItWithinTheCapacity) {
     ASSERT_TRUE(codec.Decompress(stream.data(), stream.size(), back, status));
     EXPECT_EQ(back, text);
   }
+}
+
+TEST(SmallBzip2Encoder, TheCodeLengthLimiterKeepsSkewedCodesWithinTheLimitAndComplete) {
+  // Fibonacci counts make the deepest tree there is: unlimited, symbol 0 would take 39 bits.
+  uint32_t frequency[258] = {};
+  uint32_t a = 1, b = 1;
+  for (int s = 0; s < 40; ++s) {
+    frequency[s] = a;
+    const uint32_t next = a + b;
+    a = b;
+    b = next;
+  }
+  for (const int alphaSize : {41, 258}) {
+    for (const int limit : {SmallBzip2Encoder::kMinCodeLengthLimit, 12, SmallBzip2Encoder::kMaxCodeLength}) {
+      uint8_t length[258] = {};
+      EXPECT_GT(SmallBzip2Encoder::CodeLengths(frequency, alphaSize, limit, length), 0);
+      uint64_t kraft = 0;  // in units of 2^-limit: a complete prefix code sums to 2^limit
+      for (int s = 0; s < alphaSize; ++s) {
+        ASSERT_GE(length[s], 1) << s;
+        ASSERT_LE(length[s], limit) << s;
+        kraft += uint64_t{1} << (limit - length[s]);
+        // A more frequent symbol never gets a longer code (zero counts as one).
+        for (int t = 0; t < alphaSize; ++t) {
+          const uint32_t fs = frequency[s] == 0 ? 1 : frequency[s];
+          const uint32_t ft = frequency[t] == 0 ? 1 : frequency[t];
+          if (fs > ft) {
+            ASSERT_LE(length[s], length[t]) << s << " " << t;
+          }
+        }
+      }
+      EXPECT_EQ(kraft, uint64_t{1} << limit) << alphaSize << " symbols, limit " << limit;
+    }
+  }
+  // Within the limit nothing is flattened.
+  uint32_t even[258];
+  std::fill(even, even + 258, 5u);
+  uint8_t length[258] = {};
+  EXPECT_EQ(SmallBzip2Encoder::CodeLengths(even, 258, SmallBzip2Encoder::kMaxCodeLength, length), 0);
+}
+
+TEST(SmallBzip2Encoder, AStreamWhoseCodesTheLimiterFlattenedStillExpandsExactly) {
+  // A limit of 9 bits makes the limiter work on a skewed text of 2 KB, which never needs
+  // it at 17 bits.
+  std::mt19937 random(11);
+  std::geometric_distribution<int> skew(0.08);
+  std::string skewed(SmallBzip2Encoder::kMaxLength, '\0');
+  for (char& byte : skewed) byte = static_cast<char>(skew(random) % 256);
+  SmallBzip2Encoder usual;
+  ExpectBothDecodersGiveBack(Encode(usual, skewed), skewed);
+  EXPECT_EQ(usual.LastLimiterRounds(), 0);
+  SmallBzip2Encoder limited(SmallBzip2Encoder::kMinCodeLengthLimit);
+  ExpectBothDecodersGiveBack(Encode(limited, skewed), skewed);
+  EXPECT_GT(limited.LastLimiterRounds(), 0);
 }
 
 TEST(SmallBzip2Encoder, InputOverItsLimitOrStreamOverTheRoomIsRefused) {

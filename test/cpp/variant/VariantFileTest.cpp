@@ -1,6 +1,7 @@
 // Variant maps in files: round trips, the exact file text, and every failure path.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -216,4 +217,41 @@ TEST_F(VariantFile, SavingAtASymbolicLinkReplacesTheLinkNotItsTarget) {
   EXPECT_EQ(Read(target), "precious");
   EXPECT_FALSE(fs::is_symlink(link));
   EXPECT_EQ(Read(link), map.ToJSONString(true));
+}
+
+// The atomic replace makes a new file: it must still have the old file's mode, never the
+// default one, which would widen a private file to 0644.
+TEST_F(VariantFile, SavingOverAFileKeepsItsMode) {
+  for (const fs::perms mode : {fs::perms(0600), fs::perms(0640), fs::perms(0664)}) {
+    const std::string path = PathOf("private.json");
+    Write(path, "{}");
+    fs::permissions(path, mode);
+    KvVariantMap map = Sample();
+    EXPECT_EQ(LogOf([&] { map.SaveToFile(path, true); }), "");
+    EXPECT_EQ(fs::status(path).permissions(), mode);
+    EXPECT_EQ(Read(path), map.ToJSONString(true));
+  }
+  // Through a symbolic link: the new file takes the mode of the file the link named.
+  const std::string target = PathOf("secret.json");
+  const std::string link = PathOf("secret-link.json");
+  Write(target, "{}");
+  fs::permissions(target, fs::perms(0600));
+  fs::create_symlink(target, link);
+  Sample().SaveToFile(link, true);
+  EXPECT_FALSE(fs::is_symlink(link));
+  EXPECT_EQ(fs::status(link).permissions(), fs::perms(0600));
+}
+
+TEST_F(VariantFile, SavingAsRootKeepsTheOwnerOfTheFile) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+  const std::string path = PathOf("owned.json");
+  Write(path, "{}");
+  ASSERT_EQ(chown(path.c_str(), 4321, 4322), 0);
+  ASSERT_EQ(chmod(path.c_str(), 04640), 0);
+  Sample().SaveToFile(path, false);
+  struct stat saved {};
+  ASSERT_EQ(stat(path.c_str(), &saved), 0);
+  EXPECT_EQ(saved.st_uid, 4321u);
+  EXPECT_EQ(saved.st_gid, 4322u);
+  EXPECT_EQ(saved.st_mode & 07777, 04640u) << "set after the change of owner";
 }

@@ -1,0 +1,67 @@
+// How long a wait looks again for what it waits for before it blocks in the kernel, learned
+// from whether looking has lately paid. Spinning pays only while the other side runs on
+// another CPU and answers within the spin; on a busy machine, or with both sides on one CPU,
+// it never does, and a thread that spins (or yields) there only delays the side it waits for.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace IPC {
+
+class AdaptiveSpin {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  // `longest`: the spin of a wait that is allowed to spin at all.
+  explicit AdaptiveSpin(Clock::duration longest) : longest_(longest) {}
+
+  // The spin the next wait may make before it blocks; zero: block at once. After a miss,
+  // the next 1, 3, 7, ... 63 waits block at once, then one spins again to learn whether
+  // it pays by now.
+  Clock::duration Next() {
+    if (!allowed_) return Clock::duration::zero();
+    if (skip_ > 0) {
+      --skip_;
+      return Clock::duration::zero();
+    }
+    return longest_;
+  }
+
+  // What the wait that spun found: its message while it spun (paid), or nothing (missed,
+  // it blocked).
+  void Paid() {
+    misses_ = 0;
+    skip_ = 0;
+  }
+  void Missed() {
+    if (misses_ < kMostMisses) ++misses_;
+    skip_ = (1u << misses_) - 1;
+  }
+
+  // Off where spinning cannot pay at all (both sides can only share one CPU).
+  void Allow(bool allowed) {
+    allowed_ = allowed;
+    Paid();
+  }
+
+  // One turn of a spin: tells the CPU this is a spin (an SMT sibling gets the core's
+  // resources); never gives the CPU away, since a yield queues this thread behind every
+  // CPU-bound process for a whole time slice.
+  static void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield" ::: "memory");
+#endif
+  }
+
+ private:
+  static constexpr uint32_t kMostMisses = 6;
+  Clock::duration longest_;
+  bool allowed_ = true;
+  uint32_t misses_ = 0;
+  uint32_t skip_ = 0;
+};
+
+}  // namespace IPC
