@@ -81,3 +81,38 @@ test('a host that does not announce releases never gets one; unknown description
     host.stop();
   }
 });
+
+test('objects a terminated worker held are released', async () => {
+  const { Worker } = require('node:worker_threads');
+  const path = require('node:path');
+  const host = connect();
+  try {
+    const bench = addon.GetKestrel().GetBench();
+    const base = bench.RegistrySize();
+    // The worker keeps its objects until it is terminated, mid-life, without collecting.
+    const worker = new Worker(
+      `const { parentPort } = require('node:worker_threads');
+       const addon = require(${JSON.stringify(path.resolve(__dirname, '..', '..'))});
+       const bench = addon.GetKestrel().GetBench();
+       globalThis.kept = Array.from({ length: 50 }, () => bench.NewObject());
+       parentPort.postMessage('ready');
+       setInterval(() => {}, 1000);`,
+      { eval: true });
+    await new Promise((resolve, reject) => {
+      worker.once('message', resolve);
+      worker.once('error', reject);
+    });
+    assert.equal(bench.RegistrySize(), base + 50);
+    await worker.terminate();
+    const deadline = Date.now() + 10000;
+    let size = bench.RegistrySize();
+    while (size > base && Date.now() < deadline) {
+      await sleep(25);
+      size = bench.RegistrySize();
+    }
+    assert.equal(size, base);
+  } finally {
+    addon.CleanUp();
+    host.stop();
+  }
+});
