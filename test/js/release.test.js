@@ -116,3 +116,39 @@ test('objects a terminated worker held are released', async () => {
     host.stop();
   }
 });
+
+test('proxies of an earlier connection collected after CleanUp and Initialize are not released to the new host', async () => {
+  const first = connect();
+  let old = addon.GetKestrel().GetBench().NewObject();
+  assert.equal(old.GetSerial(), 1);
+  addon.CleanUp();
+  first.stop();
+  const second = connect();
+  try {
+    const app = addon.GetKestrel();  // kept, as every proxy of this connection until later
+    const bench = app.GetBench();
+    second.takeRequests();
+    old = null;
+    for (let i = 0; i < 5; i += 1) {
+      gc();
+      await sleep(30);
+    }
+    assert.deepEqual(second.takeRequests().filter((text) => text.includes('ReleaseObjects')), []);
+    // The new connection's own objects are released as usual.
+    let fresh = bench.NewObject();
+    const base = bench.RegistrySize() - 1;
+    fresh = null;
+    const deadline = Date.now() + 10000;
+    let size = base + 1;
+    while (size > base && Date.now() < deadline) {
+      gc();
+      await sleep(25);
+      size = bench.RegistrySize();
+    }
+    assert.equal(size, base);
+    assert.equal(app.constructor.name, 'Application');
+  } finally {
+    addon.CleanUp();
+    second.stop();
+  }
+});
