@@ -7,7 +7,6 @@
 
 #include "base/Log.h"
 #include "bridge/PluginManager.h"
-#include "transport/NamedPipe.h"
 
 namespace Hostlink {
 
@@ -157,7 +156,6 @@ void RequestQueue::Submit(std::shared_ptr<QueuedRequest> request) {
   }
   const std::string& text = entry.request->Text();
   pending.push_back(std::move(entry));
-  pendingCount.store(pending.size(), std::memory_order_release);
   if (writeHere) {
     guard.unlock();
     const bool written = PluginManager::GetInstance().WriteNow(text);
@@ -171,36 +169,15 @@ void RequestQueue::Submit(std::shared_ptr<QueuedRequest> request) {
 }
 
 bool RequestQueue::TakeNext(Entry& entry) {
-  // A caller that awaits each call makes the next one as soon as the last settles: looking
-  // again for a few tens of microseconds spares the wake-up of a sleeping thread per call,
-  // where the JavaScript thread runs on another CPU meanwhile. On a busy machine looking
-  // does not pay and soon stops; with the process held to one CPU it would only keep the
-  // JavaScript thread off that CPU, and never starts.
-  auto spin = senderSpin.Next();
-  if (spin > spin.zero() && !IPC::NamedPipe::SeveralCpusAllowed()) {
-    spin = spin.zero();
-  }
-  const bool spun = spin > spin.zero() && pendingCount.load(std::memory_order_acquire) == 0;
-  if (spun) {
-    const auto lookUntil = IPC::AdaptiveSpin::Clock::now() + spin;
-    while (pendingCount.load(std::memory_order_acquire) == 0 &&
-           IPC::AdaptiveSpin::Clock::now() < lookUntil) {
-      IPC::AdaptiveSpin::Pause();
-    }
-  }
+  // No spinning for the next call: a short one made with nothing before it is written by
+  // its own thread, and the sender's wake-up overlaps the host's work on it; a spin here
+  // would only take a CPU from the JavaScript thread or the host.
   std::unique_lock<std::mutex> guard(lock);
-  const auto ready = [&] { return !pending.empty() && !pending.front().writing; };
-  if (!ready()) {
-    if (spun) senderSpin.Missed();
-    senderSleeping = true;
-    submitted.wait(guard, ready);
-    senderSleeping = false;
-  } else if (spun) {
-    senderSpin.Paid();
-  }
+  senderSleeping = true;
+  submitted.wait(guard, [&] { return !pending.empty() && !pending.front().writing; });
+  senderSleeping = false;
   entry = std::move(pending.front());
   pending.pop_front();
-  pendingCount.store(pending.size(), std::memory_order_release);
   return true;
 }
 

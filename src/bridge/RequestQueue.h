@@ -11,7 +11,6 @@
 // ahead of the Promise calls not yet sent, synchronous calls in the order they were made.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +21,6 @@
 #include <string>
 #include <thread>
 
-#include "base/AdaptiveSpin.h"
 
 namespace Hostlink {
 
@@ -128,13 +126,8 @@ class RequestQueue {
   bool pipeBusy = false;
   int waiters = 0;
   std::deque<Entry> pending;
-  // pending's size, read without the lock by the sender while it spins.
-  std::atomic<size_t> pendingCount{0};
   bool senderStarted = false;
-  // The sender sleeps on `submitted` only after it found nothing for a short while (while
-  // looking has lately paid: the next call of an awaiting caller came within it).
   bool senderSleeping = false;
-  IPC::AdaptiveSpin senderSpin{std::chrono::microseconds(50)};
   size_t heldAnswerBytes = 0;
   // The ticket the sender waits its turn for, kNoTicket when it waits for none.
   static constexpr uint64_t kNoTicket = UINT64_MAX;

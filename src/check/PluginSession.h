@@ -31,8 +31,10 @@ struct Answer {
   // No answer came within limitMs; when it came later, how late (else 0).
   uint32_t limitMs = 0;
   double lateMs = 0;
-  // The text is a JSON object of the response form (see FormProblem); when not, why not.
+  // The text is a JSON object of the response form, read as a plug-in reads it (which
+  // does not compare identifiers).
   bool isResponse = false;
+  // What is wrong with its form (see FormProblem), or empty.
   std::string problem;
   IPC::ResponseMessage response;
   // Every proxy description in the result, in the order they appear.
@@ -148,5 +150,7 @@ std::string FormProblem(const std::string& text, uint64_t requestId);
 // At most `limit` bytes of a host's text, escaped as the log escapes peer text, so that
 // nothing a host sends can start a line of the report.
 std::string Excerpt(const std::string& text, size_t limit = 120);
+// Pieces of evidence on one line, separated by "; ": the first five, and how many more.
+std::string JoinLines(const std::vector<std::string>& lines);
 
 }  // namespace Check

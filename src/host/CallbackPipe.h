@@ -2,6 +2,7 @@
 // other process can take the name, and the sender that writes queued callback messages.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,6 +24,9 @@ class CallbackPipe {
   void Close();
   // Queues a message; false when the pipe is closed or the queue is full.
   bool Queue(std::string message);
+  // Returns once what was queued so far is on the pipe (at most kFlushLimit), so that an
+  // answer written next comes after the callbacks its request fired.
+  void Flush() { sender_.Flush(kFlushLimit); }
 
   // Called before the plug-in's first callback registration is answered, because the
   // plug-in then opens the pipe anew: the client it had before, if any, is let go, and the
@@ -34,6 +38,8 @@ class CallbackPipe {
   void ClientGone() { Renew(true); }
 
  private:
+  static constexpr std::chrono::milliseconds kFlushLimit{100};
+
   void Renew(bool dropQueued);
 
   std::string name_;

@@ -116,6 +116,9 @@ IPC::IPCInterface& HostService::RequestPipe() { return *requestPipe_; }
 void HostService::AnswerRequest(const std::string& request, IPC::ServerAnswer& answer) {
   answeredHere_ = true;
   const RequestDispatcher::Outcome outcome = dispatcher_.Dispatch(request, answer.text);
+  // Callbacks the function fired go out before its answer: the plug-in runs a callback that
+  // arrived before an answer before it settles that call.
+  callbacks_.Flush();
   if (outcome.firstCallbackRegistered) {
     // The plug-in opens the callback pipe once it has this answer.
     callbacks_.ExpectNewClient();

@@ -1,6 +1,8 @@
 // The callback receiver's loop.
 #include "ipc/CallbackReceiver.h"
 
+#include <thread>
+
 
 #include "base/Log.h"
 #include "base/Trace.h"
@@ -83,10 +85,20 @@ void CallbackReceiver::Receive(IPCInterface& channel, CallbackProcessor* process
                    message, std::chrono::steady_clock::duration::zero());
     }
     if (processor != nullptr) {
-      // The processor wakes the thread that runs the callback. This thread does not yield
-      // to it: on a busy machine a yield queues it behind every CPU-bound process for a
-      // whole time slice; it goes back to sleep in the pipe instead.
       processor->ProcessCallbackMessage(message);
+      // The processor has woken the thread that runs the callback; where it shares this
+      // CPU, it runs now rather than after this thread has gone back to sleep in the pipe.
+      // On a busy machine a yield queues this thread behind every CPU-bound process for a
+      // whole time slice, so one that cost that much is not made again for a while.
+      if (yield_.Next() != AdaptiveSpin::Clock::duration::zero()) {
+        const auto before = AdaptiveSpin::Clock::now();
+        std::this_thread::yield();
+        if (AdaptiveSpin::Clock::now() - before > kYieldCost) {
+          yield_.Missed();
+        } else {
+          yield_.Paid();
+        }
+      }
     } else {
       LogError("IPCHandler : Failed to process callback message, no processor available",
                channel.Name(), channel.GetMode());

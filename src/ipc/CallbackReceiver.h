@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "base/AdaptiveSpin.h"
 #include "ipc/BaseMessageProcessor.h"
 #include "ipc/ChannelWorker.h"
 #include "transport/IPCInterface.h"
@@ -30,12 +31,16 @@ class CallbackReceiver {
  private:
   static constexpr uint32_t kReadTimeoutMs = 100;
   static constexpr auto kCatchUpLimit = std::chrono::seconds(1);
+  // A yield after a callback that kept this thread off its CPU longer than this found
+  // other threads wanting the CPU (a busy machine): yielding is left off for a while.
+  static constexpr auto kYieldCost = std::chrono::microseconds(200);
 
   void Receive(IPCInterface& channel, CallbackProcessor* processor);
   // Receiver thread: every message taken so far has been handed on.
   void HandedOn(IPCInterface& channel);
 
   ChannelWorker worker_;
+  AdaptiveSpin yield_{kYieldCost};
   std::mutex handedLock_;
   std::condition_variable handedChanged_;
   uint64_t handedOn_ = 0;

@@ -57,6 +57,7 @@ void CallbackSender::SendEnded() {
   {
     std::lock_guard<std::mutex> lock(worker_.Lock());
     sending_ = false;
+    ++doneWith_;
     queued = !queue_.empty();
   }
   // Woken only for what waits: a needless wake-up takes the CPU the plug-in needs now.
@@ -77,6 +78,7 @@ bool CallbackSender::QueueMessage(std::string message) {
     dropping_ = true;
     return false;
   }
+  ++takenIn_;
   if (channel_ != nullptr && !sending_ && queue_.empty() &&
       message.size() <= kMaxSentAtOnceBytes) {
     IPCInterface& channel = *channel_;
@@ -131,7 +133,18 @@ bool CallbackSender::TakeNextToSend(std::string& message) {
 
 bool CallbackSender::DequeueMessage(std::string& message) {
   std::lock_guard<std::mutex> lock(worker_.Lock());
-  return PopFront(message);
+  if (!PopFront(message)) {
+    return false;
+  }
+  ++doneWith_;
+  sendEnded_.notify_all();
+  return true;
+}
+
+void CallbackSender::Flush(std::chrono::milliseconds limit) {
+  std::unique_lock<std::mutex> lock(worker_.Lock());
+  const uint64_t target = takenIn_;
+  sendEnded_.wait_for(lock, limit, [&] { return doneWith_ >= target || channel_ == nullptr; });
 }
 
 bool CallbackSender::IsQueueEmpty() {

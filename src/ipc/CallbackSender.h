@@ -4,6 +4,7 @@
 // it without waiting: waking the sending thread would cost more than sending it.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -38,6 +39,10 @@ class CallbackSender {
   bool QueueMessage(std::string message);
   bool DequeueMessage(std::string& message);
   bool IsQueueEmpty();
+  // Returns once every message queued before the call has been sent or dropped (or the
+  // sending stopped, or `limit` passed): a host that answers a request after this has put
+  // the callbacks its function fired on the pipe ahead of the answer.
+  void Flush(std::chrono::milliseconds limit);
 
  private:
   static constexpr uint32_t kWriteTimeoutMs = 300;
@@ -57,6 +62,9 @@ class CallbackSender {
   std::deque<std::string> queue_;
   size_t queuedBytes_ = 0;
   bool dropping_ = false;
+  // Messages ever taken in (queued or sent at once), and of them those sent or dropped.
+  uint64_t takenIn_ = 0;
+  uint64_t doneWith_ = 0;
   // The channel while started; queuing threads send on it only while it is set.
   IPCInterface* channel_ = nullptr;
   // A thread (the sending one or a queuing one) is using the channel: one at a time, and

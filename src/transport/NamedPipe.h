@@ -61,10 +61,6 @@ class NamedPipe : public IPCInterface {
   bool WriteCompressed(const std::string& stream, uint32_t timeoutMs);
 
   bool IsOpen() const { return handle_ != kInvalidHandle; }
-
-  // Whether this process may run on more than one CPU now (its affinity), so that a
-  // thread spinning for another of its threads can pay at all.
-  static bool SeveralCpusAllowed();
   const std::string& GetPipePath() const { return pipePath_; }
 
  private:

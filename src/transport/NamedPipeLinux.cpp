@@ -368,11 +368,6 @@ bool NamedPipe::DiscardWaiting() {
   }
 }
 
-bool NamedPipe::SeveralCpusAllowed() {
-  cpu_set_t own;
-  return sched_getaffinity(0, sizeof own, &own) != 0 || CPU_COUNT(&own) > 1;
-}
-
 uint64_t NamedPipe::TakenMessages(bool& waiting) {
   std::lock_guard<std::mutex> hold(takeLock_);
   const NativeHandle fd = IsServer() ? client_ : handle_;

@@ -268,13 +268,6 @@ bool NamedPipe::DiscardWaiting() {
   return true;
 }
 
-bool NamedPipe::SeveralCpusAllowed() {
-  DWORD_PTR process = 0;
-  DWORD_PTR system = 0;
-  if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) return true;
-  return (process & (process - 1)) != 0;
-}
-
 uint64_t NamedPipe::TakenMessages(bool& waiting) {
   std::lock_guard<std::mutex> hold(takeLock_);
   DWORD available = 0;
