@@ -78,15 +78,28 @@ function dependencyDir(name, field) {
   }
 }
 
+// CMake takes a ";" in a path for a list separator, which would make it read and write
+// elsewhere than the folders named, outside the package among them: refused before it runs.
+function refuseListSeparator(what, folder) {
+  if (folder.includes(';')) {
+    fail(`cannot build the add-on from source: ${what} ${folder} holds a ";", which CMake ` +
+      'reads as a list separator; install the project in a folder whose path has no ";"');
+  }
+}
+
 function buildFromSource(reason) {
+  refuseListSeparator('the package folder', root);
   const tools = checkTools();
   const addonApi = dependencyDir('node-addon-api', 'include_dir');
   const apiHeaders = dependencyDir('node-api-headers', 'include_dir');
+  refuseListSeparator('the folder of node-addon-api', addonApi);
+  refuseListSeparator('the folder of node-api-headers', apiHeaders);
   const configure = [
     '-S', root, '-B', buildDir,
     '-DCMAKE_BUILD_TYPE=Release',
     `-DCMAKE_C_COMPILER=${tools.cc}`,
     `-DCMAKE_CXX_COMPILER=${tools.cxx}`,
+    '-DHOSTLINK_BUILD_ADDON=ON',
     '-DHOSTLINK_BUILD_TESTS=OFF',
     '-DHOSTLINK_BUILD_BENCH=OFF',
     '-DHOSTLINK_WERROR=OFF',

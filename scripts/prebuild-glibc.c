@@ -15,12 +15,21 @@ int pthread_detach_old(pthread_t);
 int pthread_once_old(pthread_once_t*, void (*)(void));
 int pthread_mutex_trylock_old(pthread_mutex_t*);
 int pthread_cond_timedwait_old(pthread_cond_t*, pthread_mutex_t*, const struct timespec*);
-OLD(pthread_create, "GLIBC_2.2.5");
-OLD(pthread_join, "GLIBC_2.2.5");
-OLD(pthread_detach, "GLIBC_2.2.5");
-OLD(pthread_once, "GLIBC_2.2.5");
-OLD(pthread_mutex_trylock, "GLIBC_2.2.5");
-OLD(pthread_cond_timedwait, "GLIBC_2.3.2");
+/* The oldest version of each: x86-64's first glibc and its 2.3.2 condition variables, and
+ * arm64's first glibc, 2.17, for all of them. */
+#if defined(__aarch64__)
+#define FIRST "GLIBC_2.17"
+#define COND "GLIBC_2.17"
+#else
+#define FIRST "GLIBC_2.2.5"
+#define COND "GLIBC_2.3.2"
+#endif
+OLD(pthread_create, FIRST);
+OLD(pthread_join, FIRST);
+OLD(pthread_detach, FIRST);
+OLD(pthread_once, FIRST);
+OLD(pthread_mutex_trylock, FIRST);
+OLD(pthread_cond_timedwait, COND);
 
 __attribute__((visibility("hidden"))) int __wrap_pthread_create(
     pthread_t* thread, const pthread_attr_t* attr, void* (*start)(void*), void* arg) {

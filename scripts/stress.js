@@ -1,8 +1,9 @@
 'use strict';
 // Stress: the add-on against the reference host with everything at once, for a bounded time.
 // Worker threads make synchronous and Promise calls (some aborted) whose answers must be
-// their own; the host fires callbacks with data into the main thread; the main thread
-// cleans up and initializes again, and kills the host and starts it again. Every few
+// their own, and short-lived ones register callbacks and end; the host fires callbacks
+// with data into the main thread; the main thread cleans up and initializes again, and
+// kills the host and starts it again. Every few
 // seconds, and at the end, it prints the calls made, crossed answers (an answer that is not
 // the call's own), Promises not settled, callbacks with wrong data, the process's thread
 // count and resident memory. Exits 1 if any answer crossed, any Promise stayed unsettled,
@@ -37,8 +38,16 @@ function count(map, key) {
 
 // ---- A worker thread: calls until told to stop, then waits for its Promises to settle.
 async function workerMain() {
-  const { index, stopAt } = workerData;
+  const { index, stopAt, shortLived } = workerData;
   const stats = { sync: 0, async: 0, aborted: 0, crossed: 0, unsettled: 0, shapes: 0, errors: {} };
+  // A short-lived worker holds a callback of its own, which its end deregisters.
+  if (shortLived) {
+    try {
+      hostlink.RegisterCallback(`Worker${index}`, () => {});
+    } catch (error) {
+      count(stats.errors, errorKind(error));
+    }
+  }
   const pending = new Set();
   let app = null;
   let bench = null;
@@ -160,13 +169,17 @@ async function main() {
   const stopAt = Date.now() + seconds * 1000;
   const workers = [];
   const results = [];
-  for (let index = 0; index < workerCount; index += 1) {
-    const worker = new Worker(__filename, { workerData: { index, stopAt } });
+  const startWorker = (index, until, shortLived) => {
+    const worker = new Worker(__filename, { workerData: { index, stopAt: until, shortLived } });
     workers.push(new Promise((resolve, reject) => {
       worker.once('message', (stats) => { results.push(stats); resolve(); });
       worker.once('error', reject);
     }).then(() => worker.terminate()));
-  }
+  };
+  for (let index = 0; index < workerCount; index += 1) startWorker(index, stopAt, false);
+  // Besides them, a worker of two seconds is started every three.
+  let nextShortLived = Date.now();
+  let shortLivedCount = 0;
 
   // The main thread's own Promise calls, with aborts; its CleanUps and host restarts.
   const mainPending = new Set();
@@ -213,6 +226,11 @@ async function main() {
       totals.cleanUps += 1;
       nextCleanUp = Date.now() + 1500;
     }
+    if (Date.now() >= nextShortLived && Date.now() + 2000 < stopAt) {
+      startWorker(workerCount + shortLivedCount, Date.now() + 2000, true);
+      shortLivedCount += 1;
+      nextShortLived = Date.now() + 3000;
+    }
     if (Date.now() >= nextReport) {
       const now = processFigures();
       log(`${Math.round((Date.now() - stopAt) / 1000 + seconds)} s: callbacks ${totals.callbacks}, ` +
@@ -238,6 +256,7 @@ async function main() {
   const report = {
     seconds,
     workers: workerCount,
+    shortLivedWorkers: shortLivedCount,
     syncCalls: sum('sync'),
     promiseCalls: sum('async') + totals.mainAsync,
     aborted: sum('aborted') + totals.mainAborted,
@@ -258,7 +277,8 @@ async function main() {
     log(`calls: ${report.syncCalls} synchronous, ${report.promiseCalls} Promise, ${report.aborted} aborted`);
     log(`crossed answers: ${report.crossed}, unsettled Promises: ${report.unsettled}`);
     log(`callbacks: ${report.callbacks} for ${report.shapesAdded} shapes added, ${report.badCallbacks} with wrong data`);
-    log(`CleanUp and Initialize: ${report.cleanUps}, host killed and restarted: ${report.hostRestarts}`);
+    log(`CleanUp and Initialize: ${report.cleanUps}, host killed and restarted: ${report.hostRestarts}, ` +
+      `short-lived workers: ${report.shortLivedWorkers}`);
     log(`threads: ${report.threads.start} at start, ${report.threads.end} at end`);
     log(`RSS: ${report.rssMB.start} MB at start, ${report.rssMB.end} MB at end, ${report.rssMB.peak} MB peak`);
     log('errors (expected around CleanUp and restarts):');

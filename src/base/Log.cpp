@@ -1,4 +1,4 @@
-// The six log line forms.
+// The six log line forms, and the throttle of the lines a peer causes.
 #include "base/Log.h"
 
 #include <chrono>
@@ -28,36 +28,14 @@ std::string Line(std::string_view severity, std::string_view message) {
   return line;
 }
 
-}  // namespace
-
-void LogInfo(std::string_view message) { WriteLine(Line("Info", message).append("\n")); }
-
-void LogWarning(std::string_view message) { WriteLine(Line("Warning", message).append("\n")); }
-
-void LogError(std::string_view message) { WriteLine(Line("Error", message).append("\n")); }
-
-void LogError(std::string_view message, std::string_view pluginId, int mode) {
-  std::string line = Line("Error", message);
-  line.append(" (PluginId:").append(pluginId).append(") (Mode:");
-  line.append(std::to_string(mode)).append(")\n");
-  WriteLine(line);
-}
-
-void LogError(std::string_view message, std::string_view pluginId, int mode,
-              unsigned int errorCode) {
-  std::string line = Line("Error", message);
-  line.append(" (PluginId:").append(pluginId).append(") (Mode:");
-  line.append(std::to_string(mode)).append(") (Error:");
-  line.append(std::to_string(errorCode)).append(")\n");
-  WriteLine(line);
-}
-
-void LogFatal(std::string_view message) { WriteLine(Line("Fatal", message).append("\n")); }
-
-namespace {
-
 using Clock = std::chrono::steady_clock;
 constexpr Clock::duration kSummaryInterval = std::chrono::seconds(1);
+// Kinds are fixed texts of ours, a few dozen at most; past this many, a line of a new kind
+// is written as it is rather than remembered.
+constexpr size_t kMaxKinds = 256;
+
+// Lines written on this thread while a PeerCausedLines lives are the peer's doing.
+thread_local int peerCausedDepth = 0;
 
 // A kind's run: open from its first written line until a summary interval passes with
 // nothing counted, or the log is flushed.
@@ -82,24 +60,26 @@ void WriteSummary(std::string_view kind, uint64_t more) {
   WriteLine(line);
 }
 
-}  // namespace
-
-void LogPeerError(std::string_view kind, std::string_view message) {
+// Writes line, the first of its kind in a run; counts it otherwise, with a summary of the
+// count at most once a summary interval.
+void WriteThrottled(std::string_view kind, const std::string& line) {
   PeerRuns& state = Runs();
   const Clock::time_point now = Clock::now();
   std::lock_guard<std::mutex> guard(state.lock);
   auto found = state.runs.find(kind);
   if (found == state.runs.end()) {
-    static const bool flushAtExit = (std::atexit(FlushPeerLog), true);
-    (void)flushAtExit;
-    state.runs.emplace(std::string(kind), PeerRun{now, 0});
-    LogError(message);
+    if (state.runs.size() < kMaxKinds) {
+      static const bool flushAtExit = (std::atexit(FlushPeerLog), true);
+      (void)flushAtExit;
+      state.runs.emplace(std::string(kind), PeerRun{now, 0});
+    }
+    WriteLine(line);
     return;
   }
   PeerRun& run = found->second;
   if (now - run.since >= kSummaryInterval && run.more == 0) {
     run.since = now;  // the last run ended quietly: this line starts a new one
-    LogError(message);
+    WriteLine(line);
     return;
   }
   ++run.more;
@@ -109,6 +89,51 @@ void LogPeerError(std::string_view kind, std::string_view message) {
     run.more = 0;
   }
 }
+
+// An error line: throttled, keyed by its message, while the peer causes this thread's lines.
+void WriteError(std::string_view message, const std::string& line) {
+  if (peerCausedDepth > 0) {
+    WriteThrottled(message, line);
+  } else {
+    WriteLine(line);
+  }
+}
+
+}  // namespace
+
+void LogInfo(std::string_view message) { WriteLine(Line("Info", message).append("\n")); }
+
+void LogWarning(std::string_view message) { WriteLine(Line("Warning", message).append("\n")); }
+
+void LogError(std::string_view message) {
+  WriteError(message, Line("Error", message).append("\n"));
+}
+
+void LogError(std::string_view message, std::string_view pluginId, int mode) {
+  std::string line = Line("Error", message);
+  line.append(" (PluginId:").append(pluginId).append(") (Mode:");
+  line.append(std::to_string(mode)).append(")\n");
+  WriteError(message, line);
+}
+
+void LogError(std::string_view message, std::string_view pluginId, int mode,
+              unsigned int errorCode) {
+  std::string line = Line("Error", message);
+  line.append(" (PluginId:").append(pluginId).append(") (Mode:");
+  line.append(std::to_string(mode)).append(") (Error:");
+  line.append(std::to_string(errorCode)).append(")\n");
+  WriteError(message, line);
+}
+
+void LogFatal(std::string_view message) { WriteLine(Line("Fatal", message).append("\n")); }
+
+void LogPeerError(std::string_view kind, std::string_view message) {
+  WriteThrottled(kind, Line("Error", message).append("\n"));
+}
+
+PeerCausedLines::PeerCausedLines() { ++peerCausedDepth; }
+
+PeerCausedLines::~PeerCausedLines() { --peerCausedDepth; }
 
 void FlushPeerLog() {
   PeerRuns& state = Runs();

@@ -25,6 +25,16 @@ void LogFatal(std::string_view message);
 // counted, and at most once a second one summary says how many there were, as
 // "IPC | Error | <kind> (N more like it)". A kind is a fixed text of ours, never peer text.
 void LogPeerError(std::string_view kind, std::string_view message);
+// While one lives, the error lines its thread writes (of any layer: a variant map that
+// cannot read a peer's text, say) are the peer's doing, throttled as above, each message
+// its own kind. For the handling of one peer message; the lines must then be fixed texts.
+class PeerCausedLines {
+ public:
+  PeerCausedLines();
+  ~PeerCausedLines();
+  PeerCausedLines(const PeerCausedLines&) = delete;
+  PeerCausedLines& operator=(const PeerCausedLines&) = delete;
+};
 // Writes the summary of every kind whose counted lines have none yet: at CleanUp and
 // at exit, so that the end of a run is never lost.
 void FlushPeerLog();

@@ -7,8 +7,10 @@
 //   HOSTLINK 4242: ! timeout pipe=my-plugin plugin=my-plugin no answer within 1000 ms
 //
 // bytes= is compressed/text size; time= is how long the exchange had taken when the line
-// was written. The text is cut at 500 characters (its full length noted) with control
-// characters escaped. The log's own lines ("IPC | ...") are unaffected.
+// was written. The text is cut on a character boundary within 500 bytes (its full length
+// noted), with control characters, bidi overrides and bytes that are not UTF-8 escaped
+// (PeerText). An answer that cannot be decoded gets a "! bad-answer" line. The log's own
+// lines ("IPC | ...") are unaffected.
 #pragma once
 
 #include <chrono>

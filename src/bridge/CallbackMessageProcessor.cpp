@@ -43,6 +43,8 @@ bool TakeArguments(IPC::WireMembers& members, std::vector<IPC::WireValue>& args)
 }  // namespace
 
 void CallbackMessageProcessor::ProcessCallbackMessage(const std::string& message) {
+  // Whatever a layer below logs while it reads the host's message is the host's doing.
+  IPC::PeerCausedLines peerCaused;
   try {
     IPC::ResponseMessage callback;
     std::vector<IPC::WireValue> args;
@@ -66,9 +68,9 @@ void CallbackMessageProcessor::ProcessCallbackMessage(const std::string& message
                           std::string(kNotRegistered) + ":" + IPC::PeerText(callbackName));
         return;
       case CallbackRegistry::Queued::Closing:
-        IPC::LogError(
-            "CallbackMessageProcessor : ProcessCallbackMessage - thread-safe function has been "
-            "marked as closing");
+        // Only an environment being torn down closes its road (the registry lets a road go
+        // only once no name leads to it): its callbacks are dropped without a line, as
+        // those already queued for it are, and its names are deregistered as it ends.
         return;
     }
   } catch (...) {

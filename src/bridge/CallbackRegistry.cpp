@@ -42,7 +42,8 @@ bool CallbackRegistry::Set(Napi::Env env, const std::string& name, Napi::Functio
       made->env = env;
       napi_value resourceName = Napi::String::New(env, "Hostlink.Callbacks");
       // No JavaScript function of its own: each queued call names the function it runs.
-      // Unlimited queue, one thread (the registry's hold).
+      // No queue limit of its own (the registry bounds what all roads hold), one thread
+      // (the registry's hold).
       const napi_status status = napi_create_threadsafe_function(
           env, nullptr, nullptr, resourceName, 0, 1, made.get(), Finalize, made.get(), Wake,
           &made->wake);
@@ -269,6 +270,9 @@ void CallbackRegistry::Run(Napi::Env env, Road* road, const Call& call) {
   std::string failure;
   bool failed = false;
   try {
+    // The host's data: what the conversion logs is the host's doing (not so the function's
+    // own calls, after it).
+    IPC::PeerCausedLines peerCaused;
     for (size_t i = 0; i < call.args.size() && !failed; ++i) {
       Napi::Value value = Parse(env, call.args[i], call.name, std::to_string(i));
       if (value.IsEmpty()) {

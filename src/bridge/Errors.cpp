@@ -1,6 +1,8 @@
 // The error convention of every JavaScript-facing operation.
 #include "bridge/Errors.h"
 
+#include <string_view>
+
 #include "base/PeerText.h"
 
 namespace Hostlink {
@@ -14,8 +16,9 @@ Napi::Value ThrowJsError(Napi::Env env, const std::string& operation, const std:
 
 Napi::Value ThrowJsMessage(Napi::Env env, const std::string& message) {
   // A host's text may hold bytes that are not UTF-8, which some runtimes' Node-API turn
-  // into an empty message: the message is made valid UTF-8 first.
-  const std::string valid = IPC::ValidUtf8(message);
+  // into an empty message: the message is made valid UTF-8 first. As ever, it ends at its
+  // first zero byte.
+  const std::string valid = IPC::ValidUtf8(std::string_view(message.c_str()));
   napi_value text = nullptr;
   napi_value error = nullptr;
   if (napi_create_string_utf8(env, valid.data(), valid.size(), &text) == napi_ok &&

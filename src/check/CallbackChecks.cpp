@@ -117,9 +117,7 @@ void HostChecker::CheckHostCallbacks(const std::vector<std::string>& names, uint
   if (problems.empty()) {
     report_.Pass(check, arrived + ", in the form a plug-in reads");
   } else {
-    std::string evidence;
-    for (const std::string& problem : problems) evidence += (evidence.empty() ? "" : "; ") + problem;
-    report_.Fail(check, evidence);
+    report_.Fail(check, JoinLines(problems));
   }
 }
 

@@ -22,15 +22,6 @@ namespace {
 // An identifier no host hands out this early: it stands for an object gone.
 constexpr int64_t kStaleProxyId = 2147483001;
 
-std::string JoinLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) {
-    if (!text.empty()) text += "; ";
-    text += line;
-  }
-  return text;
-}
-
 }  // namespace
 
 HostChecker::HostChecker(std::string pluginId, CheckReport& report)
@@ -139,7 +130,7 @@ void HostChecker::CheckGetKestrel() {
     return;
   }
   std::string description = DescribeProxy(root_);
-  const std::string fault = ProxyFault(root_);
+  const std::string fault = ProxyProblem(root_);
   if (!fault.empty()) {
     report_.Fail(name, fault + ": " + description);
     return;
@@ -148,13 +139,13 @@ void HostChecker::CheckGetKestrel() {
   const IPC::KvVariantMap described = value->GetMap("value");
   if (described.Has("features")) {
     const bool isList = described.IsList("features");
-    features_ = described.GetStringList("features");
-    if (!isList || features_.size() != described.GetListSize("features")) {
+    const std::vector<std::string> features = described.GetStringList("features");
+    if (!isList || features.size() != described.GetListSize("features")) {
       report_.Fail(name, "\"features\" is not a list of strings: " + Excerpt(answer.text));
       return;
     }
     std::string names;
-    for (const std::string& feature : features_) {
+    for (const std::string& feature : features) {
       names += names.empty() ? "" : ", ";
       names += "\"" + Excerpt(feature, 40) + "\"";
       if (feature == "release") release_ = true;
@@ -262,17 +253,16 @@ void HostChecker::CheckAnswers() {
   report_.Record("answers.nothing-unasked", unasked.empty(),
                  unasked.empty() ? "nothing came on the request pipe unasked, within " +
                                        std::to_string(PluginSession::kSecondAnswerWindowMs) +
-                                       " ms after each answer or " +
-                                       std::to_string(kIdleWatchMs) +
+                                       " ms after each answer or " + std::to_string(kIdleWatchMs) +
                                        " ms idle after a registration"
                                  : JoinLines(unasked));
   const auto& proxies = session_.ProxyProblems();
   report_.Record("answers.proxies", proxies.empty(),
-                 proxies.empty() ? std::to_string(session_.ProxyCount()) +
-                                       " proxy descriptions in " + count +
-                                       ", each with a proxyId from 1 to 2147483647, a name "
-                                       "and functions"
-                                 : JoinLines(proxies));
+                 proxies.empty()
+                     ? std::to_string(session_.ProxyCount()) + " proxy descriptions in " + count +
+                           ", each with a proxyId from 1 to 2147483647, a name "
+                           "and functions"
+                     : JoinLines(proxies));
 }
 
 void HostChecker::CheckUnload() {
@@ -301,15 +291,19 @@ void HostChecker::CheckUnload() {
     if (!probe.Connect(0)) {
       // Busy: the host still serves the checker's own connection, not yet noticed closed.
       if (probe.ConnectError() != IPC::ChannelError::Busy) {
-        report_.Pass(name, "answered, then the host ended: the request pipe refused connections "
-                           "after " + ms() + " ms");
+        report_.Pass(name,
+                     "answered, then the host ended: the request pipe refused connections "
+                     "after " +
+                         ms() + " ms");
         return;
       }
     } else {
       const Answer next = probe.Exchange(probe.NewRequest("GetKestrel"), kAnswerLimitMs);
       if (next.Succeeded()) {
-        report_.Pass(name, "answered, then the host kept serving: a new connection's "
-                           "\"GetKestrel\" got status true after " + ms() + " ms");
+        report_.Pass(name,
+                     "answered, then the host kept serving: a new connection's "
+                     "\"GetKestrel\" got status true after " +
+                         ms() + " ms");
         return;
       }
       if (next.notSent || next.readError == IPC::ChannelError::Closed) {
@@ -322,8 +316,10 @@ void HostChecker::CheckUnload() {
     probe.Disconnect();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  report_.Fail(name, "answered, but 3 s later the host had neither ended nor served the next "
-                     "plug-in: " + lastSeen);
+  report_.Fail(name,
+               "answered, but 3 s later the host had neither ended nor served the next "
+               "plug-in: " +
+                   lastSeen);
 }
 
 }  // namespace Check

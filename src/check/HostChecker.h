@@ -33,7 +33,8 @@ class HostChecker {
   static constexpr uint32_t kIdleWatchMs = 300;
   // The plug-in connects to the callback pipe within this after the registration's answer.
   static constexpr uint32_t kCallbackOpenLimitMs = 300;
-  // Bounds of the walk behind the root: calls in all, and steps from the root.
+  // Bounds of the walk behind the root: calls in all, and steps from the root (objects
+  // that far away are checked, not called).
   static constexpr int kExploreCalls = 200;
   static constexpr int kExploreDepth = 4;
   // An identifier no host hands out this early: it stands for an object it does not know.
@@ -104,8 +105,7 @@ class HostChecker {
   bool requestPipe_ = false;
   bool haveRoot_ = false;
   IPC::ProxyInfo root_;
-  // The root's "features", and whether it announced "release".
-  std::vector<std::string> features_;
+  // Whether the root announced "release" among its "features".
   bool release_ = false;
   // The objects the walk met, in the order met (the root first).
   std::vector<Found> found_;

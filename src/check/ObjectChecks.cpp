@@ -12,6 +12,11 @@ namespace {
 // A function name no host defines: its answer tells a live object from a gone one.
 constexpr const char* kNoSuchFunction = "HostlinkCheckNoSuchFunction";
 
+// "1 object", "2 objects".
+std::string Counted(size_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 bool IsGetter(const std::string& function) { return function.rfind("Get", 0) == 0; }
 
 std::string OnProxy(const std::string& function, int64_t proxyId) {
@@ -74,18 +79,15 @@ void HostChecker::CheckExplore() {
     kinds += (i > 1 ? ", " : "") + Excerpt(found_[i].proxy.name, 40);
   }
   if (found_.size() > 9) kinds += ", ...";
-  std::string evidence = "called " + std::to_string(calls) + " functions named Get... on " +
-                         std::to_string(found_.size()) + " objects, " +
-                         std::to_string(succeeded) + " with success (failures are not "
-                         "followed); met " + std::to_string(found_.size() - 1) +
-                         " objects beyond the root" + (kinds.empty() ? "" : " (" + kinds + ")") +
-                         ", the farthest " + std::to_string(deepest) + " of at most " +
-                         std::to_string(kExploreDepth) + " steps away";
+  std::string evidence = "called " + Counted(calls, "function") + " named Get..., " +
+                         std::to_string(succeeded) + " with success (failures are not followed); " +
+                         "met " + Counted(found_.size() - 1, "object") + " beyond the root";
+  if (!kinds.empty()) {
+    evidence += " (" + kinds + "), the farthest " + Counted(deepest, "step") + " away";
+  }
   if (cut) evidence += "; stopped at " + std::to_string(kExploreCalls) + " calls";
   if (!problems.empty()) {
-    std::string text;
-    for (const std::string& problem : problems) text += (text.empty() ? "" : "; ") + problem;
-    report_.Fail(name, text + "; " + evidence);
+    report_.Fail(name, JoinLines(problems) + "; " + evidence);
     return;
   }
   report_.Pass(name, evidence);
@@ -118,8 +120,7 @@ Answer HostChecker::Probe(const Found& object) {
   return session_.Exchange(session_.NewRequest(function, object.proxy.proxyId), kAnswerLimitMs);
 }
 
-bool HostChecker::StillCallable(const Found& object, const Answer& before,
-                                std::string& evidence) {
+bool HostChecker::StillCallable(const Found& object, const Answer& before, std::string& evidence) {
   const Answer after = Probe(object);
   const std::string function =
       object.answeringGetter.empty() ? kNoSuchFunction : object.answeringGetter;
@@ -136,8 +137,8 @@ bool HostChecker::StillCallable(const Found& object, const Answer& before,
 
 void HostChecker::CheckRelease(bool explored) {
   if (!release_) {
-    report_.Skip("release", haveRoot_ ? "the root announces no \"release\" feature"
-                                      : "no root object");
+    report_.Skip("release",
+                 haveRoot_ ? "the root announces no \"release\" feature" : "no root object");
     return;
   }
   std::string evidence;
@@ -145,8 +146,8 @@ void HostChecker::CheckRelease(bool explored) {
   std::string serving;
   const bool stillServing = AnswersValidRequest(serving);
   report_.Record("release.unknown-id", answered && stillServing,
-                 "\"ReleaseObjects\" of unknown proxy " + std::to_string(kUnknownProxyId) +
-                     ": " + evidence + "; " + serving);
+                 "\"ReleaseObjects\" of unknown proxy " + std::to_string(kUnknownProxyId) + ": " +
+                     evidence + "; " + serving);
 
   const char* name = "release.counted";
   if (!explored) {
@@ -157,10 +158,11 @@ void HostChecker::CheckRelease(bool explored) {
     const Found object = found_[i];
     const int64_t id = object.proxy.proxyId;
     // Handed out once on the walk; once more now, unless each call makes a new object.
-    const Answer again = session_.Exchange(session_.NewRequest(object.parentGetter, object.parentId),
-                                           kAnswerLimitMs);
+    const Answer again = session_.Exchange(
+        session_.NewRequest(object.parentGetter, object.parentId), kAnswerLimitMs);
     bool handedAgain = false;
-    for (const IPC::ProxyInfo& proxy : again.proxies) handedAgain = handedAgain || proxy.proxyId == id;
+    for (const IPC::ProxyInfo& proxy : again.proxies)
+      handedAgain = handedAgain || proxy.proxyId == id;
     const auto counted = session_.HandedOut().find(id);
     if (!handedAgain || counted == session_.HandedOut().end() || counted->second < 2) continue;
     const int handedOut = counted->second;
@@ -176,8 +178,8 @@ void HostChecker::CheckRelease(bool explored) {
     report_.Record(name, alive,
                    "proxy " + std::to_string(id) + " (" + Excerpt(object.proxy.name, 40) +
                        "), handed out " + std::to_string(handedOut) + " times by " +
-                       OnProxy(object.parentGetter, object.parentId) + ", released once: " +
-                       callable);
+                       OnProxy(object.parentGetter, object.parentId) +
+                       ", released once: " + callable);
     return;
   }
   report_.Skip(name, found_.size() > 1

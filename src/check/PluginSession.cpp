@@ -55,10 +55,28 @@ std::string DescribeUnasked(const std::string& text) {
 
 std::string Excerpt(const std::string& text, size_t limit) { return IPC::PeerText(text, limit); }
 
-std::string ProxyFault(const IPC::ProxyInfo& proxy) {
-  if (proxy.proxyId < 1) return "proxyId out of 1..2147483647";
-  if (proxy.name.empty()) return "empty name";
-  if (proxy.functions.empty()) return "empty function list";
+std::string JoinLines(const std::vector<std::string>& lines) {
+  constexpr size_t kShown = 5;
+  std::string text;
+  for (size_t i = 0; i < lines.size() && i < kShown; ++i) {
+    if (!text.empty()) text += "; ";
+    text += lines[i];
+  }
+  if (lines.size() > kShown) text += "; and " + std::to_string(lines.size() - kShown) + " more";
+  return text;
+}
+
+std::string ProxyProblem(const IPC::ProxyInfo& proxy) {
+  switch (IPC::ValidateProxyInfo(proxy)) {
+    case IPC::ProxyFault::InvalidId:
+      return "proxyId out of 1..2147483647";
+    case IPC::ProxyFault::EmptyName:
+      return "empty name";
+    case IPC::ProxyFault::NoFunctions:
+      return "empty function list";
+    case IPC::ProxyFault::None:
+      break;
+  }
   return "";
 }
 
@@ -85,8 +103,8 @@ std::string FormProblem(const std::string& text, uint64_t requestId) {
   if (!response->Has("status") || !response->IsBool("status")) return "no boolean status";
   if (requestId != 0 && response->Has("requestId")) {
     if (!response->IsUInt64("requestId")) {
-      return "requestId is not an unsigned integer (the request's is " +
-             std::to_string(requestId) + ")";
+      return "requestId is not an unsigned integer (the request's is " + std::to_string(requestId) +
+             ")";
     }
     const uint64_t answered = response->GetUInt64("requestId");
     if (answered != requestId) {
@@ -133,7 +151,8 @@ std::string Answer::Describe() const {
     return "status true in " + Millis(elapsedMs) + ": " + Excerpt(text);
   }
   std::string description = "status false in " + Millis(elapsedMs);
-  if (!response.errorStr.empty()) description += ", errorStr \"" + Excerpt(response.errorStr) + "\"";
+  if (!response.errorStr.empty())
+    description += ", errorStr \"" + Excerpt(response.errorStr) + "\"";
   if (response.errorCode != IPC::ResponseMessage::kNoErrorCode) {
     description += ", errorCode " + std::to_string(response.errorCode);
   }
@@ -229,7 +248,10 @@ Answer PluginSession::Await(uint64_t requestId, const std::string& what, uint32_
   }
   ++answers_;
   answer.problem = FormProblem(answer.text, requestId);
-  answer.isResponse = answer.problem.empty() && answer.response.FromJSONString(answer.text);
+  // Another request's identifier is a fault of form only: a plug-in takes the answer as
+  // the answer all the same.
+  answer.isResponse = (answer.problem.empty() || FormProblem(answer.text, 0).empty()) &&
+                      answer.response.FromJSONString(answer.text);
   if (!answer.isResponse && answer.problem.empty()) answer.problem = "unreadable";
   if (answer.isResponse && answer.response.status) {
     NoteProxies(answer.response.ResultValue(), "the answer to " + what, &answer.proxies);
@@ -238,7 +260,7 @@ Answer PluginSession::Await(uint64_t requestId, const std::string& what, uint32_
   std::string extra;
   const bool more = pipe_->Read(extra, kSecondAnswerWindowMs);
   if (more) NoteExtra(answer, requestId, extra, what);
-  if (!answer.isResponse && !(more && FormProblem(answer.text + extra, requestId).empty())) {
+  if (!answer.problem.empty() && !(more && FormProblem(answer.text + extra, requestId).empty())) {
     formProblems_.push_back("the answer to " + what + ": " + answer.problem + ": " +
                             Excerpt(answer.text, 60));
   }
@@ -247,6 +269,7 @@ Answer PluginSession::Await(uint64_t requestId, const std::string& what, uint32_
 
 void PluginSession::NoteExtra(const Answer& answer, uint64_t requestId, const std::string& extra,
                               const std::string& what) {
+  if (IsLateAnswer(extra)) return;  // dropped, as a plug-in drops it
   if (!answer.isResponse && FormProblem(answer.text + extra, requestId).empty()) {
     secondAnswers_.push_back("the answer to " + what + " came split over two messages: " +
                              Excerpt(answer.text, 40) + " and " + Excerpt(extra, 40));
@@ -264,7 +287,7 @@ void PluginSession::NoteExtra(const Answer& answer, uint64_t requestId, const st
 }
 
 double PluginSession::CatchUp(uint64_t requestId, const std::string& what,
-                             Clock::time_point start) {
+                              Clock::time_point start) {
   timedOut_.insert(requestId);
   if (catchUpFailed_) return 0;
   const auto deadline = Clock::now() + std::chrono::milliseconds(kCatchUpMs);
@@ -283,7 +306,8 @@ double PluginSession::CatchUp(uint64_t requestId, const std::string& what,
 
 bool PluginSession::IsLateAnswer(const std::string& text) const {
   IPC::ResponseMessage message;
-  return !timedOut_.empty() && ReadResponse(text, message) && timedOut_.count(message.requestId) > 0;
+  return !timedOut_.empty() && ReadResponse(text, message) &&
+         timedOut_.count(message.requestId) > 0;
 }
 
 void PluginSession::FileUnasked(const std::string& where, const std::string& text) {
@@ -329,7 +353,7 @@ void PluginSession::NoteProxies(const IPC::WireValue& value, const std::string& 
     proxyProblems_.push_back(where + ": a proxy without its description (no \"value\")");
     return;
   }
-  const std::string fault = ProxyFault(*proxy);
+  const std::string fault = ProxyProblem(*proxy);
   if (!fault.empty()) {
     proxyProblems_.push_back(where + ": " + fault + ": " + DescribeProxy(*proxy));
     return;

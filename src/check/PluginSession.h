@@ -31,8 +31,10 @@ struct Answer {
   // No answer came within limitMs; when it came later, how late (else 0).
   uint32_t limitMs = 0;
   double lateMs = 0;
-  // The text is a JSON object of the response form (see FormProblem); when not, why not.
+  // The text is a JSON object of the response form, read as a plug-in reads it (which
+  // does not compare identifiers).
   bool isResponse = false;
+  // What is wrong with its form (see FormProblem), or empty.
   std::string problem;
   IPC::ResponseMessage response;
   // Every proxy description in the result, in the order they appear.
@@ -136,7 +138,7 @@ class PluginSession {
 
 // Why a plug-in refuses a proxy description ("empty function list", ...), or empty when
 // it takes it: the add-on's own rules.
-std::string ProxyFault(const IPC::ProxyInfo& proxy);
+std::string ProxyProblem(const IPC::ProxyInfo& proxy);
 // "proxy 5 \"Document\" with 3 functions (GetTitle, SetTitle, Close)", host text escaped.
 std::string DescribeProxy(const IPC::ProxyInfo& proxy);
 
@@ -148,5 +150,7 @@ std::string FormProblem(const std::string& text, uint64_t requestId);
 // At most `limit` bytes of a host's text, escaped as the log escapes peer text, so that
 // nothing a host sends can start a line of the report.
 std::string Excerpt(const std::string& text, size_t limit = 120);
+// Pieces of evidence on one line, separated by "; ": the first five, and how many more.
+std::string JoinLines(const std::vector<std::string>& lines);
 
 }  // namespace Check

@@ -113,8 +113,7 @@ void KvVariantMapImpl::ParseJSON(const std::string& text) {
     return;
   }
   // On failure the root stays as it was.
-  rapidjson::StringStream stream(text.c_str());
-  if (!ParseFiniteJson(document, stream)) LogError("KvVariantMap : JSON parse failed");
+  if (!ParseFiniteJson(document, text.c_str())) LogError("KvVariantMap : JSON parse failed");
 }
 
 }  // namespace IPC

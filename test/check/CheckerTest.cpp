@@ -140,13 +140,27 @@ std::vector<std::string> FailedChecks(const CheckRun& run) {
 void ExpectAllPass(const CheckRun& run, std::vector<std::string> more = {}) {
   EXPECT_EQ(run.exitCode, 0) << run.output;
   EXPECT_TRUE(FailedChecks(run).empty()) << run.output;
-  std::vector<std::string> checks = {
-      "pipes.request", "pipes.callback", "GetKestrel", "SetAPITimeout", "RegisterCallback",
-      "DeregisterCallback", "failure.unknown-function", "failure.unknown-proxy",
-      "failure.stale-reference", "hostile.not-json", "hostile.not-an-object", "hostile.no-name",
-      "hostile.deep-nesting", "hostile.bzip2-bomb", "hostile.truncated-stream",
-      "hostile.oversized-message", "UnloadPlugin", "answers.one-message-each",
-      "answers.response-form", "answers.nothing-unasked", "answers.proxies"};
+  std::vector<std::string> checks = {"pipes.request",
+                                     "pipes.callback",
+                                     "GetKestrel",
+                                     "SetAPITimeout",
+                                     "RegisterCallback",
+                                     "DeregisterCallback",
+                                     "failure.unknown-function",
+                                     "failure.unknown-proxy",
+                                     "failure.stale-reference",
+                                     "hostile.not-json",
+                                     "hostile.not-an-object",
+                                     "hostile.no-name",
+                                     "hostile.deep-nesting",
+                                     "hostile.bzip2-bomb",
+                                     "hostile.truncated-stream",
+                                     "hostile.oversized-message",
+                                     "UnloadPlugin",
+                                     "answers.one-message-each",
+                                     "answers.response-form",
+                                     "answers.nothing-unasked",
+                                     "answers.proxies"};
   checks.insert(checks.end(), more.begin(), more.end());
   for (const std::string& check : checks) {
     EXPECT_EQ(LineOf(run, check).rfind("PASS  ", 0), 0u) << check << "\n" << run.output;
@@ -254,8 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "the answer to \"SetAPITimeout\" came split over two messages"},
         FaultCase{"wrong-request-id", "", "answers.response-form", "is not the request's"},
         FaultCase{"no-status", "", "answers.response-form", "no boolean status"},
-        FaultCase{"silent", "--no-unload", "answers.one-message-each",
-                  "the host answered nothing"},
+        FaultCase{"silent", "--no-unload", "answers.one-message-each", "the host answered nothing"},
         FaultCase{"release-ignores-count", "--explore", "release.counted",
                   "released once: \"GetName\" on proxy 2 got status false"},
         FaultCase{"release-refuses-unknown", "", "release.unknown-id",
@@ -270,6 +283,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Checker, NamesTheRequestIdOfAnAnswerToAnotherRequest) {
   const CheckRun run = RunAgainstFault("wrong-request-id");
+  // A plug-in takes such an answer all the same: only its form is at fault.
+  EXPECT_EQ(FailedChecks(run), std::vector<std::string>{"answers.response-form"}) << run.output;
   const std::string line = LineOf(run, "answers.response-form");
   uint64_t answered = 0;
   uint64_t asked = 0;
@@ -285,8 +300,7 @@ TEST(Checker, NamesTheRequestIdOfAnAnswerToAnotherRequest) {
 TEST(Checker, DropsALateAnswerAsAPlugInDoes) {
   const CheckRun run = RunAgainstFault("slow-child", "--explore");
   EXPECT_EQ(FailedChecks(run), std::vector<std::string>{"explore"}) << run.output;
-  EXPECT_NE(LineOf(run, "explore").find("\"GetChild\" on proxy 1 got no answer"),
-            std::string::npos)
+  EXPECT_NE(LineOf(run, "explore").find("\"GetChild\" on proxy 1 got no answer"), std::string::npos)
       << run.output;
 }
 

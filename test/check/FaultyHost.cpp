@@ -136,7 +136,8 @@ class Host {
         }
         continue;
       }
-      childHandedOut_ -= fault_.Is("release-ignores-count") ? childHandedOut_ : counts.GetInt64(key);
+      childHandedOut_ -=
+          fault_.Is("release-ignores-count") ? childHandedOut_ : counts.GetInt64(key);
       if (childHandedOut_ <= 0) {
         childAlive_ = false;
         childHandedOut_ = 0;
@@ -188,9 +189,12 @@ int main(int argc, char** argv) {
       if (request.name == "UnloadPlugin" && fault.Is("silent-unload")) continue;
       answer = host.Answer(request);
     }
-    if (fault.Is("wrong-request-id") && request.requestId != IPC::ResponseMessage::kNoRequestId) {
-      const std::string id = std::to_string(request.requestId);
-      answer.replace(answer.find(id), id.size(), std::to_string(request.requestId + 1));
+    if (fault.Is("wrong-request-id")) {
+      const std::string id = "\"requestId\":" + std::to_string(request.requestId);
+      const size_t at = answer.find(id);
+      if (at != std::string::npos) {
+        answer.replace(at, id.size(), "\"requestId\":" + std::to_string(request.requestId + 1));
+      }
     }
     if (fault.Is("no-status")) {
       for (const char* status : {"\"status\":true,", "\"status\":false,"}) {

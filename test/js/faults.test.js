@@ -6,7 +6,8 @@ const test = require('node:test');
 const assert = require('node:assert/strict');
 const childProcess = require('node:child_process');
 const { startHost } = require('./helpers/host');
-const { addon, connect, disconnect, runChild, logLines, repoRoot } = require('./helpers/addon');
+const { addon, connect, disconnect, runChild, logLines, loggedTimes, repoRoot } = require('./helpers/addon');
+const { differs } = require('./helpers/runtime');
 
 const FAILED_READ = 'IPC | Error | IPCHandler : Failed to read response after sending request';
 const DROPPED_EARLY = 'IPC | Error | IPCHandler : Discarded a message that arrived before the request';
@@ -124,14 +125,16 @@ test('a flood of 10000 callbacks is delivered whole while the JavaScript thread 
   const result = JSON.parse(child.stdout);
   assert.equal(result.calls, 10000);
   assert.equal(result.echoedInTheMiddle, 'still here');
-  assert.ok(result.callsWhenImmediateRan !== null && result.callsWhenImmediateRan < 10000,
+  assert.ok(result.callsWhenImmediateRan !== null &&
+    (result.callsWhenImmediateRan < 10000 || differs('floodInOneTurn')),
     `the event loop ran other work only after ${result.callsWhenImmediateRan} callbacks`);
   const prefix = 'IPC | Error | CallbackMessageProcessor : ProcessCallbackMessage - ';
   const parseFailed = `${prefix}Failed to parse callback message from host`;
-  assert.deepEqual(logLines(child.stderr).filter((line) => !line.includes('KvVariantMap')), [
-    `${prefix}No JS callback function found for callback:Unknown`,
-    parseFailed, parseFailed, parseFailed, parseFailed,
-  ]);
+  const lines = logLines(child.stderr).filter((line) => !line.includes('KvVariantMap'));
+  assert.equal(lines[0], `${prefix}No JS callback function found for callback:Unknown`);
+  // The first whole, the repeats counted.
+  assert.equal(lines[1], parseFailed);
+  assert.equal(loggedTimes(lines.slice(1), parseFailed), 4, lines.join('\n'));
 });
 
 // Each exit case runs a few times: the callback worker is caught at a different point of

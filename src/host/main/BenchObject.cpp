@@ -44,7 +44,12 @@ BenchObject::BenchObject(Notify notify, const Host::ObjectRegistry& registry)
     auto temp = std::make_shared<Host::HostObject>("Temp");
     temp->SetHold(Host::HostObject::Hold::ReleasedByPlugin);
     temp->Define("GetSerial", [serial = ++serial_](const Arguments&) -> Result { return serial; });
+    lastObject_ = temp;
     return Value(std::move(temp));
+  });
+  Define("LastObject", [this](const Arguments&) -> Result {
+    Host::ObjectPtr last = lastObject_.lock();
+    return last ? Result(Value(std::move(last))) : Result();
   });
   Define("RegistrySize", [&registry](const Arguments&) -> Result {
     return static_cast<int64_t>(registry.Size());

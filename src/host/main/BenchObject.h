@@ -21,6 +21,8 @@ namespace ReferenceHost {
 // NewObject(): a new transient object on each call (kind "Temp", GetSerial() its serial
 // number from 1), held until the plug-in releases it. RegistrySize(): how many objects the
 // host holds for the plug-in, for watching that transient objects do not pile up.
+// LastObject(): the object NewObject made last while the host still holds it (a new answer
+// naming it), else no result.
 class BenchObject : public Host::HostObject {
  public:
   // n above this is refused, so that one call cannot exhaust the host's memory.
@@ -34,6 +36,7 @@ class BenchObject : public Host::HostObject {
 
   std::unique_ptr<CallbackTimer> timer_;
   int64_t serial_ = 0;
+  std::weak_ptr<Host::HostObject> lastObject_;
 };
 
 }  // namespace ReferenceHost

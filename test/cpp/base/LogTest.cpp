@@ -63,4 +63,24 @@ TEST(Log, APeerRepeatingALineGetsItWrittenOnceThenASummary) {
             "IPC | Error | Peer : unknown name:again\n");
 }
 
+TEST(Log, LinesWrittenWhileAPeerCausesThemAreThrottledByTheirText) {
+  const std::string out = Captured([] {
+    {
+      IPC::PeerCausedLines peerCaused;
+      for (int i = 0; i < 1000; ++i) {
+        IPC::LogError("Map : JSON parse failed");
+        IPC::LogError("Open : read failed", "pipe", 4, 11);
+      }
+    }
+    IPC::LogError("Map : JSON parse failed");  // not the peer's doing: written
+    IPC::FlushPeerLog();
+  });
+  EXPECT_EQ(out,
+            "IPC | Error | Map : JSON parse failed\n"
+            "IPC | Error | Open : read failed (PluginId:pipe) (Mode:4) (Error:11)\n"
+            "IPC | Error | Map : JSON parse failed\n"
+            "IPC | Error | Map : JSON parse failed (999 more like it)\n"
+            "IPC | Error | Open : read failed (999 more like it)\n");
+}
+
 }  // namespace

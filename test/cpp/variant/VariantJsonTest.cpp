@@ -2,8 +2,10 @@
 // hostile text (deep nesting, huge exponents) and non-finite numbers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -128,6 +130,20 @@ TEST(VariantJsonParse, DoublesReadBackBitForBit) {
     if (std::memcmp(&back, &d, sizeof d) != 0 && changed++ == 0) first = text;
   }
   EXPECT_EQ(changed, 0) << "first: " << first;
+  // Shorter texts, as people write them (up to 15 digits, scaled by up to 10^22 either
+  // way), read as the nearest double too.
+  std::uniform_int_distribution<int> digits(1, 17);
+  std::uniform_int_distribution<int> scale(-40, 40);
+  for (int i = 0; i < 100000; ++i) {
+    std::string number = std::to_string(random() % 100000000000000000ull);
+    number.resize(std::min<size_t>(number.size(), static_cast<size_t>(digits(random))));
+    const size_t point = random() % (number.size() + 1);
+    if (point < number.size()) number.insert(point == 0 ? 0 : point, point == 0 ? "0." : ".");
+    number += "e" + std::to_string(scale(random));
+    const double expected = std::strtod(number.c_str(), nullptr);
+    const double back = KvVariantMap("{\"d\":" + number + "}").GetDouble("d");
+    ASSERT_TRUE(std::memcmp(&back, &expected, sizeof back) == 0) << number << " read as " << back;
+  }
   // Texts longer than a double's digits round to the nearest, halfway to even.
   for (const auto& [text, value] :
        {std::pair<const char*, double>{"0.1000000000000000055511151231257827021181583404541015625", 0.1},

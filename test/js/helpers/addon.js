@@ -96,7 +96,19 @@ function logLines(stderr) {
   return stderr.split('\n').filter((line) => line.startsWith('IPC | '));
 }
 
+// How many times a line of the given kind (its fixed text) was logged: a line the peer
+// causes is written once, then counted in summaries "<kind> (N more like it)".
+function loggedTimes(lines, kind) {
+  let times = 0;
+  for (const line of lines) {
+    if (!line.startsWith(kind)) continue;
+    const summary = / \((\d+) more like it\)$/.exec(line.slice(kind.length));
+    times += summary ? Number(summary[1]) : 1;
+  }
+  return times;
+}
+
 module.exports = {
-  addon, connect, disconnect, takeParsed, runChild, startMinimalHost, minimalHostBinary, logLines, repoRoot,
+  addon, connect, disconnect, takeParsed, runChild, startMinimalHost, minimalHostBinary, logLines, loggedTimes, repoRoot,
   SAFETY_TIMEOUT_SECONDS,
 };

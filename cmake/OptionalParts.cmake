@@ -1,0 +1,21 @@
+# hostlink_optional_part(<option> <what> <found-variable> <why-not>): turns an AUTO, ON or OFF
+# option into a plain ON or OFF in the caller's scope. AUTO without what the part needs leaves
+# it out with one line saying why; ON without it stops the configure with that line.
+function(hostlink_optional_part option what found why)
+  set(choice "${${option}}")
+  if(choice STREQUAL "AUTO")
+    if(${found})
+      set(${option} ON PARENT_SCOPE)
+    else()
+      message(STATUS "Hostlink: not building ${what}: ${why}")
+      set(${option} OFF PARENT_SCOPE)
+    endif()
+  elseif(choice)
+    if(NOT ${found})
+      message(FATAL_ERROR "Hostlink: cannot build ${what} (${option}=${choice}): ${why}")
+    endif()
+    set(${option} ON PARENT_SCOPE)
+  else()
+    set(${option} OFF PARENT_SCOPE)
+  endif()
+endfunction()

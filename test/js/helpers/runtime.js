@@ -1,0 +1,33 @@
+'use strict';
+// Where the runtime running a suite behaves differently from Node on a point a test pins,
+// and why. A test asks differs(point) and leaves out only that check where it is true;
+// scripts/test-runtimes prints this list with its matrix.
+
+const runtime = process.versions.bun ? 'bun' : process.versions.deno ? 'deno' : 'node';
+
+const DIFFERENCES = {
+  bun: {
+    moduleRecordExports: 'a library registered from its load-time initializer gets Bun\'s module ' +
+      'record as its exports object, with an enumerable "exports" key (index.js hides it; a ' +
+      'direct require of Hostlink.node shows it)',
+    invalidUtf8ErrorText: 'napi_throw_error turns a message with bytes that are not UTF-8 into an ' +
+      'empty one, where V8 puts in replacement characters',
+    floodInOneTurn: 'its thread-safe functions deliver every queued call in one turn of the event ' +
+      'loop, so a flood of callbacks already queued lets no other work in before it ends',
+  },
+  deno: {
+    writableMethods: 'its Node-API leaves class methods writable whatever their attributes say',
+    classCallWithoutNew: 'its Node-API runs a class constructor called without new, on the global ' +
+      'object, instead of throwing a TypeError',
+    floodInOneTurn: 'its thread-safe functions deliver every queued call in one turn of the event ' +
+      'loop, so a flood of callbacks lets no other work in before it ends',
+  },
+};
+
+// The reason `point` differs in this runtime, or false.
+function differs(point) {
+  const why = (DIFFERENCES[runtime] || {})[point];
+  return why ? `${runtime}: ${why}` : false;
+}
+
+module.exports = { runtime, differs, DIFFERENCES };
