@@ -15,6 +15,8 @@ const DIFFERENCES = {
     floodInOneTurn: 'its thread-safe functions deliver every queued call in one turn of the event ' +
       'loop, so a flood of callbacks already queued lets no other work in before it ends',
     nodeOptionsRequire: 'it does not run the modules that NODE_OPTIONS --require names',
+    conservativeCollector: 'its collector scans the stack conservatively, so a proxy the ' +
+      'plug-in dropped may stay alive after a forced collection and its host object unreleased',
   },
   deno: {
     writableMethods: 'its Node-API leaves class methods writable whatever their attributes say',
