@@ -3,7 +3,6 @@
 
 #include "bridge/Errors.h"
 #include "bridge/PluginManager.h"
-#include "bridge/ProxyValidation.h"
 #include "bridge/ReleaseBatcher.h"
 #include "bridge/ScriptObject.h"
 #include "bridge/ValueConversion.h"
@@ -26,7 +25,7 @@ Napi::Value SettleProxy(Napi::Env env, const HostCall& call, const IPC::Response
   if (IPC::GetObjectType(result) != IPC::ObjectType::Proxy || !proxy.FromVariantMap(result)) {
     return ThrowJsError(env, call.operation, "Failed to parse response: " + responseText);
   }
-  if (ValidateProxyInfo(proxy) != ProxyFault::None) {
+  if (IPC::ValidateProxyInfo(proxy) != IPC::ProxyFault::None) {
     return ThrowJsError(env, call.operation,
                         "Invalid proxy info received in response: " + responseText);
   }

@@ -2,7 +2,6 @@
 #include "bridge/RequestQueue.h"
 
 #include <algorithm>
-#include <chrono>
 #include <utility>
 
 #include "base/Log.h"
@@ -49,7 +48,8 @@ bool RequestQueue::WaitForTurn(uint64_t ticket, bool sender) {
   // A synchronous call goes in order, or, the first of those waiting, ahead of a sender
   // that only the bound holds back.
   const auto callerMayGo = [&] {
-    return !pipeBusy && (ticket == serving || (SenderPaused() && (syncWaiting.empty() || ticket <= *syncWaiting.begin())));
+    const bool firstWaiting = syncWaiting.empty() || ticket <= *syncWaiting.begin();
+    return !pipeBusy && (ticket == serving || (SenderPaused() && firstWaiting));
   };
   if (sender) {
     senderTicket = ticket;

@@ -21,7 +21,6 @@
 #include <string>
 #include <thread>
 
-
 namespace Hostlink {
 
 // How one exchange with the host ended.

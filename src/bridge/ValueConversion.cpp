@@ -10,8 +10,8 @@
 
 #include "bridge/Errors.h"
 #include "bridge/ProxyClassCache.h"
-#include "bridge/ProxyValidation.h"
 #include "bridge/ScriptObject.h"
+#include "ipc/ProxyInfo.h"
 #include "ipc/ResponseMessage.h"
 #include "ipc/WireCodec.h"
 #include "variant/JsonView.h"
@@ -258,14 +258,14 @@ Napi::Value ParseProxy(Napi::Env env, const IPC::WireValue& value,
   if (info == nullptr) {
     return ThrowJsError(env, functionName, "ParseProxyObject - Failed to parse proxy object info");
   }
-  switch (ValidateProxyInfo(*info)) {
-    case ProxyFault::InvalidId:
+  switch (IPC::ValidateProxyInfo(*info)) {
+    case IPC::ProxyFault::InvalidId:
       return ThrowJsError(env, functionName, "ParseProxyObject - Invalid proxyId");
-    case ProxyFault::EmptyName:
+    case IPC::ProxyFault::EmptyName:
       return ThrowJsError(env, functionName, "ParseProxyObject - proxy name is empty");
-    case ProxyFault::NoFunctions:
+    case IPC::ProxyFault::NoFunctions:
       return ThrowJsError(env, functionName, "ParseProxyObject - function list is empty");
-    case ProxyFault::None:
+    case IPC::ProxyFault::None:
       break;
   }
   return CreateProxyObject(env, info->name, info->proxyId, info->uniqueId, info->functions,

@@ -130,7 +130,7 @@ void HostChecker::CheckGetKestrel() {
     return;
   }
   std::string description = DescribeProxy(root_);
-  const std::string fault = ProxyFault(root_);
+  const std::string fault = ProxyProblem(root_);
   if (!fault.empty()) {
     report_.Fail(name, fault + ": " + description);
     return;

@@ -66,10 +66,17 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return text;
 }
 
-std::string ProxyFault(const IPC::ProxyInfo& proxy) {
-  if (proxy.proxyId < 1) return "proxyId out of 1..2147483647";
-  if (proxy.name.empty()) return "empty name";
-  if (proxy.functions.empty()) return "empty function list";
+std::string ProxyProblem(const IPC::ProxyInfo& proxy) {
+  switch (IPC::ValidateProxyInfo(proxy)) {
+    case IPC::ProxyFault::InvalidId:
+      return "proxyId out of 1..2147483647";
+    case IPC::ProxyFault::EmptyName:
+      return "empty name";
+    case IPC::ProxyFault::NoFunctions:
+      return "empty function list";
+    case IPC::ProxyFault::None:
+      break;
+  }
   return "";
 }
 
@@ -346,7 +353,7 @@ void PluginSession::NoteProxies(const IPC::WireValue& value, const std::string& 
     proxyProblems_.push_back(where + ": a proxy without its description (no \"value\")");
     return;
   }
-  const std::string fault = ProxyFault(*proxy);
+  const std::string fault = ProxyProblem(*proxy);
   if (!fault.empty()) {
     proxyProblems_.push_back(where + ": " + fault + ": " + DescribeProxy(*proxy));
     return;

@@ -138,7 +138,7 @@ class PluginSession {
 
 // Why a plug-in refuses a proxy description ("empty function list", ...), or empty when
 // it takes it: the add-on's own rules.
-std::string ProxyFault(const IPC::ProxyInfo& proxy);
+std::string ProxyProblem(const IPC::ProxyInfo& proxy);
 // "proxy 5 \"Document\" with 3 functions (GetTitle, SetTitle, Close)", host text escaped.
 std::string DescribeProxy(const IPC::ProxyInfo& proxy);
 

@@ -3,7 +3,6 @@
 
 #include <thread>
 
-
 #include "base/Log.h"
 #include "base/Trace.h"
 
@@ -57,7 +56,8 @@ void CallbackReceiver::CatchUp(IPCInterface& channel) {
     if (handedOn_ >= target && !waiting) {
       break;
     }
-    if (!handedChanged_.wait_until(guard, giveUp, [&] { return !receiving_ || handedOn_ >= target; })) {
+    if (!handedChanged_.wait_until(guard, giveUp,
+                                   [&] { return !receiving_ || handedOn_ >= target; })) {
       break;
     }
   }

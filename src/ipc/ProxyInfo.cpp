@@ -28,4 +28,17 @@ bool ProxyInfo::FromVariantMap(const KvVariantMap& map) {
   return true;
 }
 
+ProxyFault ValidateProxyInfo(const ProxyInfo& info) {
+  if (info.proxyId < 1) {
+    return ProxyFault::InvalidId;
+  }
+  if (info.name.empty()) {
+    return ProxyFault::EmptyName;
+  }
+  if (info.functions.empty()) {
+    return ProxyFault::NoFunctions;
+  }
+  return ProxyFault::None;
+}
+
 }  // namespace IPC

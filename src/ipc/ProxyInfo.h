@@ -26,4 +26,15 @@ struct ProxyInfo {
   std::vector<std::string> features;
 };
 
+// What makes a description unusable for a proxy object, checked before one is made for it
+// (by the plug-in, and by the checker as the plug-in would). Callers word each fault.
+enum class ProxyFault {
+  None,
+  InvalidId,    // proxyId below 1
+  EmptyName,    // no kind name, so no class to make
+  NoFunctions,  // a proxy with nothing to call
+};
+
+ProxyFault ValidateProxyInfo(const ProxyInfo& info);
+
 }  // namespace IPC

@@ -83,3 +83,74 @@ test('a host that does not announce releases never gets one; unknown description
     host.stop();
   }
 });
+
+test('objects a terminated worker held are released', async () => {
+  const { Worker } = require('node:worker_threads');
+  const path = require('node:path');
+  const host = connect();
+  try {
+    const bench = addon.GetKestrel().GetBench();
+    const base = bench.RegistrySize();
+    // The worker keeps its objects until it is terminated, mid-life, without collecting.
+    const worker = new Worker(
+      `const { parentPort } = require('node:worker_threads');
+       const addon = require(${JSON.stringify(path.resolve(__dirname, '..', '..'))});
+       const bench = addon.GetKestrel().GetBench();
+       globalThis.kept = Array.from({ length: 50 }, () => bench.NewObject());
+       parentPort.postMessage('ready');
+       setInterval(() => {}, 1000);`,
+      { eval: true });
+    await new Promise((resolve, reject) => {
+      worker.once('message', resolve);
+      worker.once('error', reject);
+    });
+    assert.equal(bench.RegistrySize(), base + 50);
+    await worker.terminate();
+    const deadline = Date.now() + 10000;
+    let size = bench.RegistrySize();
+    while (size > base && Date.now() < deadline) {
+      await sleep(25);
+      size = bench.RegistrySize();
+    }
+    assert.equal(size, base);
+  } finally {
+    addon.CleanUp();
+    host.stop();
+  }
+});
+
+test('proxies of an earlier connection collected after CleanUp and Initialize are not released to the new host', async () => {
+  const first = connect();
+  let old = addon.GetKestrel().GetBench().NewObject();
+  assert.equal(old.GetSerial(), 1);
+  addon.CleanUp();
+  first.stop();
+  const second = connect();
+  try {
+    const app = addon.GetKestrel();  // kept, as every proxy of this connection until later
+    const bench = app.GetBench();
+    second.takeRequests();
+    old = null;
+    for (let i = 0; i < 5; i += 1) {
+      gc();
+      await sleep(30);
+    }
+    assert.deepEqual(second.takeRequests().filter((text) => text.includes('ReleaseObjects')), []);
+    // The new connection's own objects are released as usual.
+    let fresh = bench.NewObject();
+    const base = bench.RegistrySize() - 1;
+    fresh = null;
+    const deadline = Date.now() + 10000;
+    let size = base + 1;
+    while (size > base && Date.now() < deadline) {
+      gc();
+      await sleep(25);
+      size = bench.RegistrySize();
+    }
+    assert.equal(size, base);
+    assert.equal(app.constructor.name, 'Application');
+  } finally {
+    addon.CleanUp();
+    second.stop();
+  }
+});
