@@ -25,8 +25,8 @@ const DIFFERENCES = {
     floodInOneTurn: 'its thread-safe functions deliver every queued call in one turn of the event ' +
       'loop, so a flood of callbacks lets no other work in before it ends',
     workerTeardownAfterTerminate: 'it tears a terminated worker\'s environment down after ' +
-      'terminate() has resolved, so the add-on deregisters that worker\'s callbacks with the ' +
-      'host later than in Node',
+      'terminate() has resolved, so the add-on deregisters that worker\'s callbacks and releases ' +
+      'the host objects its proxies held later than in Node (the releases not within 10 s)',
   },
 };
 
