@@ -7,6 +7,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { addon, connect, disconnect, runChild } = require('./helpers/addon');
+const { differs } = require('./helpers/runtime');
 
 const EXCEPTION = 'Execute: Exception occured while performing operation';
 
@@ -428,7 +429,7 @@ test('doubles come back from the reference host bit for bit', () => {
   assert.deepEqual(changed.slice(0, 10), [], `${changed.length} of ${doubles.length + 2000} changed`);
 });
 
-test('a JSON.parse replaced before the add-on loaded is not used for results', () => {
+test('a JSON.parse replaced before the add-on loaded is not used for results', { skip: differs('nodeOptionsRequire') }, () => {
   // A date reviver, put in place before the add-on is required.
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'hostlink-parse-'));
   const preload = path.join(folder, 'dates.js');

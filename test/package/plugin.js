@@ -100,7 +100,8 @@ async function run(hostlink, binary) {
     assert.equal(hostlink.CleanUp(), true);
     const code = await Promise.race([
       host.exited,
-      new Promise((resolve) => setTimeout(() => resolve('still running'), STEP_TIMEOUT_MS)),
+      // Unreferenced: a pending limit would keep the process alive once every step is done.
+      new Promise((resolve) => setTimeout(() => resolve('still running'), STEP_TIMEOUT_MS).unref()),
     ]);
     assert.equal(code, 0, `the host did not stop cleanly on UnloadPlugin: ${host.read('stderr')}`);
     assert.match(host.read('stdout'), /hostlink-host: stopped/);

@@ -14,6 +14,9 @@ const DIFFERENCES = {
       'empty one, where V8 puts in replacement characters',
     floodInOneTurn: 'its thread-safe functions deliver every queued call in one turn of the event ' +
       'loop, so a flood of callbacks already queued lets no other work in before it ends',
+    nodeOptionsRequire: 'it does not run the modules that NODE_OPTIONS --require names',
+    conservativeCollector: 'its collector scans the stack conservatively, so a proxy the ' +
+      'plug-in dropped may stay alive after a forced collection and its host object unreleased',
   },
   deno: {
     writableMethods: 'its Node-API leaves class methods writable whatever their attributes say',
@@ -21,6 +24,9 @@ const DIFFERENCES = {
       'object, instead of throwing a TypeError',
     floodInOneTurn: 'its thread-safe functions deliver every queued call in one turn of the event ' +
       'loop, so a flood of callbacks lets no other work in before it ends',
+    workerTeardownAfterTerminate: 'it tears a terminated worker\'s environment down after ' +
+      'terminate() has resolved, so the add-on deregisters that worker\'s callbacks and releases ' +
+      'the host objects its proxies held later than in Node (the releases not within 10 s)',
   },
 };
 
