@@ -10,8 +10,6 @@ const DIFFERENCES = {
     moduleRecordExports: 'a library registered from its load-time initializer gets Bun\'s module ' +
       'record as its exports object, with an enumerable "exports" key (index.js hides it; a ' +
       'direct require of Hostlink.node shows it)',
-    invalidUtf8ErrorText: 'napi_throw_error turns a message with bytes that are not UTF-8 into an ' +
-      'empty one, where V8 puts in replacement characters',
     floodInOneTurn: 'its thread-safe functions deliver every queued call in one turn of the event ' +
       'loop, so a flood of callbacks already queued lets no other work in before it ends',
     nodeOptionsRequire: 'it does not run the modules that NODE_OPTIONS --require names',
