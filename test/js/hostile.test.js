@@ -285,8 +285,11 @@ test('a pipe name held by another user is refused, and nothing is sent there', a
   fs.copyFileSync(hostBinary(), binary);
   fs.chmodSync(binary, 0o755);
   // The reference host, run as nobody, serves the plug-in's pipe names first.
-  const squatter = childProcess.spawn(binary, ['--plugin-id', pluginId],
-    { uid: 65534, gid: 65534, stdio: ['ignore', 'pipe', 'inherit'] });
+  // setpriv rather than spawn's uid option, which Deno refuses with EPERM once its test
+  // runner is under way.
+  const squatter = childProcess.spawn('setpriv',
+    ['--reuid=65534', '--regid=65534', '--clear-groups', binary, '--plugin-id', pluginId],
+    { stdio: ['ignore', 'pipe', 'inherit'] });
   try {
     await new Promise((resolve, reject) => {
       squatter.once('error', reject);
