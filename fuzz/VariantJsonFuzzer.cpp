@@ -82,7 +82,9 @@ void CheckParse(const std::string& text, const KvVariantMap& map) {
     FUZZ_CHECK(map.IsValid() && map.IsEmpty());
     return;
   }
-  FUZZ_CHECK(Fuzz::SameJson(DocumentOf(map), expected, Doubles::Exact));
+  // The map reads every double to the nearest value; the reference parse here is RapidJSON's
+  // normal precision, which may land a few steps off (exactness has its own unit test).
+  FUZZ_CHECK(Fuzz::SameJson(DocumentOf(map), expected, Doubles::NearlyEqual));
   FUZZ_CHECK(map.IsValid() == expected.IsObject());
 }
 
