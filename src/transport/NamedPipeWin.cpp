@@ -66,6 +66,9 @@ ChannelError OpenError(DWORD error) {
 // The ANSI calls end the path at its first NUL, which would name another pipe.
 bool PathHasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 
+// The longest single wait for a busy pipe before the open is tried again.
+constexpr DWORD kBusyWaitSliceMs = 50;
+
 // Whole milliseconds until the deadline, 0 once it has passed.
 DWORD MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -141,11 +144,14 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
       }
     } else {
       error = GetLastError();
-      // Every instance is taken: wait for one to come free, but only for what is left of
-      // the limit. The server's default wait is whatever the maker of the name chose (a
-      // squatter may choose forever), and 0 would mean that default.
+      // Every instance is taken: wait for one to come free, never for the server's default
+      // (whatever the maker of the name chose; a squatter may choose forever; 0 would mean
+      // it), and in short slices within what is left of the limit: Wine does not always end
+      // the wait when a server listens again on the instance it had, so the open is tried
+      // again after each slice.
       if (error == ERROR_PIPE_BUSY) {
-        WaitNamedPipeA(pipePath_.c_str(), std::max<DWORD>(1, MillisecondsLeft(deadline)));
+        WaitNamedPipeA(pipePath_.c_str(),
+                       std::min<DWORD>(kBusyWaitSliceMs, std::max<DWORD>(1, MillisecondsLeft(deadline))));
       }
     }
     if (Clock::now() >= deadline) break;
