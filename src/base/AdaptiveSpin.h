@@ -7,6 +7,10 @@
 #include <chrono>
 #include <cstdint>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
+
 namespace IPC {
 
 class AdaptiveSpin {
@@ -43,6 +47,18 @@ class AdaptiveSpin {
   void Allow(bool allowed) {
     allowed_ = allowed;
     Paid();
+  }
+
+  // Times the calling thread has been preempted so far (0 where unknown). A spin during
+  // which it was preempted found the CPU wanted by others: on such a machine spinning only
+  // takes the CPU from the peer, so it counts as missed.
+  static long Preemptions() {
+#ifdef __linux__
+    rusage usage{};
+    return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nivcsw : 0;
+#else
+    return 0;
+#endif
   }
 
   // One turn of a spin: tells the CPU this is a spin (an SMT sibling gets the core's

@@ -11,6 +11,7 @@
 
 #include "bridge/Callbacks.h"
 #include "bridge/Errors.h"
+#include "bridge/LoopWatch.h"
 #include "bridge/PluginManager.h"
 #include "bridge/ProxyClassCache.h"
 #include "bridge/RequestQueue.h"
@@ -29,9 +30,17 @@ class AsyncCall;
 // before the call's answer has been delivered by then (their thread-safe functions are
 // made after this one, so the loop looks at them later in the same turn), and runs
 // before the call's Promise settles.
+//
+// Where the environment's event loop can watch the request pipe (LoopWatch), a call that its
+// JavaScript thread wrote itself has its answer read there too, when the loop finds it
+// waiting: no other thread is woken on the way. Only while this is the process's one
+// environment and no API time-out is set; otherwise the sender thread reads it.
 class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
  public:
   static std::shared_ptr<AsyncEnvironment> Make(Napi::Env env);
+  // Environment teardown: the holder goes, and any answer its loop waited for is left to
+  // the sender thread.
+  static void ReleaseHolder(void* holder);
 
   // JavaScript thread: a call started or ended.
   void AddPending(napi_env env);
@@ -40,8 +49,15 @@ class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
   // environment is gone.
   void Deliver(std::shared_ptr<AsyncCall> call);
   bool IsGone() const { return gone.load(std::memory_order_acquire); }
+  // JavaScript thread, after writing a call's request: whether the loop now watches for
+  // its answer.
+  bool WatchForAnswer();
+  // JavaScript thread: a finished call waits for the check phase to settle.
+  void Ready(napi_env env, std::shared_ptr<AsyncCall> call);
 
  private:
+  // The loop found the request pipe readable.
+  static void AnswerWaiting(void* context);
   static void ReadyOnJsThread(napi_env env, napi_value, void* context, void* data);
   static napi_value SettleReady(napi_env env, napi_callback_info info);
   void SettleAll(napi_env env);
@@ -57,7 +73,13 @@ class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
   bool settleScheduled = false;
   napi_ref setImmediate = nullptr;
   napi_ref settleReady = nullptr;
+  napi_env env = nullptr;
+  std::unique_ptr<LoopWatch> watch;
+  // Environments of the process with this state: the loop reads only while there is one.
+  static std::atomic<int> live;
 };
+
+std::atomic<int> AsyncEnvironment::live{0};
 
 // The calls of one Async object with a signal that have not settled yet. JavaScript
 // thread only.
@@ -83,6 +105,8 @@ class AsyncCall : public QueuedRequest, public std::enable_shared_from_this<Asyn
   // A call dropped with its environment lets its answer's bytes go.
   ~AsyncCall() override { ReleaseAnswer(); }
 
+  const void* Home() const override { return home.get(); }
+  bool WatchForAnswer() override { return home->WatchForAnswer(); }
   bool Claim() override {
     int expected = Queued;
     // A call of an environment already torn down is not worth sending.
@@ -90,15 +114,18 @@ class AsyncCall : public QueuedRequest, public std::enable_shared_from_this<Asyn
   }
   const std::string& Text() const override { return text; }
   void Finish(ExchangeOutcome result, std::string responseText) override {
-    outcome = result;
-    response = std::move(responseText);
-    if (outcome == ExchangeOutcome::Answered) {
-      // Callbacks the host sent before this answer reach the JavaScript thread first.
-      TakeInArrivedCallbacks();
-    }
-    heldBytes = response.size();
-    RequestQueue::Instance().HoldAnswer(heldBytes);
+    Keep(result, std::move(responseText));
     home->Deliver(shared_from_this());
+  }
+  // The home's JavaScript thread, from its loop: settles in this turn's check phase, or,
+  // behind callbacks still on their way, after them by the thread-safe road.
+  void FinishOnLoop(napi_env env, ExchangeOutcome result, std::string responseText) {
+    Keep(result, std::move(responseText));
+    if (CallbacksWaiting()) {
+      home->Deliver(shared_from_this());
+    } else {
+      home->Ready(env, shared_from_this());
+    }
   }
   bool Abort() {
     int expected = Queued;
@@ -115,6 +142,16 @@ class AsyncCall : public QueuedRequest, public std::enable_shared_from_this<Asyn
   std::string text;
   napi_deferred deferred;
   std::shared_ptr<AbortGroup> group;
+  void Keep(ExchangeOutcome result, std::string responseText) {
+    outcome = result;
+    response = std::move(responseText);
+    if (outcome == ExchangeOutcome::Answered) {
+      // Callbacks the host sent before this answer reach the JavaScript thread first.
+      TakeInArrivedCallbacks();
+    }
+    heldBytes = response.size();
+    RequestQueue::Instance().HoldAnswer(heldBytes);
+  }
   // The answer's bytes count against the queue's bound until they are let go.
   void ReleaseAnswer() {
     std::string().swap(response);
@@ -176,8 +213,6 @@ struct AsyncMethod {
   std::shared_ptr<AbortGroup> group;
 };
 
-// The holder of an environment's AsyncEnvironment, freed at the environment's teardown.
-void ReleaseHolder(void* holder) { delete static_cast<std::shared_ptr<AsyncEnvironment>*>(holder); }
 
 Napi::Value StartCall(const Napi::CallbackInfo& info, const std::shared_ptr<AsyncEnvironment>& home,
                       const HostCall& call, const std::function<bool(std::string&)>& buildRequest,
@@ -294,7 +329,45 @@ std::shared_ptr<AsyncEnvironment> AsyncEnvironment::Make(Napi::Env env) {
                        nullptr);
   // Idle until a call is pending: an environment with nothing pending may end.
   napi_unref_threadsafe_function(env, made->delivery);
+  made->env = env;
+  made->watch = LoopWatch::Make(env, AnswerWaiting, made.get());
+  live.fetch_add(1, std::memory_order_acq_rel);
   return made;
+}
+
+void AsyncEnvironment::ReleaseHolder(void* holder) {
+  auto* held = static_cast<std::shared_ptr<AsyncEnvironment>*>(holder);
+  live.fetch_sub(1, std::memory_order_acq_rel);
+  RequestQueue::Instance().AbandonLoopReads(held->get());
+  delete held;
+}
+
+bool AsyncEnvironment::WatchForAnswer() {
+  PluginManager& manager = PluginManager::GetInstance();
+  if (watch == nullptr || live.load(std::memory_order_acquire) != 1 || manager.GetTimeout() != 0) {
+    return false;
+  }
+  if (!watch->Watch(manager.Connections(), [&manager] { return manager.DuplicateConnection(); })) {
+    return false;
+  }
+  watch->SpinForAnswer();
+  return true;
+}
+
+void AsyncEnvironment::AnswerWaiting(void* context) {
+  auto* self = static_cast<AsyncEnvironment*>(context);
+  ExchangeOutcome outcome = ExchangeOutcome::NotInitialized;
+  std::string response;
+  std::shared_ptr<QueuedRequest> answered =
+      RequestQueue::Instance().TakeLoopAnswer(self, outcome, response);
+  if (answered == nullptr) {
+    // Not an answer this loop waits for (another thread took it, or it is another
+    // environment's): nothing to watch for until the next call.
+    self->watch->Pause();
+    return;
+  }
+  std::static_pointer_cast<AsyncCall>(answered)->FinishOnLoop(self->env, outcome,
+                                                              std::move(response));
 }
 
 void AsyncEnvironment::AddPending(napi_env env) {
@@ -323,11 +396,17 @@ void AsyncEnvironment::ReadyOnJsThread(napi_env env, napi_value, void* context, 
   if (env == nullptr || held == nullptr) {
     return;  // torn down with the call queued: nothing left to settle
   }
-  auto* self = static_cast<AsyncEnvironment*>(context);
-  self->ready.push_back(std::move(*held));
-  if (self->settleScheduled) {
+  static_cast<AsyncEnvironment*>(context)->Ready(env, std::move(*held));
+}
+
+void AsyncEnvironment::Ready(napi_env env, std::shared_ptr<AsyncCall> call) {
+  ready.push_back(std::move(call));
+  if (settleScheduled) {
     return;
   }
+  // From the loop's poll no handle scope is open.
+  Napi::HandleScope scope(env);
+  AsyncEnvironment* self = this;
   napi_value setImmediate = nullptr;
   napi_value settleReady = nullptr;
   napi_value global = nullptr;
@@ -407,7 +486,7 @@ void AsyncCall::Settle(napi_env rawEnv) {
 
 AsyncEnvironment* InstallAsyncEnvironment(Napi::Env env) {
   auto* holder = new std::shared_ptr<AsyncEnvironment>(AsyncEnvironment::Make(env));
-  napi_status status = napi_add_env_cleanup_hook(env, ReleaseHolder, holder);
+  napi_status status = napi_add_env_cleanup_hook(env, AsyncEnvironment::ReleaseHolder, holder);
   if (status != napi_ok) {
     delete holder;
     NAPI_THROW_IF_FAILED(env, status, nullptr);

@@ -57,6 +57,11 @@ class CallbackRegistry {
   // its JavaScript thread; bytes is the size of the message that brought it. Never blocks
   // and never calls JavaScript.
   Queued Queue(const std::string& name, std::vector<IPC::WireValue> args, size_t bytes);
+  // Whether any queued call has not left its queue yet.
+  bool HasQueued() {
+    std::lock_guard<std::mutex> guard(lock);
+    return queuedCalls > 0;
+  }
 
  private:
   // One environment's road: a thread-safe function that carries the calls to its

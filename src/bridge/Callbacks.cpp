@@ -274,6 +274,8 @@ void TakeInArrivedCallbacks() {
   }
 }
 
+bool CallbacksWaiting() { return Registry().HasQueued(); }
+
 void WatchCallbackEnvironment(Napi::Env env) {
   napi_status status = napi_add_env_cleanup_hook(env, DropEnvironment, env);
   NAPI_THROW_IF_FAILED_VOID(env, status);

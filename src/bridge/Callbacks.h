@@ -25,11 +25,13 @@ void RegisterCallbacksAgainWithHost(const std::vector<std::string>& names);
 // releases every function, so that nothing keeps the process alive.
 void EndCallbacks();
 
-// Any thread but a JavaScript one (the sender of Promise calls): returns once every
+// Any thread (the one that read a Promise call's answer): returns once every
 // callback message that had reached the callback pipe has been handed to its JavaScript
 // thread, so that a callback the host sent before an answer runs before that answer
 // settles its Promise. Returns at once with no callback registered.
 void TakeInArrivedCallbacks();
+// Whether calls of callbacks wait for a JavaScript thread.
+bool CallbacksWaiting();
 
 // Arranges for env's callbacks to be dropped when env is torn down, their names
 // deregistered with the host unless another environment registered them, and the callback

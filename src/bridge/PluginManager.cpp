@@ -102,6 +102,16 @@ ExchangeOutcome PluginManager::ReadAnswer(const std::string& request, std::strin
   return handler.ReadResponse(request, response) ? ExchangeOutcome::Answered : Failure();
 }
 
+uint64_t PluginManager::Connections() const {
+  const IPC::IPCInterface* channel = handler.GetChannel();
+  return channel != nullptr ? channel->Connections() : 0;
+}
+
+intptr_t PluginManager::DuplicateConnection() {
+  IPC::IPCInterface* channel = handler.GetChannel();
+  return channel != nullptr ? channel->DuplicateConnection() : -1;
+}
+
 ExchangeOutcome PluginManager::Failure() const {
   return handler.LastFailure() == IPC::ExchangeFailure::TooRepetitive
              ? ExchangeOutcome::TooRepetitive

@@ -40,6 +40,11 @@ class PluginManager : public Singleton<PluginManager> {
   bool WriteNow(const std::string& request);
   ExchangeOutcome ReadAnswer(const std::string& request, std::string& response);
 
+  // The request channel's connection count and a duplicate of the connection, for an event
+  // loop to watch (see IPCInterface); the caller holds the turn.
+  uint64_t Connections() const;
+  intptr_t DuplicateConnection();
+
   bool IsInitialized() const { return initialized.load(std::memory_order_acquire); }
   std::string GetPluginId() const;
   uint32_t GetTimeout() const { return handler.GetTimeout(); }

@@ -55,16 +55,25 @@ bool RequestQueue::WaitForTurn(uint64_t ticket, bool sender) {
     senderTicket = ticket;
     // Whether or not it must pause now, synchronous callers look again.
     if (waiters > 0) turnChanged.notify_all();
-    if (ticket >= cancelledBelow && !senderMayGo()) {
-      ++waiters;
-      turnChanged.wait(guard, [&] { return ticket < cancelledBelow || senderMayGo(); });
-      --waiters;
+    ++waiters;
+    while (ticket >= cancelledBelow && !senderMayGo()) {
+      turnChanged.wait(guard, [&] {
+        return ticket < cancelledBelow || senderMayGo() || (loopRequest && loopAbandoned);
+      });
+      if (loopRequest && loopAbandoned) ReadLoopAnswerHere(guard);
     }
+    --waiters;
     senderTicket = kNoTicket;
   } else if (ticket >= cancelledBelow && !callerMayGo()) {
     syncWaiting.insert(ticket);
     ++waiters;
-    turnChanged.wait(guard, [&] { return ticket < cancelledBelow || callerMayGo(); });
+    // A loop read before this call is read here rather than waited for: its loop's thread
+    // may be this very one, or busy.
+    while (ticket >= cancelledBelow && !callerMayGo()) {
+      turnChanged.wait(guard,
+                       [&] { return ticket < cancelledBelow || callerMayGo() || loopRequest; });
+      if (loopRequest) ReadLoopAnswerHere(guard);
+    }
     --waiters;
     syncWaiting.erase(ticket);
   }
@@ -81,6 +90,10 @@ bool RequestQueue::WaitForTurn(uint64_t ticket, bool sender) {
 
 void RequestQueue::EndTurn() {
   std::lock_guard<std::mutex> guard(lock);
+  EndTurnLocked();
+}
+
+void RequestQueue::EndTurnLocked(bool wake) {
   pipeBusy = false;
   if (!aheadTurn) {
     serving = std::max(serving + 1, cancelledBelow);
@@ -92,8 +105,11 @@ void RequestQueue::EndTurn() {
     servedAhead.erase(servedAhead.begin());
     ++serving;
   }
-  if (waiters > 0) {
+  if (wake && waiters > 0) {
     turnChanged.notify_all();
+  }
+  if (wake && senderSleeping && !pending.empty()) {
+    submitted.notify_one();
   }
 }
 
@@ -119,7 +135,11 @@ void RequestQueue::CancelAndHold() {
   cancelledBelow = nextTicket;
   turnChanged.notify_all();
   ++waiters;
-  turnChanged.wait(guard, [&] { return !pipeBusy; });
+  for (;;) {
+    turnChanged.wait(guard, [&] { return !pipeBusy || loopRequest; });
+    if (!pipeBusy) break;
+    ReadLoopAnswerHere(guard);
+  }
   --waiters;
   pipeBusy = true;
   serving = std::max(serving, cancelledBelow);
@@ -139,31 +159,98 @@ void RequestQueue::Submit(std::shared_ptr<QueuedRequest> request) {
     std::thread([this] { RunSender(); }).detach();
     senderStarted = true;
   }
-  Entry entry{nextTicket++, std::move(request)};
+  const bool first = pending.empty();
+  pending.push_back(Entry{nextTicket++, std::move(request)});
   // With nothing before it, the submitting thread writes a short request itself: the host
-  // starts on it at once, while the sender wakes up to wait for the answer, rather than
-  // only after the sender has woken (a time slice on a busy machine). The entry keeps its
-  // place, first in line, meanwhile.
-  const bool writeHere = pending.empty() && entry.ticket == serving && !pipeBusy &&
-                         entry.ticket >= cancelledBelow && heldAnswerBytes < kHeldAnswerBound &&
-                         entry.request->Text().size() <= kWriteOnSubmitLimit &&
-                         entry.request->Claim();
-  if (writeHere) {
-    pipeBusy = true;
-    aheadTurn = false;
-    entry.turnTaken = true;
-    entry.writing = true;
+  // starts on it at once, rather than only after the sender has woken (a time slice on a
+  // busy machine).
+  if (first) {
+    WriteFirstHere(guard, nullptr);
   }
-  const std::string& text = entry.request->Text();
-  pending.push_back(std::move(entry));
-  if (writeHere) {
-    guard.unlock();
-    const bool written = PluginManager::GetInstance().WriteNow(text);
-    guard.lock();
-    pending.front().written = written;
-    pending.front().writing = false;
+  if (senderSleeping && !pending.empty() && !loopRequest) {
+    submitted.notify_one();
   }
-  if (senderSleeping) {
+}
+
+void RequestQueue::WriteFirstHere(std::unique_lock<std::mutex>& guard, const void* home) {
+  if (pending.empty()) {
+    return;
+  }
+  Entry& first = pending.front();
+  if (first.turnTaken || first.ticket != serving || pipeBusy || first.ticket < cancelledBelow ||
+      heldAnswerBytes >= kHeldAnswerBound ||
+      first.request->Text().size() > kWriteOnSubmitLimit ||
+      (home != nullptr && first.request->Home() != home) || !first.request->Claim()) {
+    return;
+  }
+  // Its place in line is kept while it is written: the sender leaves an entry being written
+  // alone.
+  pipeBusy = true;
+  aheadTurn = false;
+  first.turnTaken = true;
+  first.writing = true;
+  std::shared_ptr<QueuedRequest> request = first.request;
+  guard.unlock();
+  const bool written = PluginManager::GetInstance().WriteNow(request->Text());
+  const bool watched = written && request->WatchForAnswer();
+  guard.lock();
+  if (watched) {
+    pending.pop_front();
+    loopHome = request->Home();
+    loopAbandoned = false;
+    loopRequest = std::move(request);
+    // A caller waiting for its turn takes the answer rather than wait for the loop.
+    if (waiters > 0) turnChanged.notify_all();
+    return;
+  }
+  pending.front().written = written;
+  pending.front().writing = false;
+}
+
+void RequestQueue::ReadLoopAnswerHere(std::unique_lock<std::mutex>& guard) {
+  std::shared_ptr<QueuedRequest> request = std::move(loopRequest);
+  loopRequest.reset();
+  loopHome = nullptr;
+  loopAbandoned = false;
+  guard.unlock();
+  std::string response;
+  const ExchangeOutcome outcome = PluginManager::GetInstance().ReadAnswer(request->Text(), response);
+  guard.lock();
+  EndTurnLocked();
+  guard.unlock();
+  request->Finish(outcome, std::move(response));
+  guard.lock();
+}
+
+std::shared_ptr<QueuedRequest> RequestQueue::TakeLoopAnswer(const void* home,
+                                                            ExchangeOutcome& outcome,
+                                                            std::string& response) {
+  std::unique_lock<std::mutex> guard(lock);
+  if (!loopRequest || loopHome != home) {
+    return nullptr;
+  }
+  std::shared_ptr<QueuedRequest> request = std::move(loopRequest);
+  loopRequest.reset();
+  loopHome = nullptr;
+  guard.unlock();
+  outcome = PluginManager::GetInstance().ReadAnswer(request->Text(), response);
+  guard.lock();
+  // The next request goes out before this answer is settled, so that the host works on it
+  // meanwhile; the others waiting are woken only if this thread does not write it.
+  EndTurnLocked(false);
+  WriteFirstHere(guard, home);
+  if (!loopRequest) {
+    if (waiters > 0) turnChanged.notify_all();
+    if (senderSleeping && !pending.empty()) submitted.notify_one();
+  }
+  return request;
+}
+
+void RequestQueue::AbandonLoopReads(const void* home) {
+  std::lock_guard<std::mutex> guard(lock);
+  if (loopRequest && loopHome == home) {
+    loopAbandoned = true;
+    turnChanged.notify_all();
     submitted.notify_one();
   }
 }
@@ -171,11 +258,18 @@ void RequestQueue::Submit(std::shared_ptr<QueuedRequest> request) {
 bool RequestQueue::TakeNext(Entry& entry) {
   // No spinning for the next call: a short one made with nothing before it is written by
   // its own thread, and the sender's wake-up overlaps the host's work on it; a spin here
-  // would only take a CPU from the JavaScript thread or the host.
+  // would only take a CPU from the JavaScript thread or the host. Nothing is taken while a
+  // loop read holds the pipe: the loop's thread writes its next request itself.
   std::unique_lock<std::mutex> guard(lock);
   senderSleeping = true;
-  submitted.wait(guard, [&] { return !pending.empty() && !pending.front().writing; });
+  submitted.wait(guard, [&] {
+    return loopRequest ? loopAbandoned : !pending.empty() && !pending.front().writing;
+  });
   senderSleeping = false;
+  if (loopRequest) {
+    ReadLoopAnswerHere(guard);
+    return false;
+  }
   entry = std::move(pending.front());
   pending.pop_front();
   return true;
@@ -184,7 +278,9 @@ bool RequestQueue::TakeNext(Entry& entry) {
 void RequestQueue::RunSender() {
   for (;;) {
     Entry entry;
-    TakeNext(entry);
+    if (!TakeNext(entry)) {
+      continue;
+    }
     if (entry.turnTaken) {
       // Claimed, and its turn taken, when it was submitted; written then when it could be.
       std::string response;

@@ -40,6 +40,12 @@ class QueuedRequest {
   virtual const std::string& Text() const = 0;
   // The exchange ended (or never started, with NotInitialized).
   virtual void Finish(ExchangeOutcome outcome, std::string response) = 0;
+  // The JavaScript environment that made the request (null: none in particular).
+  virtual const void* Home() const { return nullptr; }
+  // On the home's JavaScript thread, right after that thread wrote the request, the turn
+  // held: whether the home's event loop now watches for the answer and will take it
+  // (TakeLoopAnswer). False leaves the answer to the sender thread.
+  virtual bool WatchForAnswer() { return false; }
 };
 
 class RequestQueue {
@@ -72,8 +78,22 @@ class RequestQueue {
     CancellingHold& operator=(const CancellingHold&) = delete;
   };
 
-  // Queues request behind every call made so far, for the sender thread.
+  // Queues request behind every call made so far, for the sender thread. With nothing
+  // before it, a short request is written at once by the calling thread.
   void Submit(std::shared_ptr<QueuedRequest> request);
+
+  // Loop reads. A request written by its home's JavaScript thread whose answer that
+  // thread's event loop watches for holds the pipe until one of these takes the answer:
+  //  - the home's JavaScript thread when its loop finds the pipe readable (TakeLoopAnswer),
+  //    which then writes the home's next request too when it is first in line;
+  //  - any caller waiting for its turn, CleanUp included (the JavaScript thread itself may
+  //    be the one waiting, in a synchronous call);
+  //  - the sender thread, once the home is torn down (AbandonLoopReads).
+  // TakeLoopAnswer returns the request answered, with its outcome and answer, or null when
+  // no answer of home's was waited for (the loop may stop watching).
+  std::shared_ptr<QueuedRequest> TakeLoopAnswer(const void* home, ExchangeOutcome& outcome,
+                                                std::string& response);
+  void AbandonLoopReads(const void* home);
 
   // Bytes of answers held for asynchronous calls until they settle: the sender pauses
   // while they reach the bound (64 MB, more than a few of the largest answers).
@@ -93,12 +113,23 @@ class RequestQueue {
   // Under lock: the sender waits for the current turn and only the bound holds it back.
   bool SenderPaused() const;
   void EndTurn();
+  // Under lock; wake: the threads that may go next are told.
+  void EndTurnLocked(bool wake = true);
+  // Under lock: when the first request in line may go now (its turn free, short) and, with
+  // home set, is home's, this thread claims it and writes it (the lock let go meanwhile).
+  // Written and watched for by its home's loop, it becomes the loop read; otherwise it stays
+  // first in line for the sender, written or not.
+  void WriteFirstHere(std::unique_lock<std::mutex>& guard, const void* home);
+  // Under lock, a loop read waiting: this thread reads its answer and finishes it (the lock
+  // let go meanwhile).
+  void ReadLoopAnswerHere(std::unique_lock<std::mutex>& guard);
   void CancelAndHold();
   void ReleaseHold();
   void RunSender();
 
   struct Entry;
-  // The sender's next request, waiting for one as long as it takes.
+  // The sender's next request, waiting for one as long as it takes; false when it read an
+  // abandoned loop read's answer instead.
   bool TakeNext(Entry& entry);
 
   struct Entry {
@@ -137,6 +168,10 @@ class RequestQueue {
   std::set<uint64_t> servedAhead;
   // The turn in progress was served ahead: its end does not move the order on.
   bool aheadTurn = false;
+  // The loop read holding the pipe, if any, its home, and whether that home is gone.
+  std::shared_ptr<QueuedRequest> loopRequest;
+  const void* loopHome = nullptr;
+  bool loopAbandoned = false;
 };
 
 }  // namespace Hostlink

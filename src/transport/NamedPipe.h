@@ -49,6 +49,10 @@ class NamedPipe : public IPCInterface {
   // it never gives up while open. Nothing for a client.
   void DropClient();
   uint64_t ClientsLetGo() const override { return clientsLetGo_; }
+  // Linux client: a duplicate of the connected socket; -1 elsewhere.
+  NativeHandle DuplicateConnection() override;
+  uint64_t Connections() const override { return connections_; }
+  static void CloseDuplicate(NativeHandle duplicate);
 
   // Sends a message that is already compressed (a bzip2 stream of the text and its NUL,
   // as Write would make it), so that a caller who had to compress it anyway, to learn its
@@ -115,6 +119,10 @@ class NamedPipe : public IPCInterface {
   bool clientChecked_ = false;
   // Servers: clients let go so far (read by ClientsLetGo).
   uint64_t clientsLetGo_ = 0;
+  // Clients: connections made so far; whether the current one has been duplicated (its
+  // close then shuts it down, so that no duplicate keeps it open for the peer).
+  uint64_t connections_ = 0;
+  bool duplicated_ = false;
 
   // Held while a message is taken off the pipe and counted, and while the connection
   // changes, so that TakenMessages reads a count and the pipe that agree.

@@ -2,6 +2,7 @@
 // namespace, named by the pipe path, so that one socket message is one whole channel message.
 #ifdef __linux__
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -71,13 +72,6 @@ bool SpinCanPay(int fd) {
   cpu_set_t either;
   CPU_OR(&either, &own, &server);
   return CPU_COUNT(&either) > 1;
-}
-
-// Times this thread has been preempted so far. A spin during which it was preempted found
-// the CPU wanted by others: on such a machine spinning only takes the CPU from the peer.
-long Preemptions() {
-  rusage usage{};
-  return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nivcsw : 0;
 }
 
 // Gives a connection the channel's buffer size; the kernel doubles it for its bookkeeping,
@@ -194,6 +188,7 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
     } else {
       SizeBuffer(fd);
       handle_ = fd;
+      ++connections_;
       spinForMessages_ = GetMode() == ClientRequest;
       spin_.Allow(SpinCanPay(fd));
       return true;
@@ -224,7 +219,24 @@ void LetClientGo(NamedPipe::NativeHandle listener, NamedPipe::NativeHandle& clie
 
 void NamedPipe::Close() {
   LetClientGo(handle_, client_, queueHolder_);
+  if (duplicated_ && handle_ != kInvalidHandle) {
+    // A duplicate an event loop still watches must not keep the connection up.
+    shutdown(static_cast<int>(handle_), SHUT_RDWR);
+  }
+  duplicated_ = false;
   CloseHandle(handle_);
+}
+
+NamedPipe::NativeHandle NamedPipe::DuplicateConnection() {
+  if (IsServer() || handle_ == kInvalidHandle) return kInvalidHandle;
+  const int duplicate = fcntl(static_cast<int>(handle_), F_DUPFD_CLOEXEC, 0);
+  if (duplicate < 0) return kInvalidHandle;
+  duplicated_ = true;
+  return duplicate;
+}
+
+void NamedPipe::CloseDuplicate(NativeHandle duplicate) {
+  if (duplicate >= 0) close(static_cast<int>(duplicate));
 }
 
 void NamedPipe::DropClient() {
@@ -318,7 +330,7 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
       }
       if (received > 0 || (received == 0 && !PeerClosed(static_cast<int>(fd)))) {
         if (spinning) {
-          if (Preemptions() == preemptedBefore) {
+          if (AdaptiveSpin::Preemptions() == preemptedBefore) {
             spin_.Paid();
           } else {
             spin_.Missed();
@@ -352,7 +364,7 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
         if (spinEnd == Clock::time_point{}) {
           spinEnd = std::min(now + spin_.Next(), deadline);
           spinning = now < spinEnd;
-          if (spinning) preemptedBefore = Preemptions();
+          if (spinning) preemptedBefore = AdaptiveSpin::Preemptions();
         }
         if (now < spinEnd) {
           AdaptiveSpin::Pause();

@@ -287,6 +287,11 @@ uint64_t NamedPipe::TakenMessages(bool& waiting) {
 // always left to Write.
 bool NamedPipe::WriteNow(const std::string&) { return false; }
 
+// A pipe handle is no socket for an event loop to watch.
+NamedPipe::NativeHandle NamedPipe::DuplicateConnection() { return kInvalidHandle; }
+
+void NamedPipe::CloseDuplicate(NativeHandle) {}
+
 bool NamedPipe::SendMessage(const char* data, size_t length, uint32_t timeoutMs) {
   const auto deadline = DeadlineAfter(timeoutMs);
   const DWORD size = static_cast<DWORD>(length);

@@ -1,0 +1,261 @@
+// The event-loop watch, on libuv's poll handle. libuv is the runtime's own: its functions
+// are looked up in the process (Node exports them to add-ons) rather than linked, so the
+// add-on still loads where there is none. The handle is sized by libuv itself, and only
+// its first member (data) is touched here: both hold for every libuv 1.x.
+#include "bridge/LoopWatch.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#ifdef __linux__
+#include <dlfcn.h>
+#include <sched.h>
+#endif
+
+#include <napi.h>
+
+#include "transport/NamedPipe.h"
+
+namespace Hostlink {
+
+namespace {
+
+// libuv's handle types UV_IDLE and UV_POLL and event UV_READABLE, fixed for libuv 1.x.
+constexpr int kUvIdle = 6;
+constexpr int kUvPoll = 8;
+constexpr int kUvReadable = 1;
+
+using PollCallback = void (*)(void* handle, int status, int events);
+using IdleCallback = void (*)(void* handle);
+using CloseCallback = void (*)(void* handle);
+
+struct Uv {
+  size_t (*handleSize)(int type) = nullptr;
+  int (*pollInit)(void* loop, void* handle, int fd) = nullptr;
+  int (*pollStart)(void* handle, int events, PollCallback callback) = nullptr;
+  int (*pollStop)(void* handle) = nullptr;
+  void (*close)(void* handle, CloseCallback callback) = nullptr;
+  void (*unref)(void* handle) = nullptr;
+  int (*idleInit)(void* loop, void* handle) = nullptr;
+  int (*idleStart)(void* handle, IdleCallback callback) = nullptr;
+  int (*idleStop)(void* handle) = nullptr;
+
+  bool Found() const {
+    return handleSize && pollInit && pollStart && pollStop && close && unref && idleInit &&
+           idleStart && idleStop;
+  }
+};
+
+template <typename Function>
+void Find(Function& function, const char* name) {
+#ifdef __linux__
+  function = reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
+#else
+  (void)name;
+  function = nullptr;
+#endif
+}
+
+const Uv& Libuv() {
+  static const Uv uv = [] {
+    Uv found;
+    Find(found.handleSize, "uv_handle_size");
+    Find(found.pollInit, "uv_poll_init");
+    Find(found.pollStart, "uv_poll_start");
+    Find(found.pollStop, "uv_poll_stop");
+    Find(found.close, "uv_close");
+    Find(found.unref, "uv_unref");
+    Find(found.idleInit, "uv_idle_init");
+    Find(found.idleStart, "uv_idle_start");
+    Find(found.idleStop, "uv_idle_stop");
+    return found;
+  }();
+  return uv;
+}
+
+// Node itself, not a runtime that answers to Node's name (Bun, Deno): only Node's loop is
+// a libuv loop to watch with.
+bool RunsOnNode(napi_env env) {
+  try {
+    Napi::Env jsEnv(env);
+    Napi::HandleScope scope(jsEnv);
+    Napi::Object global = jsEnv.Global();
+    if (!global.Get("Deno").IsUndefined() || !global.Get("Bun").IsUndefined()) return false;
+    Napi::Value process = global.Get("process");
+    if (!process.IsObject()) return false;
+    Napi::Value versions = process.As<Napi::Object>().Get("versions");
+    if (!versions.IsObject() || !versions.As<Napi::Object>().Get("bun").IsUndefined()) return false;
+    Napi::Value release = process.As<Napi::Object>().Get("release");
+    if (!release.IsObject()) return false;
+    Napi::Value name = release.As<Napi::Object>().Get("name");
+    return name.IsString() && name.As<Napi::String>().Utf8Value() == "node";
+  } catch (...) {
+    return false;
+  }
+}
+
+// A spin can pay only where the host can run on a CPU other than this thread's.
+bool SeveralCpus() {
+#ifdef __linux__
+  cpu_set_t own;
+  return sched_getaffinity(0, sizeof own, &own) != 0 || CPU_COUNT(&own) > 1;
+#else
+  return true;
+#endif
+}
+
+void FreeIdle(void* handle) { std::free(handle); }
+
+bool SwitchedOff() {
+  const char* setting = std::getenv("HOSTLINK_LOOP_READS");
+  return setting != nullptr && std::strcmp(setting, "0") == 0;
+}
+
+}  // namespace
+
+// One libuv poll handle on one duplicate of a connection's handle. Its memory is libuv's to
+// hold until the close callback; data (the handle's first member) points back here.
+struct LoopWatch::Handle {
+  LoopWatch* owner = nullptr;
+  intptr_t duplicate = -1;
+  void* uv = nullptr;
+  // Set on the last handle closed at the environment's teardown: the close ends the hook.
+  napi_async_cleanup_hook_handle hook = nullptr;
+
+  static void Closed(void* uvHandle) {
+    Handle* self = *static_cast<Handle**>(uvHandle);
+    IPC::NamedPipe::CloseDuplicate(self->duplicate);
+    if (self->hook != nullptr) napi_remove_async_cleanup_hook(self->hook);
+    std::free(self->uv);
+    delete self;
+  }
+};
+
+std::unique_ptr<LoopWatch> LoopWatch::Make(napi_env env, Ready ready, void* context) {
+  const Uv& uv = Libuv();
+  if (SwitchedOff() || !uv.Found() || !RunsOnNode(env)) return nullptr;
+  uv_loop_s* loop = nullptr;
+  if (napi_get_uv_event_loop(env, &loop) != napi_ok || loop == nullptr) return nullptr;
+  std::unique_ptr<LoopWatch> watch(new LoopWatch());
+  watch->env_ = env;
+  watch->loop_ = loop;
+  watch->ready_ = ready;
+  watch->context_ = context;
+  watch->idle_ = std::calloc(1, uv.handleSize(kUvIdle));
+  if (watch->idle_ == nullptr || uv.idleInit(loop, watch->idle_) != 0) {
+    std::free(watch->idle_);
+    return nullptr;
+  }
+  *static_cast<LoopWatch**>(watch->idle_) = watch.get();
+  uv.unref(watch->idle_);
+  watch->spin_.Allow(SeveralCpus());
+  // The handles must be closed before the loop is: Node ends a worker's loop only once
+  // every handle on it has closed.
+  if (napi_add_async_cleanup_hook(env, OnCleanup, watch.get(), &watch->cleanupHook_) != napi_ok) {
+    uv.close(watch->idle_, FreeIdle);
+    return nullptr;
+  }
+  return watch;
+}
+
+LoopWatch::~LoopWatch() {
+  // An environment's teardown closed the handle already; one that never got that far (the
+  // process is exiting) leaves it to the exit.
+}
+
+bool LoopWatch::Watch(uint64_t connection, const std::function<intptr_t()>& duplicate) {
+  if (closed_) return false;
+  const Uv& uv = Libuv();
+  if (handle_ == nullptr || connection != connection_) {
+    Drop();
+    auto* made = new Handle();
+    made->owner = this;
+    made->duplicate = duplicate();
+    made->uv = std::calloc(1, uv.handleSize(kUvPoll));
+    if (made->duplicate < 0 || made->uv == nullptr ||
+        uv.pollInit(loop_, made->uv, static_cast<int>(made->duplicate)) != 0) {
+      IPC::NamedPipe::CloseDuplicate(made->duplicate);
+      std::free(made->uv);
+      delete made;
+      return false;
+    }
+    *static_cast<Handle**>(made->uv) = made;
+    // Pending calls keep the loop alive; a watch alone never does.
+    uv.unref(made->uv);
+    handle_ = made;
+    connection_ = connection;
+  }
+  if (!polling_) {
+    if (uv.pollStart(handle_->uv, kUvReadable, OnPoll) != 0) return false;
+    polling_ = true;
+  }
+  return true;
+}
+
+void LoopWatch::Pause() {
+  if (polling_ && handle_ != nullptr) {
+    Libuv().pollStop(handle_->uv);
+  }
+  polling_ = false;
+}
+
+void LoopWatch::SpinForAnswer() {
+  if (spinning_ || closed_) return;
+  const auto spin = spin_.Next();
+  if (spin == IPC::AdaptiveSpin::Clock::duration::zero()) return;
+  if (Libuv().idleStart(idle_, OnIdle) != 0) return;
+  spinning_ = true;
+  spinEnd_ = IPC::AdaptiveSpin::Clock::now() + spin;
+  preemptedBefore_ = IPC::AdaptiveSpin::Preemptions();
+}
+
+void LoopWatch::EndSpin(bool answered) {
+  if (!spinning_) return;
+  spinning_ = false;
+  Libuv().idleStop(idle_);
+  if (answered && IPC::AdaptiveSpin::Preemptions() == preemptedBefore_) {
+    spin_.Paid();
+  } else {
+    spin_.Missed();
+  }
+}
+
+void LoopWatch::OnIdle(void* idle) {
+  LoopWatch* self = *static_cast<LoopWatch**>(idle);
+  if (IPC::AdaptiveSpin::Clock::now() >= self->spinEnd_) {
+    self->EndSpin(false);
+  } else {
+    IPC::AdaptiveSpin::Pause();
+  }
+}
+
+void LoopWatch::Drop() {
+  if (handle_ == nullptr) return;
+  Pause();
+  Libuv().close(handle_->uv, Handle::Closed);
+  handle_ = nullptr;
+}
+
+void LoopWatch::OnPoll(void* uvHandle, int, int) {
+  Handle* handle = *static_cast<Handle**>(uvHandle);
+  LoopWatch* self = handle->owner;
+  self->EndSpin(true);
+  // An error (the connection went) is the reader's to find, as a message is.
+  self->ready_(self->context_);
+}
+
+void LoopWatch::OnCleanup(napi_async_cleanup_hook_handle hook, void* data) {
+  auto* self = static_cast<LoopWatch*>(data);
+  self->closed_ = true;
+  self->EndSpin(false);
+  Libuv().close(self->idle_, FreeIdle);
+  self->idle_ = nullptr;
+  if (self->handle_ == nullptr) {
+    napi_remove_async_cleanup_hook(hook);
+    return;
+  }
+  self->handle_->hook = hook;
+  self->Drop();
+}
+
+}  // namespace Hostlink
