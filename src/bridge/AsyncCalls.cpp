@@ -33,8 +33,8 @@ class AsyncCall;
 //
 // Where the environment's event loop can watch the request pipe (LoopWatch), a call that its
 // JavaScript thread wrote itself has its answer read there too, when the loop finds it
-// waiting: no other thread is woken on the way. Only while this is the process's one
-// environment and no API time-out is set; otherwise the sender thread reads it.
+// waiting (or the API time-out passes): no other thread is woken on the way. Only while
+// this is the process's one environment; otherwise the sender thread reads it.
 class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
  public:
   static std::shared_ptr<AsyncEnvironment> Make(Napi::Env env);
@@ -344,10 +344,11 @@ void AsyncEnvironment::ReleaseHolder(void* holder) {
 
 bool AsyncEnvironment::WatchForAnswer() {
   PluginManager& manager = PluginManager::GetInstance();
-  if (watch == nullptr || live.load(std::memory_order_acquire) != 1 || manager.GetTimeout() != 0) {
+  if (watch == nullptr || live.load(std::memory_order_acquire) != 1) {
     return false;
   }
-  if (!watch->Watch(manager.Connections(), [&manager] { return manager.DuplicateConnection(); })) {
+  if (!watch->Watch(manager.Connection(), [&manager] { return manager.DuplicateConnection(); },
+                    manager.GetTimeout())) {
     return false;
   }
   watch->SpinForAnswer();

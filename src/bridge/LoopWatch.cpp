@@ -18,15 +18,34 @@
 
 namespace Hostlink {
 
+// The handles of one watch that libuv has not closed yet. The environment's teardown waits
+// (its cleanup hook stays) until the last has closed: Node ends a worker's loop only once
+// every handle on it has.
+struct LoopWatchHandles {
+  int open = 0;
+  napi_async_cleanup_hook_handle hook = nullptr;
+
+  // One handle fewer; at teardown the last one ends the hook, and this with it.
+  void Closed() {
+    if (--open == 0 && hook != nullptr) {
+      napi_remove_async_cleanup_hook(hook);
+      delete this;
+    }
+  }
+};
+
 namespace {
 
-// libuv's handle types UV_IDLE and UV_POLL and event UV_READABLE, fixed for libuv 1.x.
+// libuv's handle types UV_IDLE, UV_POLL and UV_TIMER and event UV_READABLE, fixed for
+// libuv 1.x.
 constexpr int kUvIdle = 6;
 constexpr int kUvPoll = 8;
+constexpr int kUvTimer = 13;
 constexpr int kUvReadable = 1;
 
 using PollCallback = void (*)(void* handle, int status, int events);
 using IdleCallback = void (*)(void* handle);
+using TimerCallback = void (*)(void* handle);
 using CloseCallback = void (*)(void* handle);
 
 struct Uv {
@@ -39,10 +58,14 @@ struct Uv {
   int (*idleInit)(void* loop, void* handle) = nullptr;
   int (*idleStart)(void* handle, IdleCallback callback) = nullptr;
   int (*idleStop)(void* handle) = nullptr;
+  int (*timerInit)(void* loop, void* handle) = nullptr;
+  int (*timerStart)(void* handle, TimerCallback callback, uint64_t timeout, uint64_t repeat) =
+      nullptr;
+  int (*timerStop)(void* handle) = nullptr;
 
   bool Found() const {
     return handleSize && pollInit && pollStart && pollStop && close && unref && idleInit &&
-           idleStart && idleStop;
+           idleStart && idleStop && timerInit && timerStart && timerStop;
   }
 };
 
@@ -68,6 +91,9 @@ const Uv& Libuv() {
     Find(found.idleInit, "uv_idle_init");
     Find(found.idleStart, "uv_idle_start");
     Find(found.idleStop, "uv_idle_stop");
+    Find(found.timerInit, "uv_timer_init");
+    Find(found.timerStart, "uv_timer_start");
+    Find(found.timerStop, "uv_timer_stop");
     return found;
   }();
   return uv;
@@ -104,7 +130,35 @@ bool SeveralCpus() {
 #endif
 }
 
-void FreeIdle(void* handle) { std::free(handle); }
+// An idle or timer handle closes: its data was set to its LoopWatchHandles for the close.
+void ClosedPlain(void* handle) {
+  LoopWatchHandles* handles = *static_cast<LoopWatchHandles**>(handle);
+  std::free(handle);
+  handles->Closed();
+}
+
+void ClosePlain(void* handle, LoopWatchHandles* handles) {
+  *static_cast<LoopWatchHandles**>(handle) = handles;
+  Libuv().close(handle, ClosedPlain);
+}
+
+// A handle of libuv's of `type`, on loop, its data pointing at owner; null when it cannot
+// be made.
+void* MakeHandle(int type, void* loop, void* owner, LoopWatchHandles* handles) {
+  const Uv& uv = Libuv();
+  void* handle = std::calloc(1, uv.handleSize(type));
+  if (handle == nullptr) return nullptr;
+  const int made = type == kUvIdle ? uv.idleInit(loop, handle) : uv.timerInit(loop, handle);
+  if (made != 0) {
+    std::free(handle);
+    return nullptr;
+  }
+  ++handles->open;
+  *static_cast<void**>(handle) = owner;
+  // Pending calls keep the loop alive; these handles never do.
+  uv.unref(handle);
+  return handle;
+}
 
 bool SwitchedOff() {
   const char* setting = std::getenv("HOSTLINK_LOOP_READS");
@@ -117,17 +171,17 @@ bool SwitchedOff() {
 // hold until the close callback; data (the handle's first member) points back here.
 struct LoopWatch::Handle {
   LoopWatch* owner = nullptr;
+  LoopWatchHandles* handles = nullptr;
   intptr_t duplicate = -1;
   void* uv = nullptr;
-  // Set on the last handle closed at the environment's teardown: the close ends the hook.
-  napi_async_cleanup_hook_handle hook = nullptr;
 
   static void Closed(void* uvHandle) {
     Handle* self = *static_cast<Handle**>(uvHandle);
     IPC::NamedPipe::CloseDuplicate(self->duplicate);
-    if (self->hook != nullptr) napi_remove_async_cleanup_hook(self->hook);
+    LoopWatchHandles* handles = self->handles;
     std::free(self->uv);
     delete self;
+    handles->Closed();
   }
 };
 
@@ -141,20 +195,17 @@ std::unique_ptr<LoopWatch> LoopWatch::Make(napi_env env, Ready ready, void* cont
   watch->loop_ = loop;
   watch->ready_ = ready;
   watch->context_ = context;
-  watch->idle_ = std::calloc(1, uv.handleSize(kUvIdle));
-  if (watch->idle_ == nullptr || uv.idleInit(loop, watch->idle_) != 0) {
-    std::free(watch->idle_);
+  watch->handles_ = new LoopWatchHandles();
+  watch->idle_ = MakeHandle(kUvIdle, loop, watch.get(), watch->handles_);
+  watch->limit_ = MakeHandle(kUvTimer, loop, watch.get(), watch->handles_);
+  if (watch->idle_ == nullptr || watch->limit_ == nullptr ||
+      napi_add_async_cleanup_hook(env, OnCleanup, watch.get(), &watch->cleanupHook_) != napi_ok) {
+    // Closed with no hook to end: the count stays above 0 and is let go with the process.
+    if (watch->idle_ != nullptr) ClosePlain(watch->idle_, watch->handles_);
+    if (watch->limit_ != nullptr) ClosePlain(watch->limit_, watch->handles_);
     return nullptr;
   }
-  *static_cast<LoopWatch**>(watch->idle_) = watch.get();
-  uv.unref(watch->idle_);
   watch->spin_.Allow(SeveralCpus());
-  // The handles must be closed before the loop is: Node ends a worker's loop only once
-  // every handle on it has closed.
-  if (napi_add_async_cleanup_hook(env, OnCleanup, watch.get(), &watch->cleanupHook_) != napi_ok) {
-    uv.close(watch->idle_, FreeIdle);
-    return nullptr;
-  }
   return watch;
 }
 
@@ -163,13 +214,15 @@ LoopWatch::~LoopWatch() {
   // process is exiting) leaves it to the exit.
 }
 
-bool LoopWatch::Watch(uint64_t connection, const std::function<intptr_t()>& duplicate) {
-  if (closed_) return false;
+bool LoopWatch::Watch(uint64_t connection, const std::function<intptr_t()>& duplicate,
+                      uint32_t limitMs) {
+  if (closed_ || connection == 0) return false;
   const Uv& uv = Libuv();
   if (handle_ == nullptr || connection != connection_) {
     Drop();
     auto* made = new Handle();
     made->owner = this;
+    made->handles = handles_;
     made->duplicate = duplicate();
     made->uv = std::calloc(1, uv.handleSize(kUvPoll));
     if (made->duplicate < 0 || made->uv == nullptr ||
@@ -180,7 +233,7 @@ bool LoopWatch::Watch(uint64_t connection, const std::function<intptr_t()>& dupl
       return false;
     }
     *static_cast<Handle**>(made->uv) = made;
-    // Pending calls keep the loop alive; a watch alone never does.
+    ++handles_->open;
     uv.unref(made->uv);
     handle_ = made;
     connection_ = connection;
@@ -189,7 +242,21 @@ bool LoopWatch::Watch(uint64_t connection, const std::function<intptr_t()>& dupl
     if (uv.pollStart(handle_->uv, kUvReadable, OnPoll) != 0) return false;
     polling_ = true;
   }
+  if (limitMs > 0) {
+    // One millisecond more: the reader, called then, finds the limit passed.
+    limited_ = uv.timerStart(limit_, OnLimit, uint64_t{limitMs} + 1, 0) == 0;
+  } else if (limited_) {
+    uv.timerStop(limit_);
+    limited_ = false;
+  }
   return true;
+}
+
+void LoopWatch::OnLimit(void* timer) {
+  LoopWatch* self = *static_cast<LoopWatch**>(timer);
+  self->limited_ = false;
+  self->EndSpin(false);
+  self->ready_(self->context_);
 }
 
 void LoopWatch::Pause() {
@@ -197,6 +264,10 @@ void LoopWatch::Pause() {
     Libuv().pollStop(handle_->uv);
   }
   polling_ = false;
+  if (limited_) {
+    Libuv().timerStop(limit_);
+    limited_ = false;
+  }
 }
 
 void LoopWatch::SpinForAnswer() {
@@ -240,6 +311,10 @@ void LoopWatch::OnPoll(void* uvHandle, int, int) {
   Handle* handle = *static_cast<Handle**>(uvHandle);
   LoopWatch* self = handle->owner;
   self->EndSpin(true);
+  if (self->limited_) {
+    Libuv().timerStop(self->limit_);
+    self->limited_ = false;
+  }
   // An error (the connection went) is the reader's to find, as a message is.
   self->ready_(self->context_);
 }
@@ -248,14 +323,18 @@ void LoopWatch::OnCleanup(napi_async_cleanup_hook_handle hook, void* data) {
   auto* self = static_cast<LoopWatch*>(data);
   self->closed_ = true;
   self->EndSpin(false);
-  Libuv().close(self->idle_, FreeIdle);
-  self->idle_ = nullptr;
-  if (self->handle_ == nullptr) {
-    napi_remove_async_cleanup_hook(hook);
-    return;
-  }
-  self->handle_->hook = hook;
   self->Drop();
+  // The hook ends when the last handle has closed; one more count while they are closed
+  // here, so that it cannot end before all are closing.
+  LoopWatchHandles* handles = self->handles_;
+  ++handles->open;
+  handles->hook = hook;
+  ClosePlain(self->idle_, handles);
+  ClosePlain(self->limit_, handles);
+  self->idle_ = nullptr;
+  self->limit_ = nullptr;
+  self->handles_ = nullptr;
+  handles->Closed();
 }
 
 }  // namespace Hostlink

@@ -18,6 +18,8 @@
 
 namespace Hostlink {
 
+struct LoopWatchHandles;
+
 class LoopWatch {
  public:
   using Ready = void (*)(void* context);
@@ -31,10 +33,11 @@ class LoopWatch {
   LoopWatch& operator=(const LoopWatch&) = delete;
 
   // JavaScript thread: watches connection number `connection`; a connection other than the
-  // one watched is duplicated by `duplicate` (-1: none) and watched from now on. The watch
-  // does not keep the loop alive. False when it could not be started.
-  bool Watch(uint64_t connection, const std::function<intptr_t()>& duplicate);
-  // JavaScript thread: stops watching until the next Watch.
+  // one watched is duplicated by `duplicate` (-1: none) and watched from now on. With a
+  // limit, ready is called after limitMs also when nothing came, for the reader to find the
+  // time-out. The watch does not keep the loop alive. False when it could not be started.
+  bool Watch(uint64_t connection, const std::function<intptr_t()>& duplicate, uint32_t limitMs);
+  // JavaScript thread: stops watching (and the limit) until the next Watch.
   void Pause();
   // JavaScript thread, right after a Watch for an answer soon due: the loop looks again
   // without sleeping for a short while, when that has lately paid. Waking a thread that
@@ -47,6 +50,7 @@ class LoopWatch {
   LoopWatch() = default;
   static void OnPoll(void* handle, int status, int events);
   static void OnIdle(void* handle);
+  static void OnLimit(void* handle);
   // The spin ended: with the answer (paid, unless this thread was preempted meanwhile), or
   // at its end without it.
   void EndSpin(bool answered);
@@ -63,8 +67,13 @@ class LoopWatch {
   bool polling_ = false;
   bool closed_ = false;
   napi_async_cleanup_hook_handle cleanupHook_ = nullptr;
-  // An idle handle keeps the loop from sleeping while it spins.
+  // Counts the handles libuv has yet to close (see LoopWatch.cpp).
+  LoopWatchHandles* handles_ = nullptr;
+  // An idle handle keeps the loop from sleeping while it spins; a timer ends a wait at
+  // the API time-out.
   void* idle_ = nullptr;
+  void* limit_ = nullptr;
+  bool limited_ = false;
   IPC::AdaptiveSpin spin_{std::chrono::microseconds(50)};
   bool spinning_ = false;
   IPC::AdaptiveSpin::Clock::time_point spinEnd_;

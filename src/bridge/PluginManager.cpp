@@ -98,13 +98,14 @@ bool PluginManager::WriteNow(const std::string& request) {
   return IsInitialized() && handler.WriteRequestNow(request);
 }
 
-ExchangeOutcome PluginManager::ReadAnswer(const std::string& request, std::string& response) {
-  return handler.ReadResponse(request, response) ? ExchangeOutcome::Answered : Failure();
+ExchangeOutcome PluginManager::ReadAnswer(const std::string& request, std::string& response,
+                                          std::chrono::steady_clock::time_point written) {
+  return handler.ReadResponse(request, response, written) ? ExchangeOutcome::Answered : Failure();
 }
 
-uint64_t PluginManager::Connections() const {
+uint64_t PluginManager::Connection() const {
   const IPC::IPCInterface* channel = handler.GetChannel();
-  return channel != nullptr ? channel->Connections() : 0;
+  return channel != nullptr ? channel->Connection() : 0;
 }
 
 intptr_t PluginManager::DuplicateConnection() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -38,11 +39,13 @@ class PluginManager : public Singleton<PluginManager> {
   // request only when that needs no waiting (false: nothing sent, Exchange does it all);
   // ReadAnswer takes the answer of what WriteNow wrote.
   bool WriteNow(const std::string& request);
-  ExchangeOutcome ReadAnswer(const std::string& request, std::string& response);
+  // The API time-out counts from `written`, when WriteNow wrote the request.
+  ExchangeOutcome ReadAnswer(const std::string& request, std::string& response,
+                             std::chrono::steady_clock::time_point written);
 
-  // The request channel's connection count and a duplicate of the connection, for an event
-  // loop to watch (see IPCInterface); the caller holds the turn.
-  uint64_t Connections() const;
+  // The request channel's connection number and a duplicate of the connection, for an
+  // event loop to watch (see IPCInterface); the caller holds the turn.
+  uint64_t Connection() const;
   intptr_t DuplicateConnection();
 
   bool IsInitialized() const { return initialized.load(std::memory_order_acquire); }

@@ -160,7 +160,10 @@ void RequestQueue::Submit(std::shared_ptr<QueuedRequest> request) {
     senderStarted = true;
   }
   const bool first = pending.empty();
-  pending.push_back(Entry{nextTicket++, std::move(request)});
+  Entry entry;
+  entry.ticket = nextTicket++;
+  entry.request = std::move(request);
+  pending.push_back(std::move(entry));
   // With nothing before it, the submitting thread writes a short request itself: the host
   // starts on it at once, rather than only after the sender has woken (a time slice on a
   // busy machine).
@@ -192,10 +195,12 @@ void RequestQueue::WriteFirstHere(std::unique_lock<std::mutex>& guard, const voi
   std::shared_ptr<QueuedRequest> request = first.request;
   guard.unlock();
   const bool written = PluginManager::GetInstance().WriteNow(request->Text());
+  const auto writtenAt = std::chrono::steady_clock::now();
   const bool watched = written && request->WatchForAnswer();
   guard.lock();
   if (watched) {
     pending.pop_front();
+    loopWrittenAt = writtenAt;
     loopHome = request->Home();
     loopAbandoned = false;
     loopRequest = std::move(request);
@@ -204,6 +209,7 @@ void RequestQueue::WriteFirstHere(std::unique_lock<std::mutex>& guard, const voi
     return;
   }
   pending.front().written = written;
+  pending.front().writtenAt = writtenAt;
   pending.front().writing = false;
 }
 
@@ -212,9 +218,11 @@ void RequestQueue::ReadLoopAnswerHere(std::unique_lock<std::mutex>& guard) {
   loopRequest.reset();
   loopHome = nullptr;
   loopAbandoned = false;
+  const auto writtenAt = loopWrittenAt;
   guard.unlock();
   std::string response;
-  const ExchangeOutcome outcome = PluginManager::GetInstance().ReadAnswer(request->Text(), response);
+  const ExchangeOutcome outcome =
+      PluginManager::GetInstance().ReadAnswer(request->Text(), response, writtenAt);
   guard.lock();
   EndTurnLocked();
   guard.unlock();
@@ -232,8 +240,9 @@ std::shared_ptr<QueuedRequest> RequestQueue::TakeLoopAnswer(const void* home,
   std::shared_ptr<QueuedRequest> request = std::move(loopRequest);
   loopRequest.reset();
   loopHome = nullptr;
+  const auto writtenAt = loopWrittenAt;
   guard.unlock();
-  outcome = PluginManager::GetInstance().ReadAnswer(request->Text(), response);
+  outcome = PluginManager::GetInstance().ReadAnswer(request->Text(), response, writtenAt);
   guard.lock();
   // The next request goes out before this answer is settled, so that the host works on it
   // meanwhile; the others waiting are woken only if this thread does not write it.
@@ -286,7 +295,7 @@ void RequestQueue::RunSender() {
       std::string response;
       PluginManager& manager = PluginManager::GetInstance();
       const ExchangeOutcome outcome = entry.written
-                                          ? manager.ReadAnswer(entry.request->Text(), response)
+                                          ? manager.ReadAnswer(entry.request->Text(), response, entry.writtenAt)
                                           : manager.Exchange(entry.request->Text(), response);
       EndTurn();
       entry.request->Finish(outcome, std::move(response));

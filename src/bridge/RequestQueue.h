@@ -11,6 +11,7 @@
 // ahead of the Promise calls not yet sent, synchronous calls in the order they were made.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -141,6 +142,8 @@ class RequestQueue {
     bool written = false;
     // The submitting thread is writing it now: the sender leaves it (first in line) alone.
     bool writing = false;
+    // When it was written: its API time-out counts from then.
+    std::chrono::steady_clock::time_point writtenAt;
   };
   // Texts up to this length are written by a submitting thread that finds the pipe free:
   // they compress in microseconds, so that thread is not held up.
@@ -170,6 +173,7 @@ class RequestQueue {
   bool aheadTurn = false;
   // The loop read holding the pipe, if any, its home, and whether that home is gone.
   std::shared_ptr<QueuedRequest> loopRequest;
+  std::chrono::steady_clock::time_point loopWrittenAt;
   const void* loopHome = nullptr;
   bool loopAbandoned = false;
 };

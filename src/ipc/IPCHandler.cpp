@@ -87,13 +87,14 @@ bool IPCHandler::WriteRequestNow(const std::string& request) {
   return channel_ && !HasWorker() && client_.WriteRequestNow(*channel_, request);
 }
 
-bool IPCHandler::ReadResponse(const std::string& request, std::string& response) {
+bool IPCHandler::ReadResponse(const std::string& request, std::string& response,
+                              std::chrono::steady_clock::time_point written) {
   if (!channel_ || HasWorker()) {
     response.clear();
     client_.SetLastFailure(ExchangeFailure::NoChannel);
     return false;
   }
-  return client_.ReadResponse(*channel_, request, response);
+  return client_.ReadResponse(*channel_, request, response, written);
 }
 
 }  // namespace IPC

@@ -7,6 +7,7 @@
 //   mode 4, ClientCallback: CallbackReceiver hands callback messages to the processor
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -42,7 +43,8 @@ class IPCHandler {
   // The halves of SendRequest (see RequestClient::WriteRequestNow); false when the
   // channel is missing or belongs to a worker, as for SendRequest.
   bool WriteRequestNow(const std::string& request);
-  bool ReadResponse(const std::string& request, std::string& response);
+  bool ReadResponse(const std::string& request, std::string& response,
+                    std::chrono::steady_clock::time_point written = {});
   // A mode-4 handler: returns once what had reached its pipe has been handed to the
   // processor (see CallbackReceiver::CatchUp).
   void CatchUpCallbacks() {

@@ -58,12 +58,17 @@ void RequestClient::DiscardWaitingMessages(IPCInterface& channel) {
 }
 
 bool RequestClient::ReadResponse(IPCInterface& channel, const std::string& request,
-                                 std::string& response) {
+                                 std::string& response, std::chrono::steady_clock::time_point written) {
   using Clock = std::chrono::steady_clock;
   const uint32_t apiTimeoutMs = GetTimeout();
-  const Clock::time_point began = Clock::now();
+  const Clock::time_point began = written == Clock::time_point{} ? Clock::now() : written;
   const Clock::time_point deadline = began + std::chrono::milliseconds(apiTimeoutMs);
   uint32_t readTimeoutMs = apiTimeoutMs == 0 ? 0xFFFFFFFFu : apiTimeoutMs;
+  if (apiTimeoutMs != 0 && written != Clock::time_point{}) {
+    // What is left of the limit (a read of 0 still takes what waits).
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    readTimeoutMs = left.count() > 0 ? static_cast<uint32_t>(left.count()) : 0;
+  }
   // Should an earlier request that timed out have had the same identifier, its answer
   // can no longer be told from this one's.
   timedOut_.Forget(request);

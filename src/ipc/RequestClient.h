@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -40,7 +41,9 @@ class RequestClient {
   // needs no waiting, no connecting and nothing logged (false: nothing sent, SendRequest
   // does it all), then ReadResponse takes its answer as SendRequest would.
   bool WriteRequestNow(IPCInterface& channel, const std::string& request);
-  bool ReadResponse(IPCInterface& channel, const std::string& request, std::string& response);
+  // The API time-out counts from `written`, when the request went (default: now).
+  bool ReadResponse(IPCInterface& channel, const std::string& request, std::string& response,
+                    std::chrono::steady_clock::time_point written = {});
 
   // The API time-out in milliseconds; 0 waits for a response without limit.
   void SetTimeout(uint32_t timeoutMs) { apiTimeout_.store(timeoutMs, std::memory_order_relaxed); }

@@ -83,8 +83,8 @@ class IPCInterface {
   // next message (closed with NamedPipe::CloseDuplicate), or -1 where the channel offers
   // none. Closing the channel ends the connection for the duplicate as well.
   virtual std::intptr_t DuplicateConnection() { return -1; }
-  // The connections this end has made so far: the number a connection was made under.
-  virtual uint64_t Connections() const { return 0; }
+  // The number of this end's current connection, unique in the process (0: none known).
+  virtual uint64_t Connection() const { return 0; }
   // Sends a text its caller compressed already (to learn its size), as the channel would
   // have compressed it. A channel that carries texts only, as this default assumes, sends
   // the stream's text.

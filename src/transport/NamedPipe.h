@@ -51,7 +51,7 @@ class NamedPipe : public IPCInterface {
   uint64_t ClientsLetGo() const override { return clientsLetGo_; }
   // Linux client: a duplicate of the connected socket; -1 elsewhere.
   NativeHandle DuplicateConnection() override;
-  uint64_t Connections() const override { return connections_; }
+  uint64_t Connection() const override { return connection_; }
   static void CloseDuplicate(NativeHandle duplicate);
 
   // Sends a message that is already compressed (a bzip2 stream of the text and its NUL,
@@ -119,9 +119,10 @@ class NamedPipe : public IPCInterface {
   bool clientChecked_ = false;
   // Servers: clients let go so far (read by ClientsLetGo).
   uint64_t clientsLetGo_ = 0;
-  // Clients: connections made so far; whether the current one has been duplicated (its
-  // close then shuts it down, so that no duplicate keeps it open for the peer).
-  uint64_t connections_ = 0;
+  // Clients: the number of the current connection, unique in the process; whether it has
+  // been duplicated (its close then shuts it down, so that no duplicate keeps it open for
+  // the peer).
+  uint64_t connection_ = 0;
   bool duplicated_ = false;
 
   // Held while a message is taken off the pipe and counted, and while the connection

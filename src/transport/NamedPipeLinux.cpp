@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -188,7 +189,8 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
     } else {
       SizeBuffer(fd);
       handle_ = fd;
-      ++connections_;
+      static std::atomic<uint64_t> connectionsMade{0};
+      connection_ = ++connectionsMade;
       spinForMessages_ = GetMode() == ClientRequest;
       spin_.Allow(SpinCanPay(fd));
       return true;
