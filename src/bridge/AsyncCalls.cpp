@@ -348,7 +348,7 @@ bool AsyncEnvironment::WatchForAnswer() {
     return false;
   }
   if (!watch->Watch(manager.Connection(), [&manager] { return manager.DuplicateConnection(); },
-                    manager.GetTimeout())) {
+                    manager.GetTimeout(), manager.PeerMayRunElsewhere())) {
     return false;
   }
   watch->SpinForAnswer();

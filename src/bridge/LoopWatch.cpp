@@ -9,7 +9,6 @@
 
 #ifdef __linux__
 #include <dlfcn.h>
-#include <sched.h>
 #endif
 
 #include <napi.h>
@@ -120,16 +119,6 @@ bool RunsOnNode(napi_env env) {
   }
 }
 
-// A spin can pay only where the host can run on a CPU other than this thread's.
-bool SeveralCpus() {
-#ifdef __linux__
-  cpu_set_t own;
-  return sched_getaffinity(0, sizeof own, &own) != 0 || CPU_COUNT(&own) > 1;
-#else
-  return true;
-#endif
-}
-
 // An idle or timer handle closes: its data was set to its LoopWatchHandles for the close.
 void ClosedPlain(void* handle) {
   LoopWatchHandles* handles = *static_cast<LoopWatchHandles**>(handle);
@@ -205,7 +194,6 @@ std::unique_ptr<LoopWatch> LoopWatch::Make(napi_env env, Ready ready, void* cont
     if (watch->limit_ != nullptr) ClosePlain(watch->limit_, watch->handles_);
     return nullptr;
   }
-  watch->spin_.Allow(SeveralCpus());
   return watch;
 }
 
@@ -215,7 +203,7 @@ LoopWatch::~LoopWatch() {
 }
 
 bool LoopWatch::Watch(uint64_t connection, const std::function<intptr_t()>& duplicate,
-                      uint32_t limitMs) {
+                      uint32_t limitMs, bool spinCanPay) {
   if (closed_ || connection == 0) return false;
   const Uv& uv = Libuv();
   if (handle_ == nullptr || connection != connection_) {
@@ -237,6 +225,7 @@ bool LoopWatch::Watch(uint64_t connection, const std::function<intptr_t()>& dupl
     uv.unref(made->uv);
     handle_ = made;
     connection_ = connection;
+    spin_.Allow(spinCanPay);
   }
   if (!polling_) {
     if (uv.pollStart(handle_->uv, kUvReadable, OnPoll) != 0) return false;

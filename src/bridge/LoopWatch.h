@@ -35,8 +35,10 @@ class LoopWatch {
   // JavaScript thread: watches connection number `connection`; a connection other than the
   // one watched is duplicated by `duplicate` (-1: none) and watched from now on. With a
   // limit, ready is called after limitMs also when nothing came, for the reader to find the
-  // time-out. The watch does not keep the loop alive. False when it could not be started.
-  bool Watch(uint64_t connection, const std::function<intptr_t()>& duplicate, uint32_t limitMs);
+  // time-out. spinCanPay: the peer of a new connection may run on another CPU. The watch
+  // does not keep the loop alive. False when it could not be started.
+  bool Watch(uint64_t connection, const std::function<intptr_t()>& duplicate, uint32_t limitMs,
+             bool spinCanPay);
   // JavaScript thread: stops watching (and the limit) until the next Watch.
   void Pause();
   // JavaScript thread, right after a Watch for an answer soon due: the loop looks again

@@ -108,6 +108,11 @@ uint64_t PluginManager::Connection() const {
   return channel != nullptr ? channel->Connection() : 0;
 }
 
+bool PluginManager::PeerMayRunElsewhere() const {
+  const IPC::IPCInterface* channel = handler.GetChannel();
+  return channel != nullptr && channel->PeerMayRunElsewhere();
+}
+
 intptr_t PluginManager::DuplicateConnection() {
   IPC::IPCInterface* channel = handler.GetChannel();
   return channel != nullptr ? channel->DuplicateConnection() : -1;

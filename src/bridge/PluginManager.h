@@ -46,6 +46,7 @@ class PluginManager : public Singleton<PluginManager> {
   // The request channel's connection number and a duplicate of the connection, for an
   // event loop to watch (see IPCInterface); the caller holds the turn.
   uint64_t Connection() const;
+  bool PeerMayRunElsewhere() const;
   intptr_t DuplicateConnection();
 
   bool IsInitialized() const { return initialized.load(std::memory_order_acquire); }

@@ -85,6 +85,9 @@ class IPCInterface {
   virtual std::intptr_t DuplicateConnection() { return -1; }
   // The number of this end's current connection, unique in the process (0: none known).
   virtual uint64_t Connection() const { return 0; }
+  // Whether the peer of the current connection may run on a CPU other than this process's
+  // (so that spinning for its next message can pay), as found at connection.
+  virtual bool PeerMayRunElsewhere() const { return false; }
   // Sends a text its caller compressed already (to learn its size), as the channel would
   // have compressed it. A channel that carries texts only, as this default assumes, sends
   // the stream's text.

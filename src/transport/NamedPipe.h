@@ -52,6 +52,7 @@ class NamedPipe : public IPCInterface {
   // Linux client: a duplicate of the connected socket; -1 elsewhere.
   NativeHandle DuplicateConnection() override;
   uint64_t Connection() const override { return connection_; }
+  bool PeerMayRunElsewhere() const override { return peerElsewhere_; }
   static void CloseDuplicate(NativeHandle duplicate);
 
   // Sends a message that is already compressed (a bzip2 stream of the text and its NUL,
@@ -123,6 +124,7 @@ class NamedPipe : public IPCInterface {
   // been duplicated (its close then shuts it down, so that no duplicate keeps it open for
   // the peer).
   uint64_t connection_ = 0;
+  bool peerElsewhere_ = false;
   bool duplicated_ = false;
 
   // Held while a message is taken off the pipe and counted, and while the connection

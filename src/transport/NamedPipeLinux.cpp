@@ -192,7 +192,8 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
       static std::atomic<uint64_t> connectionsMade{0};
       connection_ = ++connectionsMade;
       spinForMessages_ = GetMode() == ClientRequest;
-      spin_.Allow(SpinCanPay(fd));
+      peerElsewhere_ = SpinCanPay(fd);
+      spin_.Allow(peerElsewhere_);
       return true;
     }
     if (Clock::now() >= deadline) break;
@@ -301,7 +302,8 @@ NamedPipe::NativeHandle NamedPipe::Connection(int& error) {
     SizeBuffer(fd);
     client_ = fd;
     spinForMessages_ = GetMode() == ServerRequest;
-    spin_.Allow(SpinCanPay(fd));
+    peerElsewhere_ = SpinCanPay(fd);
+    spin_.Allow(peerElsewhere_);
     HoldQueue();
   }
   return client_;
