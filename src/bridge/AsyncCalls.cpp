@@ -74,7 +74,8 @@ class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
   napi_ref setImmediate = nullptr;
   napi_ref settleReady = nullptr;
   napi_env env = nullptr;
-  std::unique_ptr<LoopWatch> watch;
+  // Env's own, and deleted by its teardown: used on its JavaScript thread only.
+  LoopWatch* watch = nullptr;
   // Environments of the process with this state: the loop reads only while there is one.
   static std::atomic<int> live;
 };

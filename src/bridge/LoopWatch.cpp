@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #ifdef __linux__
 #include <dlfcn.h>
@@ -174,12 +175,12 @@ struct LoopWatch::Handle {
   }
 };
 
-std::unique_ptr<LoopWatch> LoopWatch::Make(napi_env env, Ready ready, void* context) {
+LoopWatch* LoopWatch::Make(napi_env env, Ready ready, void* context) {
   const Uv& uv = Libuv();
   if (SwitchedOff() || !uv.Found() || !RunsOnNode(env)) return nullptr;
   uv_loop_s* loop = nullptr;
   if (napi_get_uv_event_loop(env, &loop) != napi_ok || loop == nullptr) return nullptr;
-  std::unique_ptr<LoopWatch> watch(new LoopWatch());
+  std::unique_ptr<LoopWatch> watch(new LoopWatch());  // the teardown's from the hook on
   watch->env_ = env;
   watch->loop_ = loop;
   watch->ready_ = ready;
@@ -194,12 +195,7 @@ std::unique_ptr<LoopWatch> LoopWatch::Make(napi_env env, Ready ready, void* cont
     if (watch->limit_ != nullptr) ClosePlain(watch->limit_, watch->handles_);
     return nullptr;
   }
-  return watch;
-}
-
-LoopWatch::~LoopWatch() {
-  // An environment's teardown closed the handle already; one that never got that far (the
-  // process is exiting) leaves it to the exit.
+  return watch.release();
 }
 
 bool LoopWatch::Watch(uint64_t connection, const std::function<intptr_t()>& duplicate,
@@ -324,6 +320,7 @@ void LoopWatch::OnCleanup(napi_async_cleanup_hook_handle hook, void* data) {
   self->limit_ = nullptr;
   self->handles_ = nullptr;
   handles->Closed();
+  delete self;
 }
 
 }  // namespace Hostlink

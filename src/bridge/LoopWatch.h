@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 #include <node_api.h>
 
@@ -25,9 +24,10 @@ class LoopWatch {
   using Ready = void (*)(void* context);
 
   // JavaScript thread of env: a watch that calls ready(context) from env's loop while the
-  // watched connection has something to read. Null where the loop cannot watch.
-  static std::unique_ptr<LoopWatch> Make(napi_env env, Ready ready, void* context);
-  ~LoopWatch();
+  // watched connection has something to read. Null where the loop cannot watch. The watch
+  // belongs to env: its teardown closes the handles and deletes it (whoever holds it may
+  // be let go on any thread, earlier or later), so it is used on env's thread only.
+  static LoopWatch* Make(napi_env env, Ready ready, void* context);
 
   LoopWatch(const LoopWatch&) = delete;
   LoopWatch& operator=(const LoopWatch&) = delete;
