@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <deque>
+#include <map>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -58,6 +60,20 @@ class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
  private:
   // The loop found the request pipe readable.
   static void AnswerWaiting(void* context);
+  // The loop found the callback pipe readable.
+  static void CallbacksArrived(void* context);
+
+ public:
+  // JavaScript thread.
+  bool LoopCanWatch() const { return watch != nullptr && live.load(std::memory_order_acquire) == 1; }
+  bool WatchCallbacks(uint64_t connection, const std::function<intptr_t()>& duplicate);
+  // Any thread: when it is this environment's own, its callback watch lets go at once.
+  void LetCallbackWatchGoHere();
+  // The environments of the process by their napi_env, for the callbacks to find theirs.
+  static std::mutex& ByEnvLock();
+  static std::map<napi_env, AsyncEnvironment*>& ByEnv();
+
+ private:
   static void ReadyOnJsThread(napi_env env, napi_value, void* context, void* data);
   static napi_value SettleReady(napi_env env, napi_callback_info info);
   void SettleAll(napi_env env);
@@ -76,6 +92,8 @@ class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
   napi_env env = nullptr;
   // Env's own, and deleted by its teardown: used on its JavaScript thread only.
   LoopWatch* watch = nullptr;
+  LoopWatch* callbackWatch = nullptr;
+  std::thread::id thread;
   // Environments of the process with this state: the loop reads only while there is one.
   static std::atomic<int> live;
 };
@@ -331,21 +349,93 @@ std::shared_ptr<AsyncEnvironment> AsyncEnvironment::Make(Napi::Env env) {
   // Idle until a call is pending: an environment with nothing pending may end.
   napi_unref_threadsafe_function(env, made->delivery);
   made->env = env;
+  made->thread = std::this_thread::get_id();
   made->watch = LoopWatch::Make(env, AnswerWaiting, made.get());
-  live.fetch_add(1, std::memory_order_acq_rel);
+  {
+    std::lock_guard<std::mutex> guard(ByEnvLock());
+    ByEnv()[env] = made.get();
+  }
+  if (live.fetch_add(1, std::memory_order_acq_rel) == 1) {
+    // A second environment: the first one's loop no longer takes the callbacks alone.
+    TakeBackCallbacks();
+  }
   return made;
+}
+
+std::mutex& AsyncEnvironment::ByEnvLock() {
+  static std::mutex* lock = new std::mutex();  // never destroyed: used during exit
+  return *lock;
+}
+
+std::map<napi_env, AsyncEnvironment*>& AsyncEnvironment::ByEnv() {
+  static auto* byEnv = new std::map<napi_env, AsyncEnvironment*>();
+  return *byEnv;
+}
+
+bool AsyncEnvironment::WatchCallbacks(uint64_t connection,
+                                      const std::function<intptr_t()>& duplicate) {
+  if (!LoopCanWatch()) {
+    return false;
+  }
+  if (callbackWatch == nullptr) {
+    callbackWatch = LoopWatch::Make(env, CallbacksArrived, this);
+  }
+  return callbackWatch != nullptr && callbackWatch->Watch(connection, duplicate, 0, false);
+}
+
+void AsyncEnvironment::CallbacksArrived(void* context) {
+  auto* self = static_cast<AsyncEnvironment*>(context);
+  if (!ReadCallbacksOnLoop()) {
+    // Taken back by the callback thread, or the pipe gone: nothing to watch for.
+    self->callbackWatch->Release();
+  }
+}
+
+void LetCallbackWatchGo() {
+  std::lock_guard<std::mutex> guard(AsyncEnvironment::ByEnvLock());
+  for (const auto& entry : AsyncEnvironment::ByEnv()) {
+    entry.second->LetCallbackWatchGoHere();
+  }
+}
+
+void AsyncEnvironment::LetCallbackWatchGoHere() {
+  // The watch is its own thread's alone: looked at only there.
+  if (thread == std::this_thread::get_id() && callbackWatch != nullptr) {
+    callbackWatch->Release();
+  }
+}
+
+bool LoopMayReadCallbacks(napi_env env) {
+  std::lock_guard<std::mutex> guard(AsyncEnvironment::ByEnvLock());
+  auto found = AsyncEnvironment::ByEnv().find(env);
+  return found != AsyncEnvironment::ByEnv().end() && found->second->LoopCanWatch();
+}
+
+bool WatchCallbacks(napi_env env, uint64_t connection, const std::function<intptr_t()>& duplicate) {
+  AsyncEnvironment* home = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(AsyncEnvironment::ByEnvLock());
+    auto found = AsyncEnvironment::ByEnv().find(env);
+    home = found != AsyncEnvironment::ByEnv().end() ? found->second : nullptr;
+  }
+  // Env's own thread: its environment cannot go meanwhile.
+  return home != nullptr && home->WatchCallbacks(connection, duplicate);
 }
 
 void AsyncEnvironment::ReleaseHolder(void* holder) {
   auto* held = static_cast<std::shared_ptr<AsyncEnvironment>*>(holder);
   live.fetch_sub(1, std::memory_order_acq_rel);
+  {
+    std::lock_guard<std::mutex> guard(ByEnvLock());
+    ByEnv().erase((*held)->env);
+  }
   RequestQueue::Instance().AbandonLoopReads(held->get());
   delete held;
 }
 
 bool AsyncEnvironment::WatchForAnswer() {
   PluginManager& manager = PluginManager::GetInstance();
-  if (watch == nullptr || live.load(std::memory_order_acquire) != 1) {
+  if (!LoopCanWatch()) {
     return false;
   }
   if (!watch->Watch(manager.Connection(), [&manager] { return manager.DuplicateConnection(); },
@@ -363,9 +453,9 @@ void AsyncEnvironment::AnswerWaiting(void* context) {
   std::shared_ptr<QueuedRequest> answered =
       RequestQueue::Instance().TakeLoopAnswer(self, outcome, response);
   if (answered == nullptr) {
-    // Not an answer this loop waits for (another thread took it, or it is another
-    // environment's): nothing to watch for until the next call.
-    self->watch->Pause();
+    // Not an answer this loop waits for (another thread took it, it is another
+    // environment's, or the connection went): nothing to watch for until the next call.
+    self->watch->Release();
     return;
   }
   std::static_pointer_cast<AsyncCall>(answered)->FinishOnLoop(self->env, outcome,

@@ -25,6 +25,17 @@ class AbortGroup;
 // Async and GetKestrelAsync carry it as their callback data.
 AsyncEnvironment* InstallAsyncEnvironment(Napi::Env env);
 
+// JavaScript thread of env: whether env's event loop may take the callback messages itself
+// (env is the process's one environment, on a runtime whose loop can watch the pipe).
+bool LoopMayReadCallbacks(napi_env env);
+// JavaScript thread of env, callbacks lent to its loop: the loop watches the callback
+// connection numbered `connection` (a duplicate made by `duplicate`) and takes what arrives
+// (ReadCallbacksOnLoop); false when it cannot.
+bool WatchCallbacks(napi_env env, uint64_t connection, const std::function<intptr_t()>& duplicate);
+// The callback pipe is closed: if its messages were lent to the calling thread's loop, that
+// loop lets its duplicate of the connection go at once.
+void LetCallbackWatchGo();
+
 // Async(proxy[, {signal}]) -> an object with one method per host function of proxy's
 // class, each returning a Promise of the converted result. Made with the environment's
 // AsyncEnvironment as data.

@@ -10,6 +10,7 @@
 
 #include "base/Log.h"
 #include "base/PeerText.h"
+#include "bridge/AsyncCalls.h"
 #include "bridge/CallbackMessageProcessor.h"
 #include "bridge/CallbackRegistry.h"
 #include "bridge/Errors.h"
@@ -40,6 +41,7 @@ void DeleteHandlerIfUnused() {
   if (callbackHandler != nullptr && Registry().IsEmpty()) {
     delete callbackHandler;
     callbackHandler = nullptr;
+    LetCallbackWatchGo();
   }
 }
 
@@ -68,9 +70,17 @@ bool SetRegistryEntry(Napi::Env env, const std::string& callbackName, Napi::Func
   auto handler = std::make_unique<IPC::IPCHandler>(std::make_unique<CallbackMessageProcessor>());
   auto channel = std::make_unique<IPC::NamedPipe>(
       PluginManager::GetInstance().GetPluginId() + "_callback", IPC::ClientCallback);
-  if (!handler->Start(std::move(channel))) {
+  // The process's one environment takes the messages from its own event loop, with no
+  // thread woken on the way; the callback thread stands by.
+  const bool lend = LoopMayReadCallbacks(env);
+  if (!handler->Start(std::move(channel), lend)) {
     Registry().Remove(callbackName, env);
     return false;
+  }
+  IPC::IPCInterface* opened = handler->GetChannel();
+  if (lend && !WatchCallbacks(env, opened->Connection(),
+                              [opened] { return opened->DuplicateConnection(); })) {
+    handler->TakeBackCallbacks();
   }
   static std::once_flag atExitOnce;
   std::call_once(atExitOnce, [] { std::atexit(StopWorkerAtExit); });
@@ -275,6 +285,18 @@ void TakeInArrivedCallbacks() {
 }
 
 bool CallbacksWaiting() { return Registry().HasQueued(); }
+
+bool ReadCallbacksOnLoop() {
+  std::lock_guard<std::mutex> lock(SlotLock());
+  return callbackHandler != nullptr && callbackHandler->ReadWaitingCallbacks();
+}
+
+void TakeBackCallbacks() {
+  std::lock_guard<std::mutex> lock(SlotLock());
+  if (callbackHandler != nullptr) {
+    callbackHandler->TakeBackCallbacks();
+  }
+}
 
 void WatchCallbackEnvironment(Napi::Env env) {
   napi_status status = napi_add_env_cleanup_hook(env, DropEnvironment, env);

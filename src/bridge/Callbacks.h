@@ -32,6 +32,11 @@ void EndCallbacks();
 void TakeInArrivedCallbacks();
 // Whether calls of callbacks wait for a JavaScript thread.
 bool CallbacksWaiting();
+// The JavaScript thread whose loop the callback messages are lent to, the loop finding them
+// waiting: hands them on; false when they are not lent (any more) or the pipe failed.
+bool ReadCallbacksOnLoop();
+// Any thread: the callback thread reads the callback messages itself from now on.
+void TakeBackCallbacks();
 
 // Arranges for env's callbacks to be dropped when env is torn down, their names
 // deregistered with the host unless another environment registered them, and the callback

@@ -167,7 +167,6 @@ struct LoopWatch::Handle {
 
   static void Closed(void* uvHandle) {
     Handle* self = *static_cast<Handle**>(uvHandle);
-    IPC::NamedPipe::CloseDuplicate(self->duplicate);
     LoopWatchHandles* handles = self->handles;
     std::free(self->uv);
     delete self;
@@ -288,7 +287,11 @@ void LoopWatch::OnIdle(void* idle) {
 void LoopWatch::Drop() {
   if (handle_ == nullptr) return;
   Pause();
+  // libuv lets go of the descriptor in uv_close itself (and never closes a polled one), so
+  // the duplicate goes now rather than a loop turn later.
   Libuv().close(handle_->uv, Handle::Closed);
+  IPC::NamedPipe::CloseDuplicate(handle_->duplicate);
+  handle_->duplicate = -1;
   handle_ = nullptr;
 }
 

@@ -41,6 +41,9 @@ class LoopWatch {
              bool spinCanPay);
   // JavaScript thread: stops watching (and the limit) until the next Watch.
   void Pause();
+  // JavaScript thread: stops watching and lets the duplicate go at once; the next Watch
+  // duplicates the connection again.
+  void Release() { Drop(); }
   // JavaScript thread, right after a Watch for an answer soon due: the loop looks again
   // without sleeping for a short while, when that has lately paid. Waking a thread that
   // sleeps costs tens of microseconds, more when its CPU has gone idle; on a busy machine,

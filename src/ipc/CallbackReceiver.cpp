@@ -8,7 +8,9 @@
 
 namespace IPC {
 
-bool CallbackReceiver::Start(IPCInterface& channel, CallbackProcessor* processor) {
+bool CallbackReceiver::Start(IPCInterface& channel, CallbackProcessor* processor, bool lent) {
+  lent_.store(lent, std::memory_order_release);
+  processor_ = processor;
   {
     std::lock_guard<std::mutex> guard(handedLock_);
     bool waiting = false;
@@ -21,6 +23,66 @@ bool CallbackReceiver::Start(IPCInterface& channel, CallbackProcessor* processor
   std::lock_guard<std::mutex> guard(handedLock_);
   receiving_ = false;
   return false;
+}
+
+void CallbackReceiver::TakeBack() {
+  {
+    std::lock_guard<std::mutex> hold(readLock_);
+    lent_.store(false, std::memory_order_release);
+  }
+  std::lock_guard<std::mutex> guard(worker_.Lock());
+  worker_.Wake();
+}
+
+bool CallbackReceiver::ReadWaiting(IPCInterface& channel, CallbackProcessor* processor) {
+  std::lock_guard<std::mutex> hold(readLock_);
+  if (!lent_.load(std::memory_order_acquire)) {
+    return false;
+  }
+  if (HandOnWaiting(channel, processor)) {
+    return true;
+  }
+  lent_.store(false, std::memory_order_release);
+  worker_.Wake();
+  return false;
+}
+
+bool CallbackReceiver::HandOnWaiting(IPCInterface& channel, CallbackProcessor* processor) {
+  std::string message;
+  for (int i = 0; i < kMostPerRead; ++i) {
+    bool waiting = false;
+    channel.TakenMessages(waiting);
+    if (!waiting) {
+      return true;
+    }
+    if (!channel.Read(message, 0)) {
+      HandedOn(channel);
+      return false;
+    }
+    Process(channel, processor, message);
+    HandedOn(channel);
+  }
+  return true;
+}
+
+void CallbackReceiver::StandBy(IPCInterface& channel, CallbackProcessor* processor) {
+  uint64_t takenBefore = ~uint64_t{0};
+  while (!worker_.StopRequested() && lent_.load(std::memory_order_acquire)) {
+    worker_.WaitUntil(std::chrono::steady_clock::now() + kStandByTurn,
+                      [this] { return !lent_.load(std::memory_order_acquire); });
+    std::lock_guard<std::mutex> hold(readLock_);
+    if (worker_.StopRequested() || !lent_.load(std::memory_order_acquire)) {
+      return;
+    }
+    bool waiting = false;
+    const uint64_t taken = channel.TakenMessages(waiting);
+    // A message waits, and none was taken for a whole turn: the loop's thread is busy.
+    if (waiting && taken == takenBefore && !HandOnWaiting(channel, processor)) {
+      lent_.store(false, std::memory_order_release);
+      return;
+    }
+    takenBefore = channel.TakenMessages(waiting);
+  }
 }
 
 void CallbackReceiver::Stop() {
@@ -43,6 +105,17 @@ void CallbackReceiver::HandedOn(IPCInterface& channel) {
 }
 
 void CallbackReceiver::CatchUp(IPCInterface& channel) {
+  {
+    // Lent: whoever catches up takes what waits itself.
+    std::lock_guard<std::mutex> hold(readLock_);
+    if (lent_.load(std::memory_order_acquire)) {
+      if (!HandOnWaiting(channel, processor_)) {
+        lent_.store(false, std::memory_order_release);
+        worker_.Wake();
+      }
+      return;
+    }
+  }
   const auto giveUp = std::chrono::steady_clock::now() + kCatchUpLimit;
   std::unique_lock<std::mutex> guard(handedLock_);
   ++catchingUp_;
@@ -65,6 +138,7 @@ void CallbackReceiver::CatchUp(IPCInterface& channel) {
 }
 
 void CallbackReceiver::Receive(IPCInterface& channel, CallbackProcessor* processor) {
+  StandBy(channel, processor);
   std::string message;
   while (!worker_.StopRequested()) {
     const auto turnEnd =
@@ -80,30 +154,38 @@ void CallbackReceiver::Receive(IPCInterface& channel, CallbackProcessor* process
     if (worker_.StopRequested()) {
       return;
     }
-    if (TraceOn()) {
-      TraceMessage(TraceDirection::Callback, channel.Name(), channel.LastReadSizes().compressed,
-                   message, std::chrono::steady_clock::duration::zero());
-    }
-    if (processor != nullptr) {
-      processor->ProcessCallbackMessage(message);
-      // The processor has woken the thread that runs the callback; where it shares this
-      // CPU, it runs now rather than after this thread has gone back to sleep in the pipe.
-      // On a busy machine a yield queues this thread behind every CPU-bound process for a
-      // whole time slice, so one that cost that much is not made again for a while.
-      if (yield_.Next() != AdaptiveSpin::Clock::duration::zero()) {
-        const auto before = AdaptiveSpin::Clock::now();
-        std::this_thread::yield();
-        if (AdaptiveSpin::Clock::now() - before > kYieldCost) {
-          yield_.Missed();
-        } else {
-          yield_.Paid();
-        }
-      }
-    } else {
-      LogError("IPCHandler : Failed to process callback message, no processor available",
-               channel.Name(), channel.GetMode());
-    }
+    Process(channel, processor, message);
     HandedOn(channel);
+  }
+}
+
+void CallbackReceiver::Process(IPCInterface& channel, CallbackProcessor* processor,
+                               const std::string& message) {
+  if (TraceOn()) {
+    TraceMessage(TraceDirection::Callback, channel.Name(), channel.LastReadSizes().compressed,
+                 message, std::chrono::steady_clock::duration::zero());
+  }
+  if (processor == nullptr) {
+    LogError("IPCHandler : Failed to process callback message, no processor available",
+             channel.Name(), channel.GetMode());
+    return;
+  }
+  processor->ProcessCallbackMessage(message);
+  if (lent_.load(std::memory_order_acquire)) {
+    return;  // an event loop's thread, or one standing in for it: no one to yield to
+  }
+  // The processor has woken the thread that runs the callback; where it shares this CPU,
+  // it runs now rather than after this thread has gone back to sleep in the pipe. On a
+  // busy machine a yield queues this thread behind every CPU-bound process for a whole
+  // time slice, so one that cost that much is not made again for a while.
+  if (yield_.Next() != AdaptiveSpin::Clock::duration::zero()) {
+    const auto before = AdaptiveSpin::Clock::now();
+    std::this_thread::yield();
+    if (AdaptiveSpin::Clock::now() - before > kYieldCost) {
+      yield_.Missed();
+    } else {
+      yield_.Paid();
+    }
   }
 }
 

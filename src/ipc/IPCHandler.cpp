@@ -12,7 +12,7 @@ IPCHandler::IPCHandler(std::unique_ptr<BaseMessageProcessor> processor)
 
 IPCHandler::~IPCHandler() { Stop(); }
 
-bool IPCHandler::Start(std::unique_ptr<IPCInterface> channel) {
+bool IPCHandler::Start(std::unique_ptr<IPCInterface> channel, bool lend) {
   if (!channel || !channel->IsValid()) {
     LogError("IPCHandler : Failed to start as IPC interface object is invalid");
     return false;
@@ -27,10 +27,10 @@ bool IPCHandler::Start(std::unique_ptr<IPCInterface> channel) {
   if (!channel_->Open(kOpenTimeoutMs)) {
     return false;
   }
-  return StartWorker();
+  return StartWorker(lend);
 }
 
-bool IPCHandler::StartWorker() {
+bool IPCHandler::StartWorker(bool lend) {
   switch (channel_->GetMode()) {
     case ServerRequest:
       return server_.Start(*channel_, processor_.get());
@@ -39,7 +39,7 @@ bool IPCHandler::StartWorker() {
     case ClientRequest:
       return true;
     case ClientCallback:
-      return receiver_.Start(*channel_, processor_.get());
+      return receiver_.Start(*channel_, processor_.get(), lend);
     default:
       // The channel stays, opened: only the worker is missing.
       LogError("IPCHandler : Invalid mode while starting thread for IPC communication",

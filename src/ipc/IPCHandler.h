@@ -34,7 +34,8 @@ class IPCHandler {
   // Takes the channel, opens it within 300 ms and, for modes 1, 2 and 4, starts the
   // worker. An invalid channel is refused (and destroyed); a channel that fails to
   // open is kept, closed. Passing the channel already held changes nothing.
-  bool Start(std::unique_ptr<IPCInterface> channel);
+  // lend (mode 4): the messages are lent to an event loop (see CallbackReceiver).
+  bool Start(std::unique_ptr<IPCInterface> channel, bool lend = false);
   // Ends the worker, if any, and destroys the channel.
   void Stop();
 
@@ -50,6 +51,11 @@ class IPCHandler {
   void CatchUpCallbacks() {
     if (channel_ != nullptr) receiver_.CatchUp(*channel_);
   }
+  // A mode-4 handler lent to an event loop: see CallbackReceiver::ReadWaiting and TakeBack.
+  bool ReadWaitingCallbacks() {
+    return channel_ != nullptr && receiver_.ReadWaiting(*channel_, processor_.get());
+  }
+  void TakeBackCallbacks() { receiver_.TakeBack(); }
   // Why the last SendRequest failed.
   ExchangeFailure LastFailure() const { return client_.LastFailure(); }
 
@@ -68,7 +74,7 @@ class IPCHandler {
  private:
   static constexpr uint32_t kOpenTimeoutMs = 300;
 
-  bool StartWorker();
+  bool StartWorker(bool lend);
   void StopWorker();
   bool HasWorker() const;
 

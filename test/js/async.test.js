@@ -164,7 +164,9 @@ test('an abort rejects the calls not yet sent with an AbortError and lets the se
   const host = connect();
   try {
     const controller = new AbortController();
-    const app$ = addon.Async(addon.GetKestrel(), { signal: controller.signal });
+    // Held, so that no release of it is sent while the test counts the requests.
+    const app = addon.GetKestrel();
+    const app$ = addon.Async(app, { signal: controller.signal });
     host.takeRequests();
     host.answer({ delay: 300 });
     const calls = [app$.Echo(1), app$.Echo(2), app$.Echo(3)];
@@ -185,6 +187,7 @@ test('an abort rejects the calls not yet sent with an AbortError and lets the se
     host.takeRequests();
     await assert.rejects(early.Echo(5), { name: 'AbortError' });
     assert.deepEqual(host.takeRequests(), []);
+    assert.ok(app);
   } finally {
     disconnect(host);
   }

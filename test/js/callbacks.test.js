@@ -17,13 +17,17 @@ const NOT_INITIALIZED = 'Not initialized, call Initialize(<pluginId>) first';
 function openSockets() {
   // Under Wine, /proc is the Linux process's own and shows no Windows pipe handles.
   if (process.platform !== 'linux') return null;
-  return fs.readdirSync('/proc/self/fd').filter((fd) => {
+  // Sockets, not descriptors: an event loop may watch a duplicate of the same connection.
+  const sockets = new Set();
+  for (const fd of fs.readdirSync('/proc/self/fd')) {
     try {
-      return fs.readlinkSync(`/proc/self/fd/${fd}`).startsWith('socket:');
+      const target = fs.readlinkSync(`/proc/self/fd/${fd}`);
+      if (target.startsWith('socket:')) sockets.add(target);
     } catch {
-      return false;
+      // closed meanwhile
     }
-  }).length;
+  }
+  return sockets.size;
 }
 
 // Resolves once check() is true; rejects after timeoutMs.
