@@ -56,6 +56,10 @@ class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
   bool WatchForAnswer();
   // JavaScript thread: a finished call waits for the check phase to settle.
   void Ready(napi_env env, std::shared_ptr<AsyncCall> call);
+  // JavaScript thread, from the loop's poll: settles at once when nothing else waits to, in
+  // a callback scope of its own whose end runs the Promise's reactions, as the check phase
+  // would; otherwise behind the others (Ready).
+  void SettleOnLoop(napi_env env, std::shared_ptr<AsyncCall> call);
 
  private:
   // The loop found the request pipe readable.
@@ -89,6 +93,9 @@ class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
   bool settleScheduled = false;
   napi_ref setImmediate = nullptr;
   napi_ref settleReady = nullptr;
+  // The async context the loop's settles run in, and its resource.
+  napi_async_context settleContext = nullptr;
+  napi_ref settleResource = nullptr;
   napi_env env = nullptr;
   // Env's own, and deleted by its teardown: used on its JavaScript thread only.
   LoopWatch* watch = nullptr;
@@ -143,7 +150,7 @@ class AsyncCall : public QueuedRequest, public std::enable_shared_from_this<Asyn
     if (CallbacksWaiting()) {
       home->Deliver(shared_from_this());
     } else {
-      home->Ready(env, shared_from_this());
+      home->SettleOnLoop(env, shared_from_this());
     }
   }
   bool Abort() {
@@ -350,6 +357,11 @@ std::shared_ptr<AsyncEnvironment> AsyncEnvironment::Make(Napi::Env env) {
   napi_unref_threadsafe_function(env, made->delivery);
   made->env = env;
   made->thread = std::this_thread::get_id();
+  Napi::Object resource = Napi::Object::New(env);
+  if (napi_async_init(env, resource, name, &made->settleContext) != napi_ok ||
+      napi_create_reference(env, resource, 1, &made->settleResource) != napi_ok) {
+    made->settleContext = nullptr;  // the loop's answers then settle in the check phase
+  }
   made->watch = LoopWatch::Make(env, AnswerWaiting, made.get());
   {
     std::lock_guard<std::mutex> guard(ByEnvLock());
@@ -483,6 +495,24 @@ void AsyncEnvironment::Deliver(std::shared_ptr<AsyncCall> call) {
   }
 }
 
+void AsyncEnvironment::SettleOnLoop(napi_env env, std::shared_ptr<AsyncCall> call) {
+  if (!ready.empty() || settleScheduled || settleContext == nullptr) {
+    Ready(env, std::move(call));
+    return;
+  }
+  Napi::HandleScope handles(env);
+  napi_value resource = nullptr;
+  napi_callback_scope scope = nullptr;
+  if (napi_get_reference_value(env, settleResource, &resource) != napi_ok ||
+      napi_open_callback_scope(env, resource, settleContext, &scope) != napi_ok) {
+    Ready(env, std::move(call));
+    return;
+  }
+  RemovePending(env);
+  call->Settle(env);
+  napi_close_callback_scope(env, scope);
+}
+
 void AsyncEnvironment::ReadyOnJsThread(napi_env env, napi_value, void* context, void* data) {
   std::unique_ptr<std::shared_ptr<AsyncCall>> held(static_cast<std::shared_ptr<AsyncCall>*>(data));
   if (env == nullptr || held == nullptr) {
@@ -542,6 +572,10 @@ void AsyncEnvironment::Finalize(napi_env env, void* data, void*) {
   if (env != nullptr) {
     napi_delete_reference(env, self.setImmediate);
     napi_delete_reference(env, self.settleReady);
+    if (self.settleContext != nullptr) {
+      napi_async_destroy(env, self.settleContext);
+      napi_delete_reference(env, self.settleResource);
+    }
   }
   self.ready.clear();
   {
