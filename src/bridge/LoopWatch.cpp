@@ -62,10 +62,11 @@ struct Uv {
   int (*timerStart)(void* handle, TimerCallback callback, uint64_t timeout, uint64_t repeat) =
       nullptr;
   int (*timerStop)(void* handle) = nullptr;
+  void (*updateTime)(void* loop) = nullptr;
 
   bool Found() const {
     return handleSize && pollInit && pollStart && pollStop && close && unref && idleInit &&
-           idleStart && idleStop && timerInit && timerStart && timerStop;
+           idleStart && idleStop && timerInit && timerStart && timerStop && updateTime;
   }
 };
 
@@ -94,6 +95,7 @@ const Uv& Libuv() {
     Find(found.timerInit, "uv_timer_init");
     Find(found.timerStart, "uv_timer_start");
     Find(found.timerStop, "uv_timer_stop");
+    Find(found.updateTime, "uv_update_time");
     return found;
   }();
   return uv;
@@ -227,7 +229,9 @@ bool LoopWatch::Watch(uint64_t connection, const std::function<intptr_t()>& dupl
     polling_ = true;
   }
   if (limitMs > 0) {
-    // One millisecond more: the reader, called then, finds the limit passed.
+    // From now, not from the loop turn's start (JavaScript may have run long since), and one
+    // millisecond more: the reader, called then, finds the limit passed and waits no longer.
+    uv.updateTime(loop_);
     limited_ = uv.timerStart(limit_, OnLimit, uint64_t{limitMs} + 1, 0) == 0;
   } else if (limited_) {
     uv.timerStop(limit_);
