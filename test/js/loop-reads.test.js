@@ -73,3 +73,33 @@ test('an answer later than the API time-out rejects the call in time, and is not
     disconnect(host);
   }
 });
+
+test('callbacks arrive whole and in order while a worker loading the add-on takes the pipe back from the loop', async () => {
+  const { Worker } = require('node:worker_threads');
+  const host = connect();
+  let worker;
+  try {
+    const seen = [];
+    addon.RegisterCallback('Seq', (n) => { seen.push(n); });
+    const send = (from, to) => {
+      for (let i = from; i < to; i += 1) {
+        host.sendCallbackText(JSON.stringify({ response: { status: true, result: 'Seq', args: { 0: i } } }));
+      }
+    };
+    send(0, 300);
+    // Loaded while the first messages may still wait unread: from then on the callback thread
+    // reads them, behind whatever the loop took.
+    worker = new Worker(`require(${JSON.stringify(repoRoot)});
+      require('node:worker_threads').parentPort.postMessage('loaded');`, { eval: true });
+    send(300, 600);
+    await new Promise((resolve) => worker.once('message', resolve));
+    send(600, 900);
+    const deadline = Date.now() + 10000;
+    while (seen.length < 900 && Date.now() < deadline) await new Promise((resolve) => setTimeout(resolve, 5));
+    assert.deepEqual(seen, Array.from({ length: 900 }, (_, i) => i));
+    addon.DeregisterCallback('Seq');
+  } finally {
+    if (worker) await worker.terminate();
+    disconnect(host);
+  }
+});
