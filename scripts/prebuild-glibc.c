@@ -3,6 +3,7 @@
  * a newer glibc would take at their newest version, so that the binary loads on every glibc
  * that Node 18 runs on. Each wrapper calls the same function at its old version. */
 #define _GNU_SOURCE
+#include <dlfcn.h>
 #include <errno.h>
 #include <pthread.h>
 #include <time.h>
@@ -15,6 +16,7 @@ int pthread_detach_old(pthread_t);
 int pthread_once_old(pthread_once_t*, void (*)(void));
 int pthread_mutex_trylock_old(pthread_mutex_t*);
 int pthread_cond_timedwait_old(pthread_cond_t*, pthread_mutex_t*, const struct timespec*);
+void* dlsym_old(void*, const char*);
 /* The oldest version of each: x86-64's first glibc and its 2.3.2 condition variables, and
  * arm64's first glibc, 2.17, for all of them. */
 #if defined(__aarch64__)
@@ -30,6 +32,7 @@ OLD(pthread_detach, FIRST);
 OLD(pthread_once, FIRST);
 OLD(pthread_mutex_trylock, FIRST);
 OLD(pthread_cond_timedwait, COND);
+OLD(dlsym, FIRST);
 
 __attribute__((visibility("hidden"))) int __wrap_pthread_create(
     pthread_t* thread, const pthread_attr_t* attr, void* (*start)(void*), void* arg) {
@@ -47,6 +50,10 @@ __attribute__((visibility("hidden"))) int __wrap_pthread_once(pthread_once_t* on
 }
 __attribute__((visibility("hidden"))) int __wrap_pthread_mutex_trylock(pthread_mutex_t* mutex) {
   return pthread_mutex_trylock_old(mutex);
+}
+/* libdl's dlsym until glibc 2.34 (the add-on looks up the runtime's libuv with it). */
+__attribute__((visibility("hidden"))) void* __wrap_dlsym(void* handle, const char* name) {
+  return dlsym_old(handle, name);
 }
 
 /* pthread_cond_clockwait came with glibc 2.30. Waiting until a steady-clock deadline becomes
