@@ -5,9 +5,9 @@
 #include "transport/SmallBzip2Encoder.h"
 
 #include "transport/Bzip2Codec.h"
+#include "transport/Bzip2Crc.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace IPC {
@@ -25,27 +25,6 @@ constexpr int kMaxRun = 255;  // longest run the first run-length stage codes at
 static_assert(SmallBzip2Encoder::kMaxLength / 4 * 5 + 4 < 65536, "block too long for the sort");
 static_assert(Bzip2Codec::kShortTextLimit <= SmallBzip2Encoder::kMaxLength,
               "the codec sends texts the encoder refuses");
-
-// bzip2's CRC: polynomial 0x04C11DB7, most significant bit first.
-const std::array<uint32_t, 256>& CrcTable() {
-  static const std::array<uint32_t, 256> table = [] {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i << 24;
-      for (int bit = 0; bit < 8; ++bit) c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : c << 1;
-      t[i] = c;
-    }
-    return t;
-  }();
-  return table;
-}
-
-uint32_t BlockCrc(const unsigned char* data, size_t length) {
-  const std::array<uint32_t, 256>& table = CrcTable();
-  uint32_t crc = 0xFFFFFFFFu;
-  for (size_t i = 0; i < length; ++i) crc = (crc << 8) ^ table[(crc >> 24) ^ data[i]];
-  return ~crc;
-}
 
 class BitWriter {
  public:
@@ -271,7 +250,7 @@ size_t SmallBzip2Encoder::Encode(const unsigned char* data, size_t length, unsig
   uint32_t combinedCrc = 0;
 
   if (length > 0) {
-    const uint32_t blockCrc = BlockCrc(data, length);
+    const uint32_t blockCrc = Bzip2Crc(data, length);
     combinedCrc = blockCrc;
     RunLengthEncode(data, length);
     const uint32_t originRow = SortRotations();
