@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -66,6 +67,9 @@ class AsyncEnvironment : public std::enable_shared_from_this<AsyncEnvironment> {
   static void AnswerWaiting(void* context);
   // The loop found the callback pipe readable.
   static void CallbacksArrived(void* context);
+  // JavaScript thread: runs `run` in a callback scope of the environment's; false when
+  // none could be opened (and `run` did not run).
+  bool InCallbackScope(const std::function<void()>& run);
 
  public:
   // JavaScript thread.
@@ -397,7 +401,17 @@ bool AsyncEnvironment::WatchCallbacks(uint64_t connection,
 
 void AsyncEnvironment::CallbacksArrived(void* context) {
   auto* self = static_cast<AsyncEnvironment*>(context);
-  if (!ReadCallbacksOnLoop()) {
+  std::vector<CallbackRegistry::Call> held;
+  const bool lent = ReadCallbacksOnLoop(self->env, held);
+  // Run here, each in a callback scope of its own as the thread-safe road would run it,
+  // rather than one more turn of the loop later.
+  CallbackRegistry& registry = CallbackRegistry::Instance();
+  for (const CallbackRegistry::Call& call : held) {
+    if (!self->InCallbackScope([self, &registry, &call] { registry.RunHeld(self->env, call); })) {
+      registry.RunHeld(self->env, call);
+    }
+  }
+  if (!lent && self->callbackWatch != nullptr) {
     // Taken back by the callback thread, or the pipe gone: nothing to watch for.
     self->callbackWatch->Release();
   }
@@ -495,22 +509,31 @@ void AsyncEnvironment::Deliver(std::shared_ptr<AsyncCall> call) {
   }
 }
 
-void AsyncEnvironment::SettleOnLoop(napi_env env, std::shared_ptr<AsyncCall> call) {
-  if (!ready.empty() || settleScheduled || settleContext == nullptr) {
-    Ready(env, std::move(call));
-    return;
+bool AsyncEnvironment::InCallbackScope(const std::function<void()>& run) {
+  if (settleContext == nullptr) {
+    return false;
   }
   Napi::HandleScope handles(env);
   napi_value resource = nullptr;
   napi_callback_scope scope = nullptr;
   if (napi_get_reference_value(env, settleResource, &resource) != napi_ok ||
       napi_open_callback_scope(env, resource, settleContext, &scope) != napi_ok) {
-    Ready(env, std::move(call));
-    return;
+    return false;
   }
-  RemovePending(env);
-  call->Settle(env);
+  run();
+  // Its end runs the microtasks queued meanwhile, as at the end of any other callback.
   napi_close_callback_scope(env, scope);
+  return true;
+}
+
+void AsyncEnvironment::SettleOnLoop(napi_env env, std::shared_ptr<AsyncCall> call) {
+  if (!ready.empty() || settleScheduled ||
+      !InCallbackScope([this, env, &call] {
+        RemovePending(env);
+        call->Settle(env);
+      })) {
+    Ready(env, std::move(call));
+  }
 }
 
 void AsyncEnvironment::ReadyOnJsThread(napi_env env, napi_value, void* context, void* data) {

@@ -22,6 +22,17 @@ struct CallbackRegistry::Road {
   std::map<std::string, Napi::FunctionReference> functions;
 };
 
+namespace {
+
+// Where the loop's read of callback messages on this thread keeps the calls for its env.
+struct Holding {
+  napi_env env = nullptr;
+  std::vector<CallbackRegistry::Call>* held = nullptr;
+};
+thread_local Holding holding;
+
+}  // namespace
+
 CallbackRegistry& CallbackRegistry::Instance() {
   static CallbackRegistry* registry = new CallbackRegistry();  // never destroyed
   return *registry;
@@ -170,6 +181,10 @@ CallbackRegistry::Queued CallbackRegistry::Queue(const std::string& name,
   if (found == entries.end()) {
     return Queued::NotRegistered;
   }
+  if (holding.held != nullptr && found->second->env == holding.env && queuedCalls == 0) {
+    holding.held->push_back(Call{name, std::move(args), bytes});
+    return Queued::Yes;
+  }
   if (queuedCalls >= kMaxQueuedCalls || queuedBytes + bytes > kMaxQueuedBytes) {
     // One line for each run of drops, as the host writes for what its plug-in does not take.
     if (!dropping) {
@@ -203,6 +218,27 @@ void CallbackRegistry::Dequeued(const Call& call) {
   if (dropping && queuedCalls <= kMaxQueuedCalls / 2 && queuedBytes <= kMaxQueuedBytes / 2) {
     dropping = false;
   }
+}
+
+void CallbackRegistry::HoldFor(napi_env env, std::vector<Call>* held) {
+  holding = Holding{env, held};
+}
+
+void CallbackRegistry::StopHolding() { holding = Holding{}; }
+
+void CallbackRegistry::RunHeld(napi_env env, const Call& call) {
+  Road* road = nullptr;
+  {
+    // Deregistered (or registered elsewhere) since it arrived: not run here. A road is
+    // finalized on this thread only, so the one found stays while it runs.
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = entries.find(call.name);
+    if (found == entries.end() || found->second->env != env) {
+      return;
+    }
+    road = found->second;
+  }
+  Run(Napi::Env(env), road, call);
 }
 
 void CallbackRegistry::Deliver(Road* road, const Call& call) {

@@ -63,15 +63,25 @@ class CallbackRegistry {
     return queuedCalls > 0;
   }
 
- private:
-  // One environment's road: a thread-safe function that carries the calls to its
-  // JavaScript thread in order, and the functions they run.
-  struct Road;
   struct Call {
     std::string name;
     std::vector<IPC::WireValue> args;
     size_t bytes = 0;
   };
+  // The JavaScript thread of env, while it reads callback messages from its own loop:
+  // until StopHolding, a call Queue is given for env while none waits on the queues goes
+  // into `held` instead, for RunHeld to run once the read is over (no JavaScript runs
+  // while the pipe is read). No thread is woken for it, and it runs before anything
+  // queued after it.
+  void HoldFor(napi_env env, std::vector<Call>* held);
+  void StopHolding();
+  // The same thread, after StopHolding: runs one held call, unless its name went meanwhile.
+  void RunHeld(napi_env env, const Call& call);
+
+ private:
+  // One environment's road: a thread-safe function that carries the calls to its
+  // JavaScript thread in order, and the functions they run.
+  struct Road;
 
   CallbackRegistry() = default;
 

@@ -286,9 +286,15 @@ void TakeInArrivedCallbacks() {
 
 bool CallbacksWaiting() { return Registry().HasQueued(); }
 
-bool ReadCallbacksOnLoop() {
+bool ReadCallbacksOnLoop(napi_env env, std::vector<CallbackRegistry::Call>& held) {
   std::lock_guard<std::mutex> lock(SlotLock());
-  return callbackHandler != nullptr && callbackHandler->ReadWaitingCallbacks();
+  if (callbackHandler == nullptr) {
+    return false;
+  }
+  Registry().HoldFor(env, &held);
+  const bool read = callbackHandler->ReadWaitingCallbacks();
+  Registry().StopHolding();
+  return read;
 }
 
 void TakeBackCallbacks() {

@@ -7,6 +7,8 @@
 
 #include <napi.h>
 
+#include "bridge/CallbackRegistry.h"
+
 namespace Hostlink {
 
 // RegisterCallback(callbackName, callbackFunction) -> boolean
@@ -32,9 +34,11 @@ void EndCallbacks();
 void TakeInArrivedCallbacks();
 // Whether calls of callbacks wait for a JavaScript thread.
 bool CallbacksWaiting();
-// The JavaScript thread whose loop the callback messages are lent to, the loop finding them
-// waiting: hands them on; false when they are not lent (any more) or the pipe failed.
-bool ReadCallbacksOnLoop();
+// The JavaScript thread of env, whose loop the callback messages are lent to, the loop
+// finding them waiting: hands them on, those for env with nothing queued before them into
+// `held`, for the caller to run (CallbackRegistry::RunHeld); false when they are not lent
+// (any more) or the pipe failed.
+bool ReadCallbacksOnLoop(napi_env env, std::vector<CallbackRegistry::Call>& held);
 // Any thread: the callback thread reads the callback messages itself from now on.
 void TakeBackCallbacks();
 

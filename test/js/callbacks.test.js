@@ -525,6 +525,30 @@ test('callbacks of different names run in the order the host fired them', async 
   }
 });
 
+test('each callback\'s ticks and microtasks run before the next callback, however many arrive at once', async () => {
+  const host = connect();
+  try {
+    const order = [];
+    addon.RegisterCallback('A', (i) => {
+      order.push(`cb${i}`);
+      process.nextTick(() => order.push(`tick${i}`));
+      queueMicrotask(() => order.push(`micro${i}`));
+    });
+    const expected = [];
+    for (let i = 0; i < 5; i += 1) {
+      host.sendCallbackText(JSON.stringify({ response: { status: true, result: 'A', args: { 0: i } } }));
+      expected.push(`cb${i}`, `tick${i}`, `micro${i}`);
+    }
+    // All five wait in the pipe when the loop next looks, and are read in one go.
+    sleepSync(300);
+    await eventually(() => order.length === expected.length, 'every delivery');
+    assert.deepEqual(order, expected);
+    addon.DeregisterCallback('A');
+  } finally {
+    disconnect(host);
+  }
+});
+
 test('a callback whose arguments cannot be converted is logged and dropped; the next one runs', () => {
   const child = runChild(`
     const host = startHost();
