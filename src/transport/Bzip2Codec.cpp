@@ -1,6 +1,6 @@
 // bzip2 through the stream interface, with the library's allocations served from blocks
 // that outlive each stream; the bytes produced are those of the buffer-to-buffer calls,
-// but for short texts, which the short-text compressor writes.
+// but for short texts, which the short-text compressor writes and decoder reads.
 #include "transport/Bzip2Codec.h"
 
 #include <bzlib.h>
@@ -98,6 +98,13 @@ bool Bzip2Codec::Decompress(const char* data, size_t length, std::string& text, 
     return false;
   }
   const uint64_t capacity = DecompressCapacity(length);
+  if (shortTextDecoder_.Decode(reinterpret_cast<const unsigned char*>(data), length,
+                               static_cast<size_t>(capacity), text)) {
+    if (text.empty()) return false;  // not reached: a block holds a byte at the least
+    text.pop_back();
+    status = BZ_OK;
+    return true;
+  }
 
   bz_stream bz = StreamWith(this, &Allocate, &Release);
   status = BZ2_bzDecompressInit(&bz, kVerbosity, kSmallMemory);

@@ -1,13 +1,14 @@
 // bzip2 compression of whole channel messages: one block-size-9 stream of the text and its NUL.
-// Short texts go through a compressor specialised for them; longer ones, and every
-// decompression, through libbzip2, whose working memory (several MB per stream) is kept
-// between messages.
+// Short texts go through a compressor and a decoder specialised for them; longer ones, and
+// every stream the decoder declines, through libbzip2, whose working memory (several MB per
+// stream) is kept between messages.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "transport/SmallBzip2Decoder.h"
 #include "transport/SmallBzip2Encoder.h"
 
 namespace IPC {
@@ -41,7 +42,7 @@ class Bzip2Codec {
 
   // Decompresses one stream and puts its content less the final byte (the NUL) in `text`,
   // as BZ2_bzBuffToBuffDecompress (small 0, verbosity 0) would with a destination of
-  // DecompressCapacity bytes. Fails with `status` 0 on empty input or empty content, else
+  // DecompressCapacity bytes. A stream of one short text is decoded without the library. Fails with `status` 0 on empty input or empty content, else
   // with the library's status (BZ_OUTBUFF_FULL = -8 when the content is too large).
   // On failure `text` is empty.
   bool Decompress(const char* stream, size_t length, std::string& text, int& status);
@@ -61,6 +62,7 @@ class Bzip2Codec {
   static constexpr int kBlockSlots = 8;
   Block blocks_[kBlockSlots];
   SmallBzip2Encoder shortTextEncoder_;
+  SmallBzip2Decoder shortTextDecoder_;
 };
 
 }  // namespace IPC
