@@ -24,43 +24,51 @@ constexpr int kRunB = 1;  // RUNA is 0
 
 }  // namespace
 
-// Bits most significant first. Past the end it gives zeros and remembers that it ran out,
-// so each loop that reads ends on its own bound and the stream is declined after it.
+// Bits most significant first, held at the top of a 64-bit word refilled a byte at a time.
+// Past the end it gives zeros and counts them, so each loop that reads ends on its own
+// bound and the stream is declined after it.
 class SmallBzip2Decoder::BitReader {
  public:
   BitReader(const unsigned char* data, size_t length) : next_(data), end_(data + length) {}
 
-  // The next `count` bits, 1 to 24.
+  // The next `count` bits, 1 to 32.
   uint32_t Get(int count) {
-    while (held_ < count) {
-      if (next_ == end_) {
-        ranOut_ = true;
-        return 0;
-      }
-      bits_ = (bits_ << 8) | *next_++;
-      held_ += 8;
-    }
+    if (held_ < count) Refill();
+    const uint32_t value = static_cast<uint32_t>(bits_ >> (64 - count));
+    bits_ <<= count;
     held_ -= count;
-    return static_cast<uint32_t>(bits_ >> held_) & ((1u << count) - 1);
-  }
-  uint32_t Get32() {
-    const uint32_t high = Get(16);
-    return (high << 16) | Get(16);
+    return value;
   }
   uint64_t Get48() {
     const uint64_t high = Get(24);
     return (high << 24) | Get(24);
   }
-  bool RanOut() const { return ranOut_; }
-  // Whole bytes not read yet.
-  size_t BytesLeft() const { return static_cast<size_t>(end_ - next_); }
+  // Whether more was read than there was.
+  bool RanOut() const { return held_ < padding_; }
+  // Bits of the stream not read yet.
+  size_t BitsLeft() const {
+    return static_cast<size_t>(end_ - next_) * 8 + static_cast<size_t>(held_ - padding_);
+  }
 
  private:
+  void Refill() {
+    while (held_ <= 56) {
+      uint64_t byte = 0;
+      if (next_ != end_) {
+        byte = *next_++;
+      } else {
+        padding_ += 8;
+      }
+      bits_ |= byte << (56 - held_);
+      held_ += 8;
+    }
+  }
+
   const unsigned char* next_;
   const unsigned char* end_;
   uint64_t bits_ = 0;
   int held_ = 0;
-  bool ranOut_ = false;
+  int padding_ = 0;  // zero bits appended past the end, at the bottom of bits_
 };
 
 bool SmallBzip2Decoder::Decode(const unsigned char* stream, size_t length, size_t limit,
@@ -73,7 +81,7 @@ bool SmallBzip2Decoder::Decode(const unsigned char* stream, size_t length, size_
   BitReader in(stream + 4, length - 4);
   // A stream without a block has no content: the library says what that is.
   if (in.Get48() != kBlockMagic) return false;
-  const uint32_t storedCrc = in.Get32();
+  const uint32_t storedCrc = in.Get(32);
   if (in.Get(1) != 0) return false;  // randomised: only encoders of long ago wrote it
   const uint32_t origin = in.Get(24);
 
@@ -124,14 +132,20 @@ bool SmallBzip2Decoder::Decode(const unsigned char* stream, size_t length, size_
       run += ordered_[i++];
     }
     if (run > limit - produced) return false;
-    std::memset(content_ + produced, value, run);
+    if (run <= 4) {
+      // Four bytes at once: content_ has room past its limit for them.
+      const uint32_t four = value * 0x01010101u;
+      std::memcpy(content_ + produced, &four, sizeof four);
+    } else {
+      std::memset(content_ + produced, value, run);
+    }
     produced += run;
   }
   const uint32_t crc = Bzip2Crc(content_, produced);
   if (crc != storedCrc) return false;
 
   // One block only: its CRC is the combined one.
-  if (in.Get48() != kEndMagic || in.Get32() != crc || in.RanOut() || in.BytesLeft() != 0) {
+  if (in.Get48() != kEndMagic || in.Get(32) != crc || in.RanOut() || in.BitsLeft() >= 8) {
     return false;
   }
   content.assign(reinterpret_cast<const char*>(content_), produced);
@@ -186,15 +200,14 @@ void SmallBzip2Decoder::MakeDecodeTable(int table, const uint8_t* lengths, int a
   int32_t* symbolOf = symbolOf_[table];
   int32_t* limit = limit_[table];
   int32_t* base = base_[table];
-  int placed = 0;
-  for (int length = minLength; length <= maxLength; ++length) {
-    for (int symbol = 0; symbol < alphaSize; ++symbol) {
-      if (lengths[symbol] == length) symbolOf[placed++] = symbol;
-    }
-  }
   std::fill(base, base + kLengthSlots, 0);
   for (int symbol = 0; symbol < alphaSize; ++symbol) ++base[lengths[symbol] + 1];
   for (int i = 1; i < kLengthSlots; ++i) base[i] += base[i - 1];
+  // Symbols by length, and by value within a length: base[length] is where those of that
+  // length start.
+  int32_t place[kLengthSlots];
+  std::copy(base, base + kLengthSlots, place);
+  for (int symbol = 0; symbol < alphaSize; ++symbol) symbolOf[place[lengths[symbol]]++] = symbol;
   std::fill(limit, limit + kLengthSlots, 0);
   int32_t code = 0;
   for (int length = minLength; length <= maxLength; ++length) {

@@ -54,7 +54,7 @@ class SmallBzip2Decoder {
   // the next byte of the content above them.
   uint32_t block_[kMaxBlock];
   unsigned char ordered_[kMaxBlock];  // the block's bytes in the content's order
-  unsigned char content_[kMaxLength];
+  unsigned char content_[kMaxLength + 4];  // room for a run's four bytes written at once
 };
 
 }  // namespace IPC
