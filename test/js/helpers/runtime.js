@@ -22,6 +22,8 @@ const DIFFERENCES = {
       'object, instead of throwing a TypeError',
     floodInOneTurn: 'its thread-safe functions deliver every queued call in one turn of the event ' +
       'loop, so a flood of callbacks lets no other work in before it ends',
+    ticksBetweenCallbacks: 'its thread-safe functions run the calls queued for a turn one after ' +
+      'another, with no process.nextTick callbacks run between them',
     workerTeardownAfterTerminate: 'it tears a terminated worker\'s environment down after ' +
       'terminate() has resolved, so the add-on deregisters that worker\'s callbacks and releases ' +
       'the host objects its proxies held later than in Node (the releases not within 10 s)',
