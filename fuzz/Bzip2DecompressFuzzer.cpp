@@ -53,8 +53,15 @@ void CheckRoundTrip(const std::string& text) {
 
   std::string back;
   int status = -1;
-  FUZZ_CHECK(codec.Decompress(stream.data(), stream.size(), back, status));
-  FUZZ_CHECK(status == BZ_OK);
+  const bool ok = codec.Decompress(stream.data(), stream.size(), back, status);
+  // A text that compresses more than 100 to 1 (a long run of one byte) comes back from a
+  // less dense stream than its own: a receiver refuses its own stream, and a channel
+  // refuses to send it ("too repetitive").
+  if (text.size() + 1 > Bzip2Codec::DecompressCapacity(stream.size())) {
+    FUZZ_CHECK(!ok && status == BZ_OUTBUFF_FULL && back.empty());
+    return;
+  }
+  FUZZ_CHECK(ok && status == BZ_OK);
   FUZZ_CHECK(back == text);
 }
 
