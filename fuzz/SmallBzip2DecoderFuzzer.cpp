@@ -6,13 +6,11 @@
 // by the library (at the block size the next byte picks); the decoder must accept the
 // stream whole, and it is then tried with one bit flipped and with its end cut at a place
 // the input picks.
-#include <bzlib.h>
-
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "FuzzCheck.h"
+#include "LibraryBzip2.h"
 #include "transport/Bzip2Codec.h"
 #include "transport/SmallBzip2Decoder.h"
 #include "transport/SmallBzip2Encoder.h"
@@ -22,66 +20,8 @@ namespace {
 using IPC::Bzip2Codec;
 using IPC::SmallBzip2Decoder;
 using IPC::SmallBzip2Encoder;
-
-// The library's working memory (several MB per stream) kept from one input to the next, as
-// the codec keeps it: blocks handed out in the order a stream asks for them.
-struct KeptMemory {
-  std::vector<char> blocks[4];
-  int next = 0;
-};
-void* Keep(void* opaque, int items, int size) {
-  auto* kept = static_cast<KeptMemory*>(opaque);
-  if (kept->next == 4) return nullptr;
-  std::vector<char>& block = kept->blocks[kept->next++];
-  const size_t bytes = static_cast<size_t>(items) * static_cast<size_t>(size);
-  if (block.size() < bytes) block.resize(bytes);
-  return block.data();
-}
-void ReleaseNothing(void*, void*) {}
-
-KeptMemory& Kept() {
-  static KeptMemory kept;
-  kept.next = 0;
-  return kept;
-}
-
-// BZ2_bzBuffToBuffDecompress's status and content, with `room` bytes of destination.
-int LibraryDecompress(const std::string& stream, size_t room, std::string& content) {
-  bz_stream bz{};
-  bz.bzalloc = &Keep;
-  bz.bzfree = &ReleaseNothing;
-  bz.opaque = &Kept();
-  int status = BZ2_bzDecompressInit(&bz, 0, 0);
-  if (status != BZ_OK) return status;
-  content.assign(room, '\0');
-  bz.next_in = const_cast<char*>(stream.data());
-  bz.avail_in = static_cast<unsigned int>(stream.size());
-  bz.next_out = &content[0];
-  bz.avail_out = static_cast<unsigned int>(room);
-  status = BZ2_bzDecompress(&bz);
-  content.resize(room - bz.avail_out);
-  BZ2_bzDecompressEnd(&bz);
-  if (status == BZ_STREAM_END) return BZ_OK;
-  if (status == BZ_OK) return bz.avail_out == 0 ? BZ_OUTBUFF_FULL : BZ_UNEXPECTED_EOF;
-  return status;
-}
-
-std::string LibraryCompress(const std::string& text, int blockSize) {
-  bz_stream bz{};
-  bz.bzalloc = &Keep;
-  bz.bzfree = &ReleaseNothing;
-  bz.opaque = &Kept();
-  FUZZ_CHECK(BZ2_bzCompressInit(&bz, blockSize, 0, 0) == BZ_OK);
-  std::string stream(Bzip2Codec::CompressCapacity(text.size()), '\0');
-  bz.next_in = const_cast<char*>(text.data());
-  bz.avail_in = static_cast<unsigned int>(text.size());
-  bz.next_out = &stream[0];
-  bz.avail_out = static_cast<unsigned int>(stream.size());
-  FUZZ_CHECK(BZ2_bzCompress(&bz, BZ_FINISH) == BZ_STREAM_END);
-  stream.resize(stream.size() - bz.avail_out);
-  BZ2_bzCompressEnd(&bz);
-  return stream;
-}
+using Fuzz::LibraryCompress;
+using Fuzz::LibraryDecompress;
 
 SmallBzip2Decoder& Decoder() {
   static SmallBzip2Decoder decoder;  // reused, as the codec reuses it
@@ -97,7 +37,7 @@ bool CheckAgainstLibrary(const std::string& stream) {
     return false;
   }
   std::string expected;
-  FUZZ_CHECK(LibraryDecompress(stream, room, expected) == BZ_OK);
+  FUZZ_CHECK(LibraryDecompress(stream.data(), stream.size(), room, expected) == 0);
   FUZZ_CHECK(decoded == expected);
   return true;
 }

@@ -3,13 +3,12 @@
 // compressed as it is, then stretched periodically to a length its first two bytes choose
 // (long runs, tied rotations, blocks up to the compressor's limit), then sent as a message
 // through the channel codec.
-#include <bzlib.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "FuzzCheck.h"
+#include "LibraryBzip2.h"
 #include "transport/Bzip2Codec.h"
 #include "transport/SmallBzip2Encoder.h"
 
@@ -18,43 +17,14 @@ namespace {
 using IPC::Bzip2Codec;
 using IPC::SmallBzip2Encoder;
 
-// libbzip2's decompressor, its few MB of working memory kept from one input to the next
-// (a fresh allocation per stream would cost more than the rest of the run).
-void* KeepMemory(void*, int items, int size) {
-  // A stream holds two blocks at most (its state and its table): two handed out in turn.
-  static std::vector<char> kept[2];
-  static int next = 0;
-  const size_t bytes = static_cast<size_t>(items) * static_cast<size_t>(size);
-  std::vector<char>& block = kept[next];
-  next = 1 - next;
-  if (block.size() < bytes) block.resize(bytes);
-  return block.data();
-}
-void ReleaseNothing(void*, void*) {}
-
-int LibraryDecompress(const unsigned char* stream, size_t length, std::string& content) {
-  bz_stream bz{};
-  bz.bzalloc = &KeepMemory;
-  bz.bzfree = &ReleaseNothing;
-  int status = BZ2_bzDecompressInit(&bz, 0, 0);
-  if (status != BZ_OK) return status;
-  bz.next_in = reinterpret_cast<char*>(const_cast<unsigned char*>(stream));
-  bz.avail_in = static_cast<unsigned int>(length);
-  bz.next_out = &content[0];
-  bz.avail_out = static_cast<unsigned int>(content.size());
-  status = BZ2_bzDecompress(&bz);
-  content.resize(content.size() - bz.avail_out);
-  BZ2_bzDecompressEnd(&bz);
-  return status == BZ_STREAM_END ? BZ_OK : status;
-}
-
 size_t CheckExpandsToItself(SmallBzip2Encoder& encoder, const unsigned char* data, size_t size) {
   std::vector<unsigned char> stream(Bzip2Codec::CompressCapacity(size));
   const size_t length = encoder.Encode(data, size, stream.data(), stream.size());
   FUZZ_CHECK(length > 0);
 
-  std::string content(size + 1, '\0');  // one byte spare: nothing may come past the input
-  FUZZ_CHECK(LibraryDecompress(stream.data(), length, content) == BZ_OK);
+  std::string content;  // one byte of room spare: nothing may come past the input
+  FUZZ_CHECK(Fuzz::LibraryDecompress(reinterpret_cast<const char*>(stream.data()), length,
+                                     size + 1, content) == 0);
   FUZZ_CHECK(content.size() == size);
   FUZZ_CHECK(content.compare(0, size, reinterpret_cast<const char*>(data), size) == 0);
   return length;
