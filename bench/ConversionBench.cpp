@@ -4,6 +4,7 @@
 //
 //   makeListText(n)  the exact response text the reference host answers MakeList(n) with
 //   convert(text)    the add-on's path from that text to the result's JavaScript value
+//   convertParsed(text)  the same through the parsed message, the road other results take
 #include <napi.h>
 
 #include <memory>
@@ -42,6 +43,19 @@ Napi::Value MakeListText(const Napi::CallbackInfo& info) {
 
 Napi::Value Convert(const Napi::CallbackInfo& info) {
   const std::string text = info[0].As<Napi::String>().Utf8Value();
+  Napi::Value plain = Hostlink::ParsePlainResult(info.Env(), text);
+  if (!plain.IsEmpty()) {
+    return plain;
+  }
+  IPC::ResponseMessage response;
+  if (!response.FromJSONString(text)) {
+    return info.Env().Undefined();
+  }
+  return Hostlink::ParseResult(info.Env(), response, "MakeList");
+}
+
+Napi::Value ConvertParsed(const Napi::CallbackInfo& info) {
+  const std::string text = info[0].As<Napi::String>().Utf8Value();
   IPC::ResponseMessage response;
   if (!response.FromJSONString(text)) {
     return info.Env().Undefined();
@@ -53,6 +67,7 @@ Napi::Object Init(Napi::Env env, Napi::Object exports) {
   Hostlink::ProxyClassCache::InstallFor(env);
   exports.Set("makeListText", Napi::Function::New(env, MakeListText));
   exports.Set("convert", Napi::Function::New(env, Convert));
+  exports.Set("convertParsed", Napi::Function::New(env, ConvertParsed));
   return exports;
 }
 

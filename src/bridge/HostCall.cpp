@@ -67,6 +67,11 @@ Napi::Value SettleHostCall(Napi::Env env, const HostCall& call, ExchangeOutcome 
     case ExchangeOutcome::Answered:
       break;
   }
+  if (call.use == ResultUse::Value) {
+    // A table result of plain values: most of a large answer, read in one pass.
+    Napi::Value plain = ParsePlainResult(env, responseText);
+    if (!plain.IsEmpty()) return plain;
+  }
   IPC::ResponseMessage response;
   std::string errorText;
   if (!CheckResponse(call.operation, responseText, response, errorText,

@@ -11,6 +11,7 @@
 #include "bridge/Errors.h"
 #include "bridge/ProxyClassCache.h"
 #include "bridge/ScriptObject.h"
+#include "ipc/PlainResult.h"
 #include "ipc/ProxyInfo.h"
 #include "ipc/ResponseMessage.h"
 #include "ipc/WireCodec.h"
@@ -22,6 +23,32 @@ namespace {
 // The plain text of a result is written into one buffer per environment, kept between
 // calls up to this size.
 constexpr size_t kKeptPlainTextBytes = 1u << 20;
+
+// The JavaScript values JSON.parse builds from the plain text write() appends to the
+// environment's kept buffer; empty when write() declines or the engine's JSON.parse is
+// not at hand (then no exception is left pending).
+template <typename WritePlain>
+Napi::Value ParsePlainText(Napi::Env env, WritePlain write) {
+  ProxyClassCache* cache = ProxyClassCache::Of(env);
+  if (cache == nullptr || cache->JsonParse().IsEmpty()) return Napi::Value();
+  std::string& plain = cache->PlainTextBuffer();
+  plain.clear();
+  bool asciiOnly = false;
+  if (!write(plain, &asciiOnly)) return Napi::Value();
+  napi_value text = nullptr;
+  napi_value built = nullptr;
+  // Text with no byte past 0x7F is the same in Latin-1, which needs no decoding.
+  const napi_status made = asciiOnly
+                               ? napi_create_string_latin1(env, plain.data(), plain.size(), &text)
+                               : napi_create_string_utf8(env, plain.data(), plain.size(), &text);
+  const bool ok = made == napi_ok && napi_call_function(env, env.Undefined(), cache->JsonParse(),
+                                                        1, &text, &built) == napi_ok;
+  if (plain.capacity() > kKeptPlainTextBytes) std::string().swap(plain);
+  if (ok) return Napi::Value(env, built);
+  napi_value ignored = nullptr;
+  napi_get_and_clear_last_exception(env, &ignored);
+  return Napi::Value();
+}
 
 // The single-precision 1e-6 widened to double: numbers closer than this to a whole
 // number in the 32-bit range travel as that integer.
@@ -346,29 +373,20 @@ Napi::Value ParseResult(Napi::Env env, const IPC::ResponseMessage& response,
   if (json.Kind() == IPC::JsonKind::Object) {
     // A table of plain values is built by V8's own JSON.parse from plain text, much faster
     // than one Node-API call per value; anything else takes the wire value road.
-    ProxyClassCache* cache = ProxyClassCache::Of(env);
-    const Napi::Function parse = cache != nullptr ? cache->JsonParse() : Napi::Function();
-    std::string empty;
-    std::string& plain = cache != nullptr ? cache->PlainTextBuffer() : empty;
-    plain.clear();
-    if (!parse.IsEmpty() && IPC::WireCodec::WritePlainJson(json, plain)) {
-      napi_value text = nullptr;
-      napi_value built = nullptr;
-      const bool ok =
-          napi_create_string_utf8(env, plain.data(), plain.size(), &text) == napi_ok &&
-          napi_call_function(env, env.Undefined(), parse, 1, &text, &built) == napi_ok;
-      if (plain.capacity() > kKeptPlainTextBytes) {
-        std::string().swap(plain);
-      }
-      if (ok) {
-        return Napi::Value(env, built);
-      }
-      napi_value ignored = nullptr;
-      napi_get_and_clear_last_exception(env, &ignored);
-    }
+    Napi::Value built = ParsePlainText(env, [&json](std::string& plain, bool* asciiOnly) {
+      *asciiOnly = false;
+      return IPC::WireCodec::WritePlainJson(json, plain);
+    });
+    if (!built.IsEmpty()) return built;
   }
   return json.IsPresent() ? Parse(env, IPC::WireCodec::Decode(json), functionName)
                           : env.Undefined();
+}
+
+Napi::Value ParsePlainResult(Napi::Env env, const std::string& responseText) {
+  return ParsePlainText(env, [&responseText](std::string& plain, bool* asciiOnly) {
+    return IPC::WritePlainResult(responseText, plain, asciiOnly);
+  });
 }
 
 IPC::KvVariantMap GetArguments(const Napi::CallbackInfo& info, const std::string& functionName,
