@@ -1,13 +1,18 @@
 // A response text as the add-on receives it: read into a fresh message, then every typed
 // reader on the result and the members nested in it, as the add-on's conversion reads
-// them, and the writer's text read back.
+// them, and the writer's text read back. A table result the straight road reads from the
+// text must be the one the parsed message gives.
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "FuzzCheck.h"
 #include "JsonCompare.h"
 #include "MapWalker.h"
+#include "ipc/PlainResult.h"
 #include "ipc/ResponseMessage.h"
+#include "ipc/WireCodec.h"
+#include "variant/JsonView.h"
 
 namespace {
 
@@ -18,7 +23,67 @@ bool SameText(const std::string& a, const std::string& b) {
          Fuzz::SameJson(x, y, Fuzz::Doubles::NearlyEqual);
 }
 
+using IPC::JsonKind;
+using IPC::JsonView;
 using IPC::ResponseMessage;
+
+bool IsNumber(JsonKind kind) {
+  return kind == JsonKind::Int64 || kind == JsonKind::UInt64 || kind == JsonKind::Double;
+}
+
+// The same values as JSON.parse builds them: numbers as doubles, bit for bit.
+bool SameValues(JsonView a, JsonView b) {
+  if (IsNumber(a.Kind()) && IsNumber(b.Kind())) {
+    const double x = a.GetDouble();
+    const double y = b.GetDouble();
+    return std::memcmp(&x, &y, sizeof x) == 0;
+  }
+  if (a.Kind() != b.Kind()) return false;
+  switch (a.Kind()) {
+    case JsonKind::Bool:
+      return a.GetBool() == b.GetBool();
+    case JsonKind::String:
+      return a.GetString() == b.GetString();
+    case JsonKind::Array:
+      if (a.Size() != b.Size()) return false;
+      for (uint32_t i = 0; i < a.Size(); ++i) {
+        if (!SameValues(a.Element(i), b.Element(i))) return false;
+      }
+      return true;
+    case JsonKind::Object:
+      if (a.Size() != b.Size()) return false;
+      for (uint32_t i = 0; i < a.Size(); ++i) {
+        if (a.MemberName(i) != b.MemberName(i) ||
+            !SameValues(a.MemberValue(i), b.MemberValue(i))) {
+          return false;
+        }
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whatever the straight road takes, the parsed road reads as a success whose result
+// writes the same plain values.
+void CheckStraightRoad(const std::string& text, const ResponseMessage& response, bool read) {
+  std::string straight;
+  bool asciiOnly = false;
+  if (!IPC::WritePlainResult(text, straight, &asciiOnly)) {
+    FUZZ_CHECK(straight.empty());
+    return;
+  }
+  FUZZ_CHECK(read && response.status);
+  std::string parsed;
+  FUZZ_CHECK(IPC::WireCodec::WritePlainJson(JsonView::Of(response.result).Find("result"), parsed));
+  const IPC::KvVariantMap a("{\"v\":" + straight + "}");
+  const IPC::KvVariantMap b("{\"v\":" + parsed + "}");
+  FUZZ_CHECK(a.Has("v") && b.Has("v"));
+  FUZZ_CHECK(SameValues(JsonView::Of(a).Find("v"), JsonView::Of(b).Find("v")));
+  bool high = false;
+  for (const char c : straight) high = high || static_cast<unsigned char>(c) >= 0x80;
+  FUZZ_CHECK(asciiOnly == !high);
+}
 
 void CheckUntouched(const ResponseMessage& response) {
   FUZZ_CHECK(!response.status);
@@ -57,7 +122,9 @@ void CheckRoundTrip(const ResponseMessage& response) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   ResponseMessage response;
-  if (!response.FromJSONString(text)) {
+  const bool read = response.FromJSONString(text);
+  CheckStraightRoad(text, response, read);
+  if (!read) {
     CheckUntouched(response);
     return 0;
   }

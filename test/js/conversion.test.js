@@ -287,6 +287,51 @@ test('a member name given twice reads as its first member, as every keyed access
   assert.deepEqual(resultOf(`{"type":"table","isList":true,"value":{${members}}}`), expected);
 });
 
+// What f() gives (or the kind of error it throws) when the host answers with the result
+// bytes; with viaParsedMessage, an extra member in the outer table sends the answer down the
+// road that reads the whole message first, which ignores that member.
+function resultThroughRoad(result, viaParsedMessage) {
+  const bytes = Buffer.from(result, 'latin1');
+  const table = viaParsedMessage ? Buffer.concat([Buffer.from('{"x":0,'), bytes.subarray(1)]) : bytes;
+  host.reply(Buffer.concat([Buffer.from('{"response":{"requestId":5,"status":true,"result":'), table,
+    Buffer.from('}}')]));
+  try {
+    return { value: proxy.f() };
+  } catch (error) {
+    return { error: error.message.replace(/: \{.*$/s, '') };
+  } finally {
+    host.takeRequests();
+  }
+}
+
+test('a table result read straight from the text gives the values, and errors, of the parsed message', () => {
+  const tables = [
+    '{"type":"table","value":{"0":1.5,"1":-0.0,"2":1e21,"3":12345678901234567890,"4":0.1e-5,"5":1E+2,' +
+      '"6":-123,"7":0,"8":2.5e-290,"9":123456789012345678,"10":0.30000000000000004},"isList":true}',
+    '{"type":"table","value":{"n":-0}}',
+    '{"type":"table","value":{"n":1e400}}',
+    '{"type":"table","value":{"a":1e-400,"b":-1e-400,"c":4.9e-324}}',
+    '{"type":"table","value":{"s":"a\\"b\\\\c\\/d\\b\\f\\n\\r\\t","r":"\xc3\xa9\xf0\x9f\x98\x80"}}',
+    '{"type":"table","value":{"u":"\\u00e9\\ud83d\\ude00","z":"x\\u0000y"}}',
+    '{"type":"table","value":{"bad":"a\xff\xe2b\xc3"}}',
+    '{"type":"table","value":{"c":"a\x01b"}}',
+    '{"type":"table","value":{"a":1,"b":2,"a":3}}',
+    '{"type":"table","value":{"\\/":1,"/":2}}',
+    '{"type":"table","value":{"__proto__":{"type":"table","value":{"p":1}},"constructor":2}}',
+    '{"type":"table","isList":true,"value":{"0":{"type":"table","value":{"k":[1]}}}}',
+    '{"type":"table","value":{"1":"b","0":"a"},"isList":true}',
+    '{"type":"table","value":{"a":{"type":"table","value":{"0":true,"1":false},"isList":true}},"isList":false}',
+  ];
+  for (const table of tables) {
+    const straight = resultThroughRoad(table, false);
+    assert.deepStrictEqual(straight, resultThroughRoad(table, true), table);
+  }
+  assert.deepStrictEqual(resultThroughRoad(tables[0], false).value,
+    [1.5, -0, 1e21, 12345678901234567890, 0.1e-5, 100, -123, 0, 2.5e-290, 123456789012345678, 0.30000000000000004]);
+  assert.match(resultThroughRoad(tables[2], false).error, /Invalid response/);
+  assert.equal(resultThroughRoad(tables[6], false).value.bad, 'a\ufffd\ufffdb\ufffd');
+});
+
 test('a result read as a list reads its first element, as every keyed access does', () => {
   assert.equal(resultOf('[7,8]'), 7);
   assert.deepEqual(resultOf('[{"type":"table","value":{"a":1}}]'), { a: 1 });
