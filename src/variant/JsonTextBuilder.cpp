@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace IPC {
 
@@ -39,14 +40,19 @@ void AppendInteger(std::string& out, Integer value) {
 
 }  // namespace
 
-void JsonTextBuilder::Separate() {
+bool JsonTextBuilder::Separator() {
   if (afterKey_) {
     afterKey_ = false;
-    return;
+    return false;
   }
-  if (open_.empty()) return;
-  if (!first_) out_ += ',';
+  if (open_.empty()) return false;
+  const bool comma = !first_;
   first_ = false;
+  return comma;
+}
+
+void JsonTextBuilder::Separate() {
+  if (Separator()) out_ += ',';
 }
 
 void JsonTextBuilder::Open(char bracket) {
@@ -60,6 +66,20 @@ void JsonTextBuilder::Close(char bracket) {
   out_ += bracket;
   first_ = open_.back() == '0';
   open_.pop_back();
+}
+
+bool JsonTextBuilder::AppendUnescaped(bool comma, std::string_view text, char after) {
+  for (const char c : text) {
+    if (kEscapes[static_cast<unsigned char>(c)] != 0) return false;
+  }
+  const size_t at = out_.size();
+  // Quotes throughout, then the rest written over them.
+  out_.append(text.size() + 2 + (comma ? 1 : 0) + (after != '\0' ? 1 : 0), '"');
+  char* write = &out_[at];
+  if (comma) *write++ = ',';
+  std::memcpy(write + 1, text.data(), text.size());
+  if (after != '\0') write[text.size() + 2] = after;
+  return true;
 }
 
 void JsonTextBuilder::Quoted(std::string_view text) {
@@ -123,14 +143,19 @@ void JsonTextBuilder::Double(double value) {
 }
 
 void JsonTextBuilder::String(std::string_view text) {
-  Separate();
+  const bool comma = Separator();
+  if (AppendUnescaped(comma, text, '\0')) return;
+  if (comma) out_ += ',';
   Quoted(text);
 }
 
 void JsonTextBuilder::Key(std::string_view name) {
-  Separate();
-  Quoted(name);
-  out_ += ':';
+  const bool comma = Separator();
+  if (!AppendUnescaped(comma, name, ':')) {
+    if (comma) out_ += ',';
+    Quoted(name);
+    out_ += ':';
+  }
   afterKey_ = true;
 }
 

@@ -40,11 +40,16 @@ class JsonTextBuilder final : public JsonSink {
   void NextValue();
 
  private:
-  // The comma before every value of an object or array but its first.
+  // The comma before every value of an object or array but its first: whether one is due
+  // (Separator, which the caller then writes), or written (Separate).
+  bool Separator();
   void Separate();
   void Open(char bracket);
   void Close(char bracket);
   void Quoted(std::string_view text);
+  // The separator, the quoted text and `after` (unless '\0') in one append, for a text
+  // that needs no escape (most names and strings); false, with nothing written, otherwise.
+  bool AppendUnescaped(bool comma, std::string_view text, char after);
 
   std::string& out_;
   // For each open object or array, outermost first: whether it has a member yet ('1').
