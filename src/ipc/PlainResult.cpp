@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -43,9 +42,19 @@ bool IsShortEscape(char c) {
 
 // True when name is the decimal text of index, as a list's members are named.
 bool NamesPosition(std::string_view name, uint32_t index) {
-  char digits[16];
-  const auto written = std::to_chars(digits, digits + sizeof digits, index);
-  return name == std::string_view(digits, static_cast<size_t>(written.ptr - digits));
+  if (name.empty() || name.size() > 10 || (name[0] == '0' && name.size() > 1)) return false;
+  uint64_t value = 0;
+  for (const char c : name) {
+    if (!IsDigit(c)) return false;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return value == index;
+}
+
+// name == literal, with the literal's length known where it is compiled.
+template <size_t N>
+bool Is(std::string_view name, const char (&literal)[N]) {
+  return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
 }
 
 class PlainScan {
@@ -87,7 +96,11 @@ class PlainScan {
   }
 
   bool Name(std::string_view& name);
-  bool NameIs(std::string_view expected);
+  template <size_t N>
+  bool NameIs(const char (&expected)[N]) {
+    std::string_view name;
+    return Name(name) && Is(name, expected);
+  }
   bool String(bool allowEscapes);
   bool Literal(std::string_view literal, bool copy);
   bool Bool(bool& value);
@@ -132,11 +145,6 @@ bool PlainScan::Name(std::string_view& name) {
   if (!String(false)) return false;
   name = std::string_view(start, static_cast<size_t>(p_ - 1 - start));
   return true;
-}
-
-bool PlainScan::NameIs(std::string_view expected) {
-  std::string_view name;
-  return Name(name) && name == expected;
 }
 
 bool PlainScan::Literal(std::string_view literal, bool copy) {
@@ -248,7 +256,7 @@ bool PlainScan::Table(int depth) {
   std::string_view name;
   if (!Name(name) || !Colon()) return false;
   bool list = false;
-  if (name == "isList") {
+  if (Is(name, "isList")) {
     SkipSpace();
     if (!Bool(list)) return false;
     SkipSpace();
@@ -261,7 +269,7 @@ bool PlainScan::Table(int depth) {
     SkipSpace();
     return Take('}');
   }
-  if (name != "value") return false;
+  if (!Is(name, "value")) return false;
   const size_t open = Written();
   const size_t spanBase = spans_.size();
   bool positional = false;
@@ -368,13 +376,13 @@ bool PlainScan::Response() {
     SkipSpace();
     std::string_view name;
     if (!Name(name) || !Colon()) return false;
-    if (name == "requestId" && !seenId) {
+    if (Is(name, "requestId") && !seenId) {
       if (!RequestId()) return false;
       seenId = true;
-    } else if (name == "status" && !seenStatus) {
+    } else if (Is(name, "status") && !seenStatus) {
       if (!Literal("true", false)) return false;
       seenStatus = true;
-    } else if (name == "result" && !seenResult) {
+    } else if (Is(name, "result") && !seenResult) {
       if (Peek() != '{' || !Table(0)) return false;
       seenResult = true;
     } else {
