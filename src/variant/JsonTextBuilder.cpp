@@ -77,7 +77,7 @@ bool JsonTextBuilder::AppendUnescaped(bool comma, std::string_view text, char af
   out_.append(text.size() + 2 + (comma ? 1 : 0) + (after != '\0' ? 1 : 0), '"');
   char* write = &out_[at];
   if (comma) *write++ = ',';
-  std::memcpy(write + 1, text.data(), text.size());
+  if (!text.empty()) std::memcpy(write + 1, text.data(), text.size());
   if (after != '\0') write[text.size() + 2] = after;
   return true;
 }
