@@ -43,6 +43,17 @@ class AdaptiveSpin {
     skip_ = (1u << misses_) - 1;
   }
 
+  // A spin that ran out before its message came. It counts as missed only where more
+  // threads want a CPU than there are CPUs: elsewhere it took nothing from anyone, and
+  // backing off there makes both ends sleep, each then waiting out the other's wake-up,
+  // so that neither's spin catches a message again for a long while.
+  void TimedOut() {
+    if (MachineBusy()) Missed();
+  }
+
+  // Whether more threads are runnable than there are CPUs (true where unknown).
+  static bool MachineBusy();
+
   // Off where spinning cannot pay at all (both sides can only share one CPU).
   void Allow(bool allowed) {
     allowed_ = allowed;

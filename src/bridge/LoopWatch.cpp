@@ -59,8 +59,8 @@ struct Uv {
   int (*idleStart)(void* handle, IdleCallback callback) = nullptr;
   int (*idleStop)(void* handle) = nullptr;
   int (*timerInit)(void* loop, void* handle) = nullptr;
-  int (*timerStart)(void* handle, TimerCallback callback, uint64_t timeout, uint64_t repeat) =
-      nullptr;
+  int (*timerStart)(void* handle, TimerCallback callback, uint64_t timeout,
+                    uint64_t repeat) = nullptr;
   int (*timerStop)(void* handle) = nullptr;
   void (*updateTime)(void* loop) = nullptr;
 
@@ -272,7 +272,9 @@ void LoopWatch::EndSpin(bool answered) {
   if (!spinning_) return;
   spinning_ = false;
   Libuv().idleStop(idle_);
-  if (answered && IPC::AdaptiveSpin::Preemptions() == preemptedBefore_) {
+  if (!answered) {
+    spin_.TimedOut();
+  } else if (IPC::AdaptiveSpin::Preemptions() == preemptedBefore_) {
     spin_.Paid();
   } else {
     spin_.Missed();

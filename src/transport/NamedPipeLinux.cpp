@@ -375,7 +375,7 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
           continue;
         }
         if (spinning) {
-          spin_.Missed();
+          spin_.TimedOut();
           spinning = false;
         }
       }
