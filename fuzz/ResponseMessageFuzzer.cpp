@@ -1,7 +1,8 @@
 // A response text as the add-on receives it: read into a fresh message, then every typed
 // reader on the result and the members nested in it, as the add-on's conversion reads
 // them, and the writer's text read back. A table result the straight road reads from the
-// text must be the one the parsed message gives.
+// text must be the one the parsed message gives, and the plain text of any value read
+// off the wire must read back as that value.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -53,8 +54,7 @@ bool SameValues(JsonView a, JsonView b) {
     case JsonKind::Object:
       if (a.Size() != b.Size()) return false;
       for (uint32_t i = 0; i < a.Size(); ++i) {
-        if (a.MemberName(i) != b.MemberName(i) ||
-            !SameValues(a.MemberValue(i), b.MemberValue(i))) {
+        if (a.MemberName(i) != b.MemberName(i) || !SameValues(a.MemberValue(i), b.MemberValue(i))) {
           return false;
         }
       }
@@ -62,6 +62,58 @@ bool SameValues(JsonView a, JsonView b) {
     default:
       return false;
   }
+}
+
+// Plain text written from a value read off the wire reads back as what the value-by-value
+// road makes of it: numbers as the same doubles, bit for bit, names in the same order.
+bool SameAsWire(JsonView json, const IPC::WireValue& value) {
+  using Kind = IPC::WireValue::Kind;
+  switch (value.GetKind()) {
+    case Kind::Bool:
+      return json.Kind() == JsonKind::Bool && json.GetBool() == value.AsBool();
+    case Kind::Int:
+    case Kind::UInt64:
+    case Kind::Double: {
+      if (!IsNumber(json.Kind())) return false;
+      const double x = json.GetDouble();
+      const double y = value.AsNumber();
+      return std::memcmp(&x, &y, sizeof x) == 0;
+    }
+    case Kind::String:
+      return json.Kind() == JsonKind::String && json.GetString() == value.AsString();
+    case Kind::Table:
+      break;
+    default:
+      return false;
+  }
+  const IPC::WireMembers& members = value.Members();
+  const bool list = value.IsList();
+  if (json.Kind() != (list ? JsonKind::Array : JsonKind::Object) || json.Size() != members.size()) {
+    return false;
+  }
+  for (uint32_t i = 0; i < json.Size(); ++i) {
+    if (list ? !SameAsWire(json.Element(i), members[i].second)
+             : json.MemberName(i) != members[i].first ||
+                   !SameAsWire(json.MemberValue(i), members[i].second)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void CheckPlainWire(const IPC::WireValue& value) {
+  std::string plain;
+  bool asciiOnly = false;
+  if (!IPC::WireCodec::WritePlainJson(value, plain, &asciiOnly)) {
+    FUZZ_CHECK(plain.empty());
+    return;
+  }
+  const IPC::KvVariantMap back("{\"v\":" + plain + "}");
+  FUZZ_CHECK(back.Has("v"));
+  FUZZ_CHECK(SameAsWire(JsonView::Of(back).Find("v"), value));
+  bool high = false;
+  for (const char c : plain) high = high || static_cast<unsigned char>(c) >= 0x80;
+  FUZZ_CHECK(asciiOnly == !high);
 }
 
 // Whatever the straight road takes, the parsed road reads as a success whose result
@@ -101,8 +153,8 @@ void CheckRoundTrip(const ResponseMessage& response) {
   ResponseMessage back;
   FUZZ_CHECK(back.FromJSONString(text));
   FUZZ_CHECK(back.status == response.status);
-  FUZZ_CHECK(back.requestId == (response.requestId != 0 ? response.requestId
-                                                        : ResponseMessage::kNoRequestId));
+  FUZZ_CHECK(back.requestId ==
+             (response.requestId != 0 ? response.requestId : ResponseMessage::kNoRequestId));
   if (response.status) {
     FUZZ_CHECK(back.result.Has("result") == response.result.Has("result"));
   } else {
@@ -141,5 +193,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)response.FormatError();
   Fuzz::WalkMap(response.result);
   CheckRoundTrip(response);
+  // A callback's arguments, and a result that no plain text road took, go to JavaScript
+  // from their wire values.
+  if (response.status) CheckPlainWire(response.ResultValue());
+  for (const auto& argument : response.args) CheckPlainWire(argument.second);
   return 0;
 }

@@ -41,8 +41,8 @@ Napi::Value ParsePlainText(Napi::Env env, WritePlain write) {
   const napi_status made = asciiOnly
                                ? napi_create_string_latin1(env, plain.data(), plain.size(), &text)
                                : napi_create_string_utf8(env, plain.data(), plain.size(), &text);
-  const bool ok = made == napi_ok && napi_call_function(env, env.Undefined(), cache->JsonParse(),
-                                                        1, &text, &built) == napi_ok;
+  const bool ok = made == napi_ok && napi_call_function(env, env.Undefined(), cache->JsonParse(), 1,
+                                                        &text, &built) == napi_ok;
   if (plain.capacity() > kKeptPlainTextBytes) std::string().swap(plain);
   if (ok) return Napi::Value(env, built);
   napi_value ignored = nullptr;
@@ -66,8 +66,8 @@ struct Walk {
   bool Exhausted() const { return values > kMaxArgumentValues; }
 };
 
-bool ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
-                     IPC::WireValue& out, const std::string& functionName, Walk& walk);
+bool ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value, IPC::WireValue& out,
+                     const std::string& functionName, Walk& walk);
 
 bool Refuse(Napi::Env env, const std::string& functionName, const std::string& text, Walk& walk) {
   if (!walk.failed) {
@@ -117,8 +117,8 @@ bool ConvertObject(Napi::Env env, const std::string& key, Napi::Object object, I
   if (object.IsArray() &&
       object.As<Napi::Array>().Length() > kMaxArgumentValues - walk.values + 1) {
     walk.values = kMaxArgumentValues + 1;
-    return Refuse(env, functionName,
-                  "GetArgument - Too many values in the arguments at key:" + key, walk);
+    return Refuse(env, functionName, "GetArgument - Too many values in the arguments at key:" + key,
+                  walk);
   }
   if (!object.IsArray() && IsUnconvertible(env, object)) {
     return Refuse(env, functionName, "GetArgument - Unknown object type detected for key:" + key,
@@ -157,15 +157,15 @@ bool ConvertObject(Napi::Env env, const std::string& key, Napi::Object object, I
                 walk);
 }
 
-bool ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value,
-                     IPC::WireValue& out, const std::string& functionName, Walk& walk) {
+bool ConvertArgument(Napi::Env env, const std::string& key, Napi::Value value, IPC::WireValue& out,
+                     const std::string& functionName, Walk& walk) {
   if (key.empty() || value.IsEmpty() || value.IsNull()) {
     return Refuse(env, functionName, "GetArgument - Invalid input key/value  (key:" + key + ")",
                   walk);
   }
   if (++walk.values == kMaxArgumentValues + 1) {
-    return Refuse(env, functionName,
-                  "GetArgument - Too many values in the arguments at key:" + key, walk);
+    return Refuse(env, functionName, "GetArgument - Too many values in the arguments at key:" + key,
+                  walk);
   }
   switch (value.Type()) {
     case napi_boolean:
@@ -333,14 +333,20 @@ Napi::Value ParseValue(ResultBuilder& builder, const IPC::WireValue& value,
         case IPC::WireValue::Fault::UnknownObject:
           return ThrowJsError(env, functionName, UnknownObjectText(key, -1));
         case IPC::WireValue::Fault::TableNoValue:
-          return ThrowJsError(env, functionName,
-                              "ParseTableObject - Failed to parse table object");
+          return ThrowJsError(env, functionName, "ParseTableObject - Failed to parse table object");
         default:
           break;
       }
       break;
   }
   return ThrowJsError(env, functionName, "Parse - Unknown data type detected for key:" + key);
+}
+
+// A wire value converted value by value.
+Napi::Value ParseWire(Napi::Env env, const IPC::WireValue& value, const std::string& functionName,
+                      const std::string& key = "result") {
+  ResultBuilder builder{env, functionName, {}, {}, {}};
+  return ParseValue(builder, value, key);
 }
 
 }  // namespace
@@ -363,8 +369,14 @@ bool GetArguments(const Napi::CallbackInfo& info, const std::string& functionNam
 
 Napi::Value Parse(Napi::Env env, const IPC::WireValue& value, const std::string& functionName,
                   const std::string& key) {
-  ResultBuilder builder{env, functionName, {}, {}, {}};
-  return ParseValue(builder, value, key);
+  if (value.GetKind() == IPC::WireValue::Kind::Table) {
+    // As a result's table: JSON.parse of its plain text builds it faster.
+    Napi::Value built = ParsePlainText(env, [&value](std::string& plain, bool* asciiOnly) {
+      return IPC::WireCodec::WritePlainJson(value, plain, asciiOnly);
+    });
+    if (!built.IsEmpty()) return built;
+  }
+  return ParseWire(env, value, functionName, key);
 }
 
 Napi::Value ParseResult(Napi::Env env, const IPC::ResponseMessage& response,
@@ -379,7 +391,8 @@ Napi::Value ParseResult(Napi::Env env, const IPC::ResponseMessage& response,
     });
     if (!built.IsEmpty()) return built;
   }
-  return json.IsPresent() ? Parse(env, IPC::WireCodec::Decode(json), functionName)
+  // The plain text of a table was tried above: what is left goes value by value.
+  return json.IsPresent() ? ParseWire(env, IPC::WireCodec::Decode(json), functionName)
                           : env.Undefined();
 }
 

@@ -33,7 +33,9 @@ bool GetArguments(const Napi::CallbackInfo& info, const std::string& functionNam
 // Parse converts one wire value to JavaScript (a result, or a callback's argument): key
 // names it in error texts. Empty, with an error pending, when it cannot be converted; a
 // None value is undefined. A member of a table that cannot be converted throws a
-// Napi::Error carrying its error instead (the exported call's catch-all reports it).
+// Napi::Error carrying its error instead (the exported call's catch-all reports it). A
+// table of plain values is built by JSON.parse from its plain text, faster than value by
+// value and to the same values.
 Napi::Value Parse(Napi::Env env, const IPC::WireValue& value, const std::string& functionName,
                   const std::string& key = "result");
 

@@ -2,6 +2,7 @@
 #include "ipc/WireCodec.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -84,9 +85,9 @@ bool HasWireForm(const WireValue& value) {
 // A string as every keyed read of the variant map gives it: up to its first zero byte.
 std::string_view UpToZero(std::string_view text) {
   const void* zero = std::memchr(text.data(), 0, text.size());
-  return zero == nullptr ? text
-                         : text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) -
-                                                              text.data()));
+  return zero == nullptr
+             ? text
+             : text.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - text.data()));
 }
 
 std::string TextOf(JsonView json) { return std::string(UpToZero(json.GetString())); }
@@ -185,7 +186,8 @@ bool NamedByPosition(JsonView object) {
   char digits[16];
   for (uint32_t i = 0; i < count; ++i) {
     const auto written = std::to_chars(digits, digits + sizeof digits, i);
-    if (object.MemberName(i) != std::string_view(digits, static_cast<size_t>(written.ptr - digits))) {
+    if (object.MemberName(i) !=
+        std::string_view(digits, static_cast<size_t>(written.ptr - digits))) {
       return false;
     }
   }
@@ -250,6 +252,49 @@ bool WritePlainValue(JsonView json, JsonTextBuilder& out) {
     if (std::memchr(name.data(), 0, name.size()) != nullptr) return false;
     out.Key(name);
     if (!WritePlainValue(members.MemberValue(i), out)) return false;
+  }
+  out.EndObject();
+  return true;
+}
+
+bool WritePlainWire(const WireValue& value, JsonTextBuilder& out) {
+  using Kind = WireValue::Kind;
+  switch (value.GetKind()) {
+    case Kind::Bool:
+      out.Bool(value.AsBool());
+      return true;
+    case Kind::Int:
+      out.Int64(value.AsInt());
+      return true;
+    case Kind::UInt64:
+    case Kind::Double: {
+      // The double the value road makes, written so that it reads back bit for bit.
+      const double number = value.AsNumber();
+      if (!std::isfinite(number)) return false;
+      out.Double(number);
+      return true;
+    }
+    case Kind::String:
+      out.String(value.AsString());
+      return true;
+    case Kind::Table:
+      break;
+    default:
+      return false;  // undefined, proxies, references and what could not be read
+  }
+  if (value.IsList()) {
+    out.StartArray();
+    for (const auto& member : value.Members()) {
+      if (!WritePlainWire(member.second, out)) return false;
+    }
+    out.EndArray();
+    return true;
+  }
+  out.StartObject();
+  for (const auto& member : value.Members()) {
+    if (std::memchr(member.first.data(), 0, member.first.size()) != nullptr) return false;
+    out.Key(member.first);
+    if (!WritePlainWire(member.second, out)) return false;
   }
   out.EndObject();
   return true;
@@ -323,6 +368,19 @@ bool WritePlainJson(JsonView json, std::string& out) {
   if (WritePlainValue(json, builder)) return true;
   out.resize(start);
   return false;
+}
+
+bool WritePlainJson(const WireValue& value, std::string& out, bool* asciiOnly) {
+  const size_t start = out.size();
+  JsonTextBuilder builder(out);
+  if (!WritePlainWire(value, builder)) {
+    out.resize(start);
+    return false;
+  }
+  unsigned char high = 0;
+  for (size_t i = start; i < out.size(); ++i) high |= static_cast<unsigned char>(out[i]);
+  *asciiOnly = high < 0x80;
+  return true;
 }
 
 }  // namespace WireCodec

@@ -40,6 +40,11 @@ void DecodeMembers(JsonView object, WireMembers& members);
 // holds anything else (proxies, references, null, bare arrays, unknown objects, a
 // repeated member name, a member name with a zero byte): those take the wire value road.
 bool WritePlainJson(JsonView json, std::string& out);
+// The same for a value already read off the wire (a callback's argument): whatever the
+// plug-in makes of it, as plain JSON text. False, with out as it was, for a value that
+// holds anything but tables, numbers, booleans and strings, or a member name with a zero
+// byte. *asciiOnly tells whether every byte appended is below 0x80.
+bool WritePlainJson(const WireValue& value, std::string& out, bool* asciiOnly);
 
 }  // namespace WireCodec
 }  // namespace IPC

@@ -502,6 +502,44 @@ test('callback arguments arrive as results do: tables as objects and arrays, pro
   }
 });
 
+test('a table argument built by JSON.parse holds the values, names and order of the value-by-value road', async () => {
+  const host = connect();
+  try {
+    const calls = [];
+    addon.RegisterCallback('A', (...args) => calls.push(args));
+    const proxy = '{"type":"proxy","value":{"proxyId":7,"uniqueId":"u7","name":"Thing","functions":["Run"]}}';
+    // [members of the table's value, list length or -1 for a map]; the same table with a
+    // proxy member added can only go value by value, and is compared without that member.
+    const cases = [
+      ['"0":1.5,"1":-0.0,"2":1e21,"3":12345678901234567890,"4":-9223372036854775808,"5":0.1e-5,' +
+        '"6":-0,"7":2.5e-290,"8":123456789012345678,"9":0.30000000000000004,"10":4.9e-324', 11],
+      ['"s":"a\\"b\\\\c\\/d\\b\\f\\n\\r\\t\\u0001","r":"\xc3\xa9\xf0\x9f\x98\x80","u":"\\ud83d\\ude00"', -1],
+      ['"z":"x\\u0000y","bad":"a\xff\xe2b\xc3","":"empty name"', -1],
+      ['"a":1,"b":2,"a":3,"10":"ten","2":"two","__proto__":{"type":"table","value":{"p":1}}', -1],
+      ['"0":{"type":"table","value":{"0":true,"1":false},"isList":true},"1":{"type":"table","value":{}}', 2],
+      ['"1":"b","0":"a"', 2],
+      ['"1":"b","0":"a"', -1],
+    ];
+    const table = (members, list) => `{"type":"table","value":{${members}}${list >= 0 ? ',"isList":true' : ''}}`;
+    for (const [members, list] of cases) {
+      const forced = `${members},"${list >= 0 ? list : 'extra'}":${proxy}`;
+      host.sendCallbackText(Buffer.from(`{"response":{"status":true,"result":"A","args":{"0":${table(members, list)},` +
+        `"1":${table(forced, list)}}}}`, 'latin1'));
+    }
+    await eventually(() => calls.length === cases.length, 'every callback');
+    for (const [index, [plain, valueByValue]] of calls.entries()) {
+      if (Array.isArray(valueByValue)) valueByValue.pop();
+      else delete valueByValue.extra;
+      assert.deepStrictEqual(plain, valueByValue, cases[index][0]);
+    }
+    assert.deepStrictEqual(Object.keys(calls[3][0]), ['2', '10', 'a', 'b', '__proto__']);
+    assert.equal(Object.getPrototypeOf(calls[3][0]), Object.prototype);
+    assert.equal(calls[2][0].bad, 'a\ufffd\ufffdb\ufffd');
+  } finally {
+    disconnect(host);
+  }
+});
+
 test('callbacks of different names run in the order the host fired them', async () => {
   const host = connect();
   try {
