@@ -1,5 +1,5 @@
 // Whether the machine has a CPU to spare, for the spins of AdaptiveSpin.
-#include "AdaptiveSpin.h"
+#include "base/AdaptiveSpin.h"
 
 #ifdef __linux__
 #include <fcntl.h>
