@@ -10,9 +10,12 @@
 //
 //   hostlink_wire_floor --request FILE --answer FILE [--calls N] [--warmup N]
 //                       [--client-cpu C] [--server-cpu S] [--sleep-poll-ms MS]
+//                       [--samples 1]
 //
 // --client-cpu and --server-cpu pin each end to one CPU; --sleep-poll-ms replaces the
-// wait in poll() by sleeps between non-blocking reads (the polling design's cost).
+// wait in poll() by sleeps between non-blocking reads (the polling design's cost);
+// --samples 1 adds every round trip's time ("samples_us") and the wall time ("seconds"),
+// for the suite to pool the rounds it measures in.
 #include <poll.h>
 #include <sched.h>
 #include <sys/socket.h>
@@ -106,6 +109,7 @@ struct FloorRun {
   int clientCpu = -1;
   int serverCpu = -1;
   int sleepPollMs = 0;
+  bool printSamples = false;
 };
 
 struct FloorFigures {
@@ -186,6 +190,8 @@ int RunWithOptions(int argc, char** argv) {
       run.serverCpu = std::atoi(value);
     } else if (option == "--sleep-poll-ms") {
       run.sleepPollMs = std::max(0, std::atoi(value));
+    } else if (option == "--samples") {
+      run.printSamples = std::strcmp(value, "0") != 0;
     } else {
       ok = false;
     }
@@ -203,8 +209,16 @@ int RunWithOptions(int argc, char** argv) {
   std::sort(sorted.begin(), sorted.end());
   const double median = sorted[sorted.size() / 2];
   const double p99 = sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)];
-  std::printf("{\"median_us\":%.2f,\"p99_us\":%.2f,\"calls_per_s\":%.0f}\n", median, p99,
+  std::printf("{\"median_us\":%.2f,\"p99_us\":%.2f,\"calls_per_s\":%.0f", median, p99,
               static_cast<double>(run.calls) / figures.seconds);
+  if (run.printSamples) {
+    std::printf(",\"seconds\":%.6f,\"samples_us\":[", figures.seconds);
+    for (size_t i = 0; i < figures.samples.size(); ++i) {
+      std::printf(i == 0 ? "%.2f" : ",%.2f", figures.samples[i]);
+    }
+    std::printf("]");
+  }
+  std::printf("}\n");
   return 0;
 }
 

@@ -2,28 +2,25 @@
 // The add-on's side of the suite: the proxy calls, callback latency and resident memory,
 // against the reference host.
 
-const { CALL_CASES, countsFor } = require('./cases');
-const { nowNs, summarize, timeAsync, timeSync } = require('./measure');
+const { countsFor } = require('./cases');
+const { nowNs, timeAsync, timeSync } = require('./measure');
+
+const ASYNC_BURST = 1000;
 
 const CALLBACK_NAME = 'BenchCallback';
 // Late enough that the JavaScript thread is idle in its event loop when the host fires.
 const FIRE_DELAY_MS = 1;
 
-function measureCalls(bench, quick) {
-  const figures = {};
-  for (const testCase of CALL_CASES) {
-    const result = testCase.call(bench);
-    if (!testCase.check(result)) throw new Error(`${testCase.key}: unexpected result`);
-    figures[testCase.key] = timeSync(() => testCase.call(bench), countsFor(testCase.key, quick));
-  }
-  return figures;
+// The timing of one call case; its first call's result is checked.
+function measureCall(bench, testCase, counts) {
+  if (!testCase.check(testCase.call(bench))) throw new Error(`${testCase.key}: unexpected result`);
+  return timeSync(() => testCase.call(bench), counts);
 }
 
 // From the host's fire (its monotonic clock, taken before the message is queued) to the
 // first line of the JavaScript function (process.hrtime reads the same clock). calls/s
 // is the rate back-to-back callbacks would reach at that latency: 1 / mean latency.
-async function measureCallback(addon, bench, quick) {
-  const { calls, warmUp } = countsFor('callback', quick);
+async function measureCallback(addon, bench, { calls, warmUp }) {
   const ranAt = [];
   let arrived = null;
   addon.RegisterCallback(CALLBACK_NAME, () => {
@@ -47,8 +44,7 @@ async function measureCallback(addon, bench, quick) {
   for (let i = warmUp; i < ranAt.length; i += 1) {
     latencies.push(Number(ranAt[i] / 1000n) - firedAt[i]);
   }
-  const meanSeconds = latencies.reduce((sum, value) => sum + value, 0) / 1e6;
-  return summarize(latencies, meanSeconds);
+  return { samples: latencies, seconds: latencies.reduce((sum, value) => sum + value, 0) / 1e6 };
 }
 
 function residentMb() {
@@ -64,26 +60,22 @@ function measureMemory(bench, quick) {
   return { calls, rss_start_mb: rssStart, rss_end_mb: residentMb() };
 }
 
-// Promise calls: [full run, --quick run] of trivial calls awaited one by one, and of
-// bursts of ASYNC_BURST calls made at once and awaited together.
-const ASYNC_COUNTS = { async_trivial: [20000, 2000], async_burst: [100, 10] };
-const ASYNC_BURST = 1000;
-
-// The trivial call through Async(bench), each awaited before the next; and bursts of
-// 1000 calls made at once, timed from the first call to the last settled, per call.
-async function measureAsyncCalls(addon, bench, quick) {
-  const bench$ = addon.Async(bench);
+// Promise calls through Async(bench): the trivial call, each awaited before the next.
+async function measureAwaited(bench$, counts) {
   if ((await bench$.Echo(42)) !== 42) throw new Error('async_trivial: unexpected result');
-  const trivialCalls = ASYNC_COUNTS.async_trivial[quick ? 1 : 0];
-  const trivial = await timeAsync(() => bench$.Echo(42), { calls: trivialCalls, warmUp: trivialCalls / 10 });
-  const bursts = ASYNC_COUNTS.async_burst[quick ? 1 : 0];
+  return timeAsync(() => bench$.Echo(42), counts);
+}
+
+// Bursts of ASYNC_BURST calls made at once and awaited together, each timed from the
+// first call to the last settled; a sample is the time per call.
+async function measureBurst(bench$, { calls: bursts, warmUp }) {
   const burst = async () => {
     const calls = new Array(ASYNC_BURST);
     for (let i = 0; i < ASYNC_BURST; i += 1) calls[i] = bench$.Echo(i);
     const results = await Promise.all(calls);
     if (results[ASYNC_BURST - 1] !== ASYNC_BURST - 1) throw new Error('async_burst: unexpected result');
   };
-  for (let i = 0; i < Math.max(2, bursts / 10); i += 1) await burst();
+  for (let i = 0; i < warmUp; i += 1) await burst();
   const samples = new Float64Array(bursts);
   const begin = nowNs();
   for (let i = 0; i < bursts; i += 1) {
@@ -91,9 +83,7 @@ async function measureAsyncCalls(addon, bench, quick) {
     await burst();
     samples[i] = Number(nowNs() - start) / 1000 / ASYNC_BURST;
   }
-  const perCall = summarize(samples, Number(nowNs() - begin) / 1e9);
-  perCall.calls_per_s *= ASYNC_BURST;
-  return { async_trivial: trivial, async_burst: perCall };
+  return { samples, seconds: Number(nowNs() - begin) / 1e9, calls: bursts * ASYNC_BURST };
 }
 
-module.exports = { measureCalls, measureCallback, measureMemory, measureAsyncCalls, ASYNC_BURST };
+module.exports = { measureCall, measureCallback, measureMemory, measureAwaited, measureBurst };

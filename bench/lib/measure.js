@@ -1,21 +1,40 @@
 'use strict';
 // Timing loops for the suite: each call is timed on its own with the monotonic clock,
-// after a warm-up, and summed up as median, 99th percentile and calls per second.
+// after a warm-up. A loop gives a timing, {samples, seconds, calls}: the per-call times
+// in microseconds, the wall time of the loop and the calls made in it. Timings of the same
+// case taken in several rounds are pooled into one figure: median, 99th percentile and
+// calls per second.
 
 function nowNs() {
   return process.hrtime.bigint();
 }
 
-// {median_us, p99_us, calls_per_s} from per-call times in microseconds and the wall time
-// of the whole measured loop in seconds.
-function summarize(samples, seconds) {
+// {median_us, p99_us, calls_per_s} from per-call times in microseconds, the wall time in
+// seconds, and the calls made in it (one a sample unless said).
+function summarize(samples, seconds, calls = samples.length) {
   const sorted = Float64Array.from(samples).sort();
   const at = (fraction) => sorted[Math.min(sorted.length - 1, Math.floor(sorted.length * fraction))];
   return {
     median_us: round(at(0.5)),
     p99_us: round(at(0.99)),
-    calls_per_s: Math.round(samples.length / seconds),
+    calls_per_s: Math.round(calls / seconds),
   };
+}
+
+// One figure from the timings of one case, whatever rounds they were taken in.
+function pooled(timings) {
+  const count = timings.reduce((sum, timing) => sum + timing.samples.length, 0);
+  const samples = new Float64Array(count);
+  let at = 0;
+  let seconds = 0;
+  let calls = 0;
+  for (const timing of timings) {
+    samples.set(timing.samples, at);
+    at += timing.samples.length;
+    seconds += timing.seconds;
+    calls += timing.calls ?? timing.samples.length;
+  }
+  return summarize(samples, seconds, calls);
 }
 
 function round(value) {
@@ -32,7 +51,7 @@ function timeSync(call, { calls, warmUp }) {
     call();
     samples[i] = Number(nowNs() - start) / 1000;
   }
-  return summarize(samples, Number(nowNs() - begin) / 1e9);
+  return { samples, seconds: Number(nowNs() - begin) / 1e9 };
 }
 
 // The same for a call that returns a promise: awaited one at a time.
@@ -45,7 +64,7 @@ async function timeAsync(call, { calls, warmUp }) {
     await call();
     samples[i] = Number(nowNs() - start) / 1000;
   }
-  return summarize(samples, Number(nowNs() - begin) / 1e9);
+  return { samples, seconds: Number(nowNs() - begin) / 1e9 };
 }
 
-module.exports = { nowNs, summarize, timeSync, timeAsync };
+module.exports = { nowNs, summarize, pooled, timeSync, timeAsync };
