@@ -11,7 +11,9 @@
 
 const fs = require('node:fs');
 const path = require('node:path');
-const { measureCall, measureCallback, measureMemory, measureAwaited, measureBurst } = require('./lib/addon-cases');
+const {
+  measureCall, measureCallback, measureMemory, measureAwaited, measureBurst, measureSyncBlock,
+} = require('./lib/addon-cases');
 const { CALL_CASES, countsFor } = require('./lib/cases');
 const { measureFloor } = require('./lib/floor');
 const { pooled, timeAsync } = require('./lib/measure');
@@ -99,6 +101,7 @@ async function main() {
           if (testCase.key !== 'trivial') continue;
           // What is compared with the trivial call follows it.
           timings.add('cases', 'async_trivial', await measureAwaited(bench$, roundCounts('async_trivial', quick)));
+          timings.add('cases', 'sync_block', await measureSyncBlock(bench, roundCounts('sync_block', quick)));
           timings.add('cases', 'async_burst', await measureBurst(bench$, roundCounts('async_burst', quick)));
           for (const [key, connection] of Object.entries(connections)) {
             timings.add('peers', key, await timeAsync(connection.call, roundCounts('peer', quick)));

@@ -10,8 +10,9 @@ const COUNTS = {
   large_arg: [500, 60],
   callback: [2000, 200],
   async_trivial: [20000, 2000],
-  // bursts of 1000 calls
+  // bursts of 1000 calls, and blocks of 1000 synchronous ones
   async_burst: [100, 10],
+  sync_block: [100, 10],
   peer: [10000, 1000],
   polling: [400, 40],
   memory: [1000000, 50000],

@@ -38,6 +38,9 @@ function placementBlock(placement, figures) {
   if (figures.cases.async_trivial) {
     rows.push(row('async trivial call: Async(bench).Echo(42), awaited', figures.cases.async_trivial, figures.floor.trivial));
     rows.push(row('async burst: 1000 Echo calls at once, per call', figures.cases.async_burst, figures.floor.trivial));
+    if (figures.cases.sync_block) {
+      rows.push(row('  the same 1000 calls one by one, synchronous, per call', figures.cases.sync_block, figures.floor.trivial));
+    }
   }
   rows.push(row('callback: host fires -> JS function runs', figures.cases.callback));
   const trivialFloor = figures.floor.trivial;
