@@ -23,8 +23,8 @@ bool SameJson(const rapidjson::Value& a, const rapidjson::Value& b, Doubles doub
 // Parses text exactly (full precision) with RapidJSON; false when it is not JSON.
 bool ParseExactly(const std::string& text, rapidjson::Document& document);
 
-// Parses text as the variant map must: RapidJSON's parse, except that a number it reads as
-// an infinity (beyond the double range) fails it. False on failure.
+// Parses text as the variant map must: RapidJSON's parse, each double read to the nearest
+// value, except that a number beyond the double range fails it. False on failure.
 bool ParsesAsAMap(const std::string& text, rapidjson::Document& document);
 
 }  // namespace Fuzz
