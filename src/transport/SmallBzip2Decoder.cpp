@@ -84,6 +84,9 @@ bool SmallBzip2Decoder::Decode(const unsigned char* stream, size_t length, size_
   const uint32_t storedCrc = in.Get(32);
   if (in.Get(1) != 0) return false;  // randomised: only encoders of long ago wrote it
   const uint32_t origin = in.Get(24);
+  // The origin lies inside the block, so a longer block is declined before any decoding:
+  // a JSON text starts with '{', which sorts its own rotation near the block's end.
+  if (origin >= kMaxBlock) return false;
 
   const uint32_t usedRanges = in.Get(16);
   int usedBytes = 0;
