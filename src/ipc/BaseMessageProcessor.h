@@ -18,10 +18,24 @@ struct ServerAnswer {
   std::string stream;
   std::function<void()> afterWrite;
 
+  // Buffers up to this size are kept for the next answer: freeing and taking back 100 KB
+  // every call makes the allocator hand the pages back and fault them in again. A larger
+  // answer's buffer is not kept.
+  static constexpr size_t kKeptBytes = 1024 * 1024;
+
   void Clear() {
-    text.clear();
-    std::string().swap(stream);  // a large answer's buffer is not kept
+    ClearKeeping(text);
+    ClearKeeping(stream);
     afterWrite = nullptr;
+  }
+
+ private:
+  static void ClearKeeping(std::string& buffer) {
+    if (buffer.capacity() > kKeptBytes) {
+      std::string().swap(buffer);
+    } else {
+      buffer.clear();
+    }
   }
 };
 
