@@ -139,7 +139,7 @@ class NamedPipe : public IPCInterface {
   // message, while that has lately paid and the peer can run on another CPU (found at
   // connection).
   bool spinForMessages_ = false;
-  AdaptiveSpin spin_{std::chrono::microseconds(50)};
+  AdaptiveSpin spin_{std::chrono::microseconds(100)};
   // A callback client whose last open failed: its worker reopens ten times a second while
   // the host is away, so only the first failure and the recovery are logged.
   bool openFailing_ = false;
