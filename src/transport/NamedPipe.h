@@ -137,7 +137,8 @@ class NamedPipe : public IPCInterface {
   std::string writeBuffer_;
   // Both ends of a request pipe ask again for a short while before they sleep on the next
   // message, while that has lately paid and the peer can run on another CPU (found at
-  // connection).
+  // connection). Longer than an idle CPU's wake-up: with a spin shorter than it, each end
+  // could run out just before the other, itself still waking, sent, and both then slept.
   bool spinForMessages_ = false;
   AdaptiveSpin spin_{std::chrono::microseconds(100)};
   // A callback client whose last open failed: its worker reopens ten times a second while
