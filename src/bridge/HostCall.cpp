@@ -68,7 +68,8 @@ Napi::Value SettleHostCall(Napi::Env env, const HostCall& call, ExchangeOutcome 
       break;
   }
   if (call.use == ResultUse::Value) {
-    // A table result of plain values: most of a large answer, read in one pass.
+    // A result of plain values, read in one pass: most of a large answer, and for a small
+    // one no parsed message to build.
     Napi::Value plain = ParsePlainResult(env, responseText);
     if (!plain.IsEmpty()) return plain;
   }

@@ -43,9 +43,10 @@ Napi::Value Parse(Napi::Env env, const IPC::WireValue& value, const std::string&
 Napi::Value ParseResult(Napi::Env env, const IPC::ResponseMessage& response,
                         const std::string& functionName);
 
-// A successful response's table result built by JSON.parse straight from the response
-// text, with no parsed message between; empty, with nothing pending, when the text is not
-// one that road takes (CheckResponse and ParseResult then read it).
+// A successful response's result (a table of plain values, or one plain value) built by
+// JSON.parse straight from the response text, with no parsed message between; empty, with
+// nothing pending, when the text is not one that road takes (CheckResponse and ParseResult
+// then read it).
 Napi::Value ParsePlainResult(Napi::Env env, const std::string& responseText);
 
 // Earlier forms, kept for the callers that still hold variant maps: the arguments as a

@@ -383,7 +383,8 @@ bool PlainScan::Response() {
       if (!Literal("true", false)) return false;
       seenStatus = true;
     } else if (Is(name, "result") && !seenResult) {
-      if (Peek() != '{' || !Table(0)) return false;
+      // A table, or a plain value on its own: a number, a string or a boolean.
+      if (!Value(0)) return false;
       seenResult = true;
     } else {
       return false;

@@ -39,6 +39,20 @@ TEST(PlainResult, ListsOfMapsInEveryMemberOrderHostsWriteKeepTheirTokensAsTheySt
             R"({"a":1})");
 }
 
+// A result that is one plain value takes the same road as a table's members, and is
+// declined where they would be.
+TEST(PlainResult, APlainValueOnItsOwnIsWrittenAsATablesMemberWouldBe) {
+  EXPECT_EQ(Straight(Response("42")), "42");
+  EXPECT_EQ(Straight(Response("-1.5e-3")), "-1.5e-3");
+  EXPECT_EQ(Straight(Response("12345678901234567890")), "12345678901234567890");
+  EXPECT_EQ(Straight(Response(R"("a\"b\n")")), R"("a\"b\n")");
+  EXPECT_EQ(Straight(Response("true")), "true");
+  EXPECT_EQ(Straight(Response("false")), "false");
+  for (const char* value : {"-0", "null", "1e400", "1e-320", "01", R"("\u0041")", "[1]", "tru"}) {
+    EXPECT_EQ(Straight(Response(value)), "declined") << value;
+  }
+}
+
 TEST(PlainResult, OnlyTextWithoutHighBytesIsAsciiOnly) {
   bool ascii = false;
   EXPECT_EQ(Straight(Response(R"({"type":"table","value":{"s":"plain"}})"), &ascii), R"({"s":"plain"})");
@@ -71,7 +85,6 @@ TEST(PlainResult, DeclinesWhatTheParsedRoadReadsDifferentlyOrRefuses) {
       R"({"type":"table","value":{"a":1},"extra":0})",               // another member
       R"({"value":{"a":1},"type":"table"})",                         // "type" not first
       R"({"type":"proxy","value":{"proxyId":3}})",                   // not a table
-      R"("text")",                                                   // not a table
       "{\"type\":\"table\",\"value\":{\"s\":\"a\x01\"}}",            // raw control character
   };
   for (const char* table : tables) EXPECT_EQ(Straight(Response(table)), "declined") << table;
