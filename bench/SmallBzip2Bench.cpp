@@ -139,7 +139,7 @@ void BM_CodecDecompress(benchmark::State& state) {
     benchmark::DoNotOptimize(decoded.data());
   }
 }
-BENCHMARK(BM_CodecDecompress)->Arg(1024)->Arg(2048)->Arg(4096)->Arg(8192)->Arg(16384);
+BENCHMARK(BM_CodecDecompress)->Arg(64)->Arg(256)->Arg(1024)->Arg(2048)->Arg(4096)->Arg(8192)->Arg(16384);
 
 }  // namespace
 
