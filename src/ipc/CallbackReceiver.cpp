@@ -50,12 +50,10 @@ bool CallbackReceiver::ReadWaiting(IPCInterface& channel, CallbackProcessor* pro
 bool CallbackReceiver::HandOnWaiting(IPCInterface& channel, CallbackProcessor* processor) {
   std::string message;
   for (int i = 0; i < kMostPerRead; ++i) {
-    bool waiting = false;
-    channel.TakenMessages(waiting);
-    if (!waiting) {
-      return true;
-    }
-    if (!channel.Read(message, 0)) {
+    if (!channel.ReadIfWaiting(message)) {
+      if (channel.LastError() == ChannelError::Timeout) {
+        return true;  // nothing (more) waits
+      }
       HandedOn(channel);
       return false;
     }
@@ -95,8 +93,7 @@ void CallbackReceiver::Stop() {
 }
 
 void CallbackReceiver::HandedOn(IPCInterface& channel) {
-  bool waiting = false;
-  const uint64_t taken = channel.TakenMessages(waiting);
+  const uint64_t taken = channel.TakenCount();
   std::lock_guard<std::mutex> guard(handedLock_);
   handedOn_ = taken;
   if (catchingUp_ > 0) {

@@ -1,5 +1,6 @@
 // What every channel shares: words for its failure reasons, for the log and the trace, and
-// the sending of an already compressed text by a channel that carries texts only.
+// what a channel that carries texts only does to send an already compressed text or to
+// read a message only if one waits.
 #include "transport/IPCInterface.h"
 
 #include "transport/Bzip2Codec.h"
@@ -20,6 +21,15 @@ bool IPCInterface::WriteCompressed(const std::string& stream, size_t textLength,
     return false;
   }
   return Write(text, timeoutMs);
+}
+
+bool IPCInterface::ReadIfWaiting(std::string& message) {
+  bool waiting = false;
+  TakenMessages(waiting);
+  if (waiting) return Read(message, 0);
+  message.clear();
+  SetChannelError(ChannelError::Timeout);
+  return false;
 }
 
 const char* ChannelErrorName(ChannelError error) {

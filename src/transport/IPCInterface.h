@@ -57,6 +57,9 @@ class IPCInterface {
   virtual bool Open(uint32_t timeoutMs) = 0;
   // Waits up to the limit for the next whole message; on failure `message` is empty.
   virtual bool Read(std::string& message, uint32_t timeoutMs) = 0;
+  // Takes the next whole message only if one waits now, without waiting or reconnecting:
+  // false with LastError() Timeout when none waits, with another error when the read failed.
+  virtual bool ReadIfWaiting(std::string& message);
   // Sends one whole message within the limit.
   virtual bool Write(const std::string& message, uint32_t timeoutMs) = 0;
   // Sends one whole message only if that needs no waiting, no connecting and nothing
@@ -78,6 +81,11 @@ class IPCInterface {
   virtual uint64_t TakenMessages(bool& waiting) {
     waiting = false;
     return 0;
+  }
+  // The count alone, without looking at the pipe.
+  virtual uint64_t TakenCount() {
+    bool waiting = false;
+    return TakenMessages(waiting);
   }
   // A client: a duplicate of its connection's handle, for an event loop to watch for the
   // next message (closed with NamedPipe::CloseDuplicate), or -1 where the channel offers

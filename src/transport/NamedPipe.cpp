@@ -64,7 +64,23 @@ bool NamedPipe::Read(std::string& message, uint32_t timeoutMs) {
   SetReadSizes(0, 0);
   SetChannelError(ChannelError::None);
   size_t length = 0;
-  if (!ReceiveMessage(timeoutMs, length)) return false;
+  return ReceiveMessage(timeoutMs, length) && DecodeReceived(length, message);
+}
+
+bool NamedPipe::ReadIfWaiting(std::string& message) {
+  message.clear();
+  SetReadSizes(0, 0);
+  SetChannelError(ChannelError::None);
+  size_t length = 0;
+  return ReceiveWaiting(length) && DecodeReceived(length, message);
+}
+
+uint64_t NamedPipe::TakenCount() {
+  std::lock_guard<std::mutex> hold(takeLock_);
+  return taken_;
+}
+
+bool NamedPipe::DecodeReceived(size_t length, std::string& message) {
   int status = 0;
   if (codec_.Decompress(readBuffer_.get(), length, message, status)) {
     SetReadSizes(length, message.size());

@@ -39,12 +39,14 @@ class NamedPipe : public IPCInterface {
 
   bool Open(uint32_t timeoutMs) override;
   bool Read(std::string& message, uint32_t timeoutMs) override;
+  bool ReadIfWaiting(std::string& message) override;
   bool Write(const std::string& message, uint32_t timeoutMs) override;
   // Linux: on a connection already made, with room for the message at once.
   bool WriteNow(const std::string& message) override;
   void Close() override;
   bool DiscardWaiting() override;
   uint64_t TakenMessages(bool& waiting) override;
+  uint64_t TakenCount() override;
   // A server lets its current client go and goes on listening under the same name, which
   // it never gives up while open. Nothing for a client.
   void DropClient();
@@ -96,6 +98,14 @@ class NamedPipe : public IPCInterface {
   bool SendMessage(const char* data, size_t length, uint32_t timeoutMs);
   // Waits up to the limit for one whole message into readBuffer_; a time-out logs nothing.
   bool ReceiveMessage(uint32_t timeoutMs, size_t& length);
+  // Linux: one receive of what waits into readBuffer_, counted when a message was taken;
+  // returns as recv does.
+  long TakeWaiting(int fd);
+  // One whole message into readBuffer_ only if one waits now; false with Timeout when none
+  // does.
+  bool ReceiveWaiting(size_t& length);
+  // Decompresses the message of `length` in readBuffer_ into message.
+  bool DecodeReceived(size_t length, std::string& message);
   // The endpoint messages travel on; a server accepts a waiting client first. When there
   // is none, `error` says why (EAGAIN: no client yet).
   NativeHandle Connection(int& error);

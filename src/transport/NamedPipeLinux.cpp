@@ -319,14 +319,7 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
     int error = 0;
     const NativeHandle fd = Connection(error);
     if (fd != kInvalidHandle) {
-      // MSG_TRUNC makes the receive report a message's full length even when it is cut.
-      ssize_t received = 0;
-      {
-        std::lock_guard<std::mutex> hold(takeLock_);
-        received = recv(static_cast<int>(fd), readBuffer_.get(), kReadBufferSize,
-                        MSG_DONTWAIT | MSG_TRUNC);
-        if (received > 0) ++taken_;
-      }
+      const ssize_t received = TakeWaiting(static_cast<int>(fd));
       if (received > static_cast<ssize_t>(kReadBufferSize)) {
         LogOversizedMessage(EMSGSIZE);  // the rest of the message is already discarded
         SetChannelError(ChannelError::TooLarge);
@@ -384,6 +377,41 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
     } else {
       PauseUntil(deadline);
     }
+  }
+}
+
+long NamedPipe::TakeWaiting(int fd) {
+  std::lock_guard<std::mutex> hold(takeLock_);
+  // MSG_TRUNC makes the receive report a message's full length even when it is cut.
+  const ssize_t received = recv(fd, readBuffer_.get(), kReadBufferSize, MSG_DONTWAIT | MSG_TRUNC);
+  if (received > 0) ++taken_;
+  return received;
+}
+
+bool NamedPipe::ReceiveWaiting(size_t& length) {
+  const NativeHandle fd = IsServer() ? client_ : handle_;
+  if (fd == kInvalidHandle) {
+    SetChannelError(ChannelError::Closed);
+    return false;
+  }
+  for (;;) {
+    const ssize_t received = TakeWaiting(static_cast<int>(fd));
+    if (received > static_cast<ssize_t>(kReadBufferSize)) {
+      LogOversizedMessage(EMSGSIZE);
+      SetChannelError(ChannelError::TooLarge);
+      return false;
+    }
+    if (received > 0 || (received == 0 && !PeerClosed(static_cast<int>(fd)))) {
+      length = static_cast<size_t>(received);
+      return true;
+    }
+    const int error = received == 0 ? ECONNRESET : errno;
+    if (error == EINTR) continue;
+    // Whoever reads next with a limit reconnects when the peer went away.
+    SetChannelError(error == EAGAIN || error == EWOULDBLOCK ? ChannelError::Timeout
+                    : PeerGone(error)                        ? ChannelError::Closed
+                                                             : ChannelError::Other);
+    return false;
   }
 }
 

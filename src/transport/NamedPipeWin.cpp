@@ -274,6 +274,14 @@ bool NamedPipe::DiscardWaiting() {
   return true;
 }
 
+bool NamedPipe::ReceiveWaiting(size_t& length) {
+  bool waiting = false;
+  TakenMessages(waiting);
+  if (waiting) return ReceiveMessage(0, length);
+  SetChannelError(ChannelError::Timeout);
+  return false;
+}
+
 uint64_t NamedPipe::TakenMessages(bool& waiting) {
   std::lock_guard<std::mutex> hold(takeLock_);
   DWORD available = 0;
