@@ -51,25 +51,41 @@ class AdaptiveSpin {
     if (MachineBusy()) Missed();
   }
 
+  // A wait that also learns from preemption: a spin that caught its message while the
+  // CPU was wanted by others (the thread was preempted) only took the CPU from the peer,
+  // so it counts as missed. The spin the wait may make, as Next; first it settles the last
+  // spin that caught its message. The thread's preemption count is read here, where the
+  // thread waits anyway, and not where a message has just come, where the read (a
+  // syscall) would delay handling it; so the count also covers the work after that catch.
+  Clock::duration NextWatched() {
+    if (!allowed_) return Clock::duration::zero();
+    long preemptions = -1;
+    if (caught_) {
+      caught_ = false;
+      preemptions = Preemptions();
+      if (preemptions == preemptionsAtSpin_) {
+        Paid();
+      } else {
+        Missed();
+      }
+    }
+    const Clock::duration spin = Next();
+    if (spin != Clock::duration::zero()) {
+      preemptionsAtSpin_ = preemptions >= 0 ? preemptions : Preemptions();
+    }
+    return spin;
+  }
+  // The spin NextWatched allowed caught its message; whether it paid is settled there.
+  void Caught() { caught_ = true; }
+
   // Whether more threads are runnable than there are CPUs (true where unknown).
   static bool MachineBusy();
 
   // Off where spinning cannot pay at all (both sides can only share one CPU).
   void Allow(bool allowed) {
     allowed_ = allowed;
+    caught_ = false;
     Paid();
-  }
-
-  // Times the calling thread has been preempted so far (0 where unknown). A spin during
-  // which it was preempted found the CPU wanted by others: on such a machine spinning only
-  // takes the CPU from the peer, so it counts as missed.
-  static long Preemptions() {
-#ifdef __linux__
-    rusage usage{};
-    return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nivcsw : 0;
-#else
-    return 0;
-#endif
   }
 
   // One turn of a spin: tells the CPU this is a spin (an SMT sibling gets the core's
@@ -85,10 +101,24 @@ class AdaptiveSpin {
 
  private:
   static constexpr uint32_t kMostMisses = 6;
+
+  // Times the calling thread has been preempted so far (0 where unknown).
+  static long Preemptions() {
+#ifdef __linux__
+    rusage usage{};
+    return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nivcsw : 0;
+#else
+    return 0;
+#endif
+  }
+
   Clock::duration longest_;
   bool allowed_ = true;
   uint32_t misses_ = 0;
   uint32_t skip_ = 0;
+  // A spin that NextWatched allowed caught its message; the preemption count when it began.
+  bool caught_ = false;
+  long preemptionsAtSpin_ = 0;
 };
 
 }  // namespace IPC

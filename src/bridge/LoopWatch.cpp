@@ -260,24 +260,21 @@ void LoopWatch::Pause() {
 
 void LoopWatch::SpinForAnswer() {
   if (spinning_ || closed_) return;
-  const auto spin = spin_.Next();
+  const auto spin = spin_.NextWatched();
   if (spin == IPC::AdaptiveSpin::Clock::duration::zero()) return;
   if (Libuv().idleStart(idle_, OnIdle) != 0) return;
   spinning_ = true;
   spinEnd_ = IPC::AdaptiveSpin::Clock::now() + spin;
-  preemptedBefore_ = IPC::AdaptiveSpin::Preemptions();
 }
 
 void LoopWatch::EndSpin(bool answered) {
   if (!spinning_) return;
   spinning_ = false;
   Libuv().idleStop(idle_);
-  if (!answered) {
-    spin_.TimedOut();
-  } else if (IPC::AdaptiveSpin::Preemptions() == preemptedBefore_) {
-    spin_.Paid();
+  if (answered) {
+    spin_.Caught();
   } else {
-    spin_.Missed();
+    spin_.TimedOut();
   }
 }
 

@@ -56,8 +56,8 @@ class LoopWatch {
   static void OnPoll(void* handle, int status, int events);
   static void OnIdle(void* handle);
   static void OnLimit(void* handle);
-  // The spin ended: with the answer (paid, unless this thread was preempted meanwhile), or
-  // at its end without it.
+  // The spin ended: with the answer (paid, unless the next spin finds this thread was
+  // preempted since this one began), or at its end without it.
   void EndSpin(bool answered);
   static void OnCleanup(napi_async_cleanup_hook_handle hook, void* data);
   // Closes the handle (the loop frees it, and the duplicate, later).
@@ -82,7 +82,6 @@ class LoopWatch {
   IPC::AdaptiveSpin spin_{std::chrono::microseconds(50)};
   bool spinning_ = false;
   IPC::AdaptiveSpin::Clock::time_point spinEnd_;
-  long preemptedBefore_ = 0;
 };
 
 }  // namespace Hostlink

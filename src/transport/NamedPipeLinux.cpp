@@ -314,7 +314,6 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
   // Until when this read asks again before it sleeps; set when it first finds nothing.
   Clock::time_point spinEnd{};
   bool spinning = false;
-  long preemptedBefore = 0;
   for (;;) {
     int error = 0;
     const NativeHandle fd = Connection(error);
@@ -326,13 +325,7 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
         return false;
       }
       if (received > 0 || (received == 0 && !PeerClosed(static_cast<int>(fd)))) {
-        if (spinning) {
-          if (AdaptiveSpin::Preemptions() == preemptedBefore) {
-            spin_.Paid();
-          } else {
-            spin_.Missed();
-          }
-        }
+        if (spinning) spin_.Caught();
         length = static_cast<size_t>(received);
         return true;
       }
@@ -359,9 +352,8 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
       if (spinForMessages_ && fd != kInvalidHandle) {
         const auto now = Clock::now();
         if (spinEnd == Clock::time_point{}) {
-          spinEnd = std::min(now + spin_.Next(), deadline);
+          spinEnd = std::min(now + spin_.NextWatched(), deadline);
           spinning = now < spinEnd;
-          if (spinning) preemptedBefore = AdaptiveSpin::Preemptions();
         }
         if (now < spinEnd) {
           AdaptiveSpin::Pause();

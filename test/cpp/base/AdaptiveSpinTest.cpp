@@ -7,6 +7,11 @@
 
 #include "base/AdaptiveSpin.h"
 
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#endif
+
 namespace {
 
 // A spin that times out backs off only on a busy machine: if the busy check never saw the
@@ -35,6 +40,67 @@ TEST(AdaptiveSpinTest, MachineBusySeesMoreRunnableThreadsThanCpus) {
   for (auto& loop : loops) loop.join();
   EXPECT_TRUE(busy);
 
+#endif
+}
+
+#ifdef __linux__
+// Keeps the calling thread on the given CPU.
+bool PinTo(int cpu) {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  CPU_SET(cpu, &set);
+  return pthread_setaffinity_np(pthread_self(), sizeof set, &set) == 0;
+}
+
+// Runs on the CPU for `length`, as the work after a caught message would.
+void Work(std::chrono::milliseconds length) {
+  const auto end = std::chrono::steady_clock::now() + length;
+  while (std::chrono::steady_clock::now() < end) {
+  }
+}
+#endif
+
+// A spin that caught its message while a CPU-bound thread wanted the same CPU only took
+// the CPU from others: if the preemption count were not read, or read after the catch had
+// already reset the back-off, spins would go on competing with the CPU-bound thread, and a
+// busy machine's back-off would never grow past its first step.
+TEST(AdaptiveSpinTest, ACatchWhileTheThreadWasPreemptedBacksOffFurtherEachTime) {
+#ifndef __linux__
+  GTEST_SKIP() << "preemptions are counted on Linux only";
+#else
+  using std::chrono::milliseconds;
+  const auto zero = IPC::AdaptiveSpin::Clock::duration::zero();
+  const auto longest = std::chrono::microseconds(100);
+  std::atomic<bool> stop{false};
+  std::atomic<bool> pinned{false};
+  cpu_set_t before;
+  ASSERT_EQ(pthread_getaffinity_np(pthread_self(), sizeof before, &before), 0);
+  ASSERT_TRUE(PinTo(0));
+  std::thread hog([&] {
+    pinned = PinTo(0);
+    while (!stop.load(std::memory_order_relaxed)) {
+    }
+  });
+  while (!pinned) std::this_thread::yield();
+
+  IPC::AdaptiveSpin spin(longest);
+  ASSERT_EQ(spin.NextWatched(), longest);
+  Work(milliseconds(100));  // shares CPU 0 with the hog: preempted many times
+  spin.Caught();
+  // Settled as missed once: the next wait blocks at once, the one after spins again.
+  EXPECT_EQ(spin.NextWatched(), zero);
+  ASSERT_EQ(spin.NextWatched(), longest);
+  Work(milliseconds(100));
+  spin.Caught();
+  // Missed twice running: three waits block at once.
+  EXPECT_EQ(spin.NextWatched(), zero);
+  EXPECT_EQ(spin.NextWatched(), zero);
+  EXPECT_EQ(spin.NextWatched(), zero);
+  EXPECT_EQ(spin.NextWatched(), longest);
+
+  stop = true;
+  hog.join();
+  pthread_setaffinity_np(pthread_self(), sizeof before, &before);
 #endif
 }
 
