@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <thread>
 
 #ifdef __linux__
 #include <sys/resource.h>
@@ -59,19 +60,27 @@ class AdaptiveSpin {
   // syscall) would delay handling it; so the count also covers the work after that catch.
   Clock::duration NextWatched() {
     if (!allowed_) return Clock::duration::zero();
+    const std::thread::id thread = std::this_thread::get_id();
     long preemptions = -1;
     if (caught_) {
       caught_ = false;
-      preemptions = Preemptions();
-      if (preemptions == preemptionsAtSpin_) {
+      if (thread != spinThread_) {
+        // Caught on another thread (the pipe is read by whichever call holds the turn):
+        // its count is not this thread's to read, and the catch stands.
         Paid();
       } else {
-        Missed();
+        preemptions = Preemptions();
+        if (preemptions == preemptionsAtSpin_) {
+          Paid();
+        } else {
+          Missed();
+        }
       }
     }
     const Clock::duration spin = Next();
     if (spin != Clock::duration::zero()) {
       preemptionsAtSpin_ = preemptions >= 0 ? preemptions : Preemptions();
+      spinThread_ = thread;
     }
     return spin;
   }
@@ -116,9 +125,11 @@ class AdaptiveSpin {
   bool allowed_ = true;
   uint32_t misses_ = 0;
   uint32_t skip_ = 0;
-  // A spin that NextWatched allowed caught its message; the preemption count when it began.
+  // A spin that NextWatched allowed caught its message; the preemption count when it
+  // began, and the thread whose count that is.
   bool caught_ = false;
   long preemptionsAtSpin_ = 0;
+  std::thread::id spinThread_;
 };
 
 }  // namespace IPC
