@@ -98,9 +98,11 @@ class NamedPipe : public IPCInterface {
   bool SendMessage(const char* data, size_t length, uint32_t timeoutMs);
   // Waits up to the limit for one whole message into readBuffer_; a time-out logs nothing.
   bool ReceiveMessage(uint32_t timeoutMs, size_t& length);
-  // Linux: one receive of what waits into readBuffer_, counted when a message was taken;
-  // returns as recv does.
-  long TakeWaiting(int fd);
+  // Linux: one receive of what waits into readBuffer_, counted when a message was taken:
+  // a whole message (its length), one too large (logged, TooLarge), or none (why, in
+  // `error`: EAGAIN when nothing waits, ECONNRESET when the peer closed).
+  enum class Taken { Message, TooLarge, Nothing };
+  Taken TakeWaiting(int fd, size_t& length, int& error);
   // One whole message into readBuffer_ only if one waits now; false with Timeout when none
   // does.
   bool ReceiveWaiting(size_t& length);

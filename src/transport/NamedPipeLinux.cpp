@@ -318,18 +318,12 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
     int error = 0;
     const NativeHandle fd = Connection(error);
     if (fd != kInvalidHandle) {
-      const ssize_t received = TakeWaiting(static_cast<int>(fd));
-      if (received > static_cast<ssize_t>(kReadBufferSize)) {
-        LogOversizedMessage(EMSGSIZE);  // the rest of the message is already discarded
-        SetChannelError(ChannelError::TooLarge);
-        return false;
-      }
-      if (received > 0 || (received == 0 && !PeerClosed(static_cast<int>(fd)))) {
+      const Taken taken = TakeWaiting(static_cast<int>(fd), length, error);
+      if (taken == Taken::TooLarge) return false;
+      if (taken == Taken::Message) {
         if (spinning) spin_.Caught();
-        length = static_cast<size_t>(received);
         return true;
       }
-      error = received == 0 ? ECONNRESET : errno;
     }
     if (error == EINTR || error == ECONNABORTED) continue;
     if (PeerGone(error) && GetMode() == ClientRequest) {
@@ -372,12 +366,25 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
   }
 }
 
-long NamedPipe::TakeWaiting(int fd) {
-  std::lock_guard<std::mutex> hold(takeLock_);
-  // MSG_TRUNC makes the receive report a message's full length even when it is cut.
-  const ssize_t received = recv(fd, readBuffer_.get(), kReadBufferSize, MSG_DONTWAIT | MSG_TRUNC);
-  if (received > 0) ++taken_;
-  return received;
+NamedPipe::Taken NamedPipe::TakeWaiting(int fd, size_t& length, int& error) {
+  ssize_t received = 0;
+  {
+    std::lock_guard<std::mutex> hold(takeLock_);
+    // MSG_TRUNC makes the receive report a message's full length even when it is cut.
+    received = recv(fd, readBuffer_.get(), kReadBufferSize, MSG_DONTWAIT | MSG_TRUNC);
+    if (received > 0) ++taken_;
+  }
+  if (received > static_cast<ssize_t>(kReadBufferSize)) {
+    LogOversizedMessage(EMSGSIZE);  // the rest of the message is already discarded
+    SetChannelError(ChannelError::TooLarge);
+    return Taken::TooLarge;
+  }
+  if (received > 0 || (received == 0 && !PeerClosed(fd))) {
+    length = static_cast<size_t>(received);
+    return Taken::Message;
+  }
+  error = received == 0 ? ECONNRESET : errno;
+  return Taken::Nothing;
 }
 
 bool NamedPipe::ReceiveWaiting(size_t& length) {
@@ -387,17 +394,9 @@ bool NamedPipe::ReceiveWaiting(size_t& length) {
     return false;
   }
   for (;;) {
-    const ssize_t received = TakeWaiting(static_cast<int>(fd));
-    if (received > static_cast<ssize_t>(kReadBufferSize)) {
-      LogOversizedMessage(EMSGSIZE);
-      SetChannelError(ChannelError::TooLarge);
-      return false;
-    }
-    if (received > 0 || (received == 0 && !PeerClosed(static_cast<int>(fd)))) {
-      length = static_cast<size_t>(received);
-      return true;
-    }
-    const int error = received == 0 ? ECONNRESET : errno;
+    int error = 0;
+    const Taken taken = TakeWaiting(static_cast<int>(fd), length, error);
+    if (taken != Taken::Nothing) return taken == Taken::Message;
     if (error == EINTR) continue;
     // Whoever reads next with a limit reconnects when the peer went away.
     SetChannelError(error == EAGAIN || error == EWOULDBLOCK ? ChannelError::Timeout
