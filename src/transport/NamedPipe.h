@@ -102,7 +102,12 @@ class NamedPipe : public IPCInterface {
   // a whole message (its length), one too large (logged, TooLarge), or none (why, in
   // `error`: EAGAIN when nothing waits, ECONNRESET when the peer closed).
   enum class Taken { Message, TooLarge, Nothing };
-  Taken TakeWaiting(int fd, size_t& length, int& error);
+  // With `block`, the receive sleeps until a message comes or the socket's receive limit
+  // passes (EAGAIN), and holds no lock meanwhile.
+  Taken TakeWaiting(int fd, size_t& length, int& error, bool block = false);
+  // Linux: gives the connection's receives the limit of `deadline`; false when it has
+  // passed or cannot be set.
+  bool LimitReceive(int fd, Clock::time_point deadline);
   // One whole message into readBuffer_ only if one waits now; false with Timeout when none
   // does.
   bool ReceiveWaiting(size_t& length);
@@ -152,6 +157,10 @@ class NamedPipe : public IPCInterface {
   // connection). Longer than an idle CPU's wake-up: with a spin shorter than it, each end
   // could run out just before the other, itself still waking, sent, and both then slept.
   bool spinForMessages_ = false;
+  // Linux server: the request connection is blocking, and its reads sleep in the receive
+  // with the limit last given (receiveLimitMs_, 0 when none) rather than in poll.
+  bool blockInReceive_ = false;
+  int64_t receiveLimitMs_ = 0;
   AdaptiveSpin spin_{std::chrono::microseconds(100)};
   // A callback client whose last open failed: its worker reopens ten times a second while
   // the host is away, so only the first failure and the recovery are logged.

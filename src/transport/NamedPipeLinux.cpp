@@ -7,6 +7,7 @@
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -287,8 +288,12 @@ NamedPipe::NativeHandle NamedPipe::Connection(int& error) {
     return handle_;
   }
   if (client_ == kInvalidHandle) {
-    const int fd =
-        accept4(static_cast<int>(handle_), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    // A server's request connection is read by its one serving thread, which sleeps in the
+    // receive itself: one call where a wait in poll takes three, and a wake-up that hands
+    // the message straight over.
+    const bool blocking = GetMode() == ServerRequest;
+    const int fd = accept4(static_cast<int>(handle_), nullptr, nullptr,
+                           SOCK_CLOEXEC | (blocking ? 0 : SOCK_NONBLOCK));
     if (fd < 0) {
       error = errno;
       return kInvalidHandle;
@@ -301,6 +306,8 @@ NamedPipe::NativeHandle NamedPipe::Connection(int& error) {
     }
     SizeBuffer(fd);
     client_ = fd;
+    blockInReceive_ = blocking;
+    receiveLimitMs_ = 0;
     spinForMessages_ = GetMode() == ServerRequest;
     peerElsewhere_ = SpinCanPay(fd);
     spin_.Allow(peerElsewhere_);
@@ -314,17 +321,20 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
   // Until when this read asks again before it sleeps; set when it first finds nothing.
   Clock::time_point spinEnd{};
   bool spinning = false;
+  // Whether the next receive sleeps in the kernel until a message comes or its limit passes.
+  bool block = false;
   for (;;) {
     int error = 0;
     const NativeHandle fd = Connection(error);
     if (fd != kInvalidHandle) {
-      const Taken taken = TakeWaiting(static_cast<int>(fd), length, error);
+      const Taken taken = TakeWaiting(static_cast<int>(fd), length, error, block);
       if (taken == Taken::TooLarge) return false;
       if (taken == Taken::Message) {
         if (spinning) spin_.Caught();
         return true;
       }
     }
+    block = false;
     if (error == EINTR || error == ECONNABORTED) continue;
     if (PeerGone(error) && GetMode() == ClientRequest) {
       // The host hung up, and with it went any answer to what was sent: waiting on a new
@@ -358,6 +368,10 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
           spinning = false;
         }
       }
+      if (blockInReceive_ && fd != kInvalidHandle && LimitReceive(static_cast<int>(fd), deadline)) {
+        block = true;
+        continue;
+      }
       // Nothing yet; a server without a client waits for one to connect.
       WaitFor(static_cast<int>(fd != kInvalidHandle ? fd : handle_), POLLIN, deadline);
     } else {
@@ -366,13 +380,20 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
   }
 }
 
-NamedPipe::Taken NamedPipe::TakeWaiting(int fd, size_t& length, int& error) {
+NamedPipe::Taken NamedPipe::TakeWaiting(int fd, size_t& length, int& error, bool block) {
   ssize_t received = 0;
+  int receiveError = 0;
   {
-    std::lock_guard<std::mutex> hold(takeLock_);
+    // A receive that sleeps cannot hold the lock; it is used only where it is the one reader.
+    std::unique_lock<std::mutex> hold(takeLock_, std::defer_lock);
+    if (!block) hold.lock();
     // MSG_TRUNC makes the receive report a message's full length even when it is cut.
-    received = recv(fd, readBuffer_.get(), kReadBufferSize, MSG_DONTWAIT | MSG_TRUNC);
-    if (received > 0) ++taken_;
+    received = recv(fd, readBuffer_.get(), kReadBufferSize, (block ? 0 : MSG_DONTWAIT) | MSG_TRUNC);
+    receiveError = errno;
+    if (received > 0) {
+      if (block) hold.lock();
+      ++taken_;
+    }
   }
   if (received > static_cast<ssize_t>(kReadBufferSize)) {
     LogOversizedMessage(EMSGSIZE);  // the rest of the message is already discarded
@@ -383,8 +404,20 @@ NamedPipe::Taken NamedPipe::TakeWaiting(int fd, size_t& length, int& error) {
     length = static_cast<size_t>(received);
     return Taken::Message;
   }
-  error = received == 0 ? ECONNRESET : errno;
+  error = received == 0 ? ECONNRESET : receiveError;
   return Taken::Nothing;
+}
+
+bool NamedPipe::LimitReceive(int fd, Clock::time_point deadline) {
+  // Rounded up, as WaitFor's limit is; set again only when it changes, which a server that
+  // reads with the same limit each time seldom sees.
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  if (ms <= 0) return false;
+  if (ms == receiveLimitMs_) return true;
+  const timeval limit{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>(ms % 1000 * 1000)};
+  if (setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) return false;
+  receiveLimitMs_ = ms;
+  return true;
 }
 
 bool NamedPipe::ReceiveWaiting(size_t& length) {
