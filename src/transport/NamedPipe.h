@@ -51,7 +51,8 @@ class NamedPipe : public IPCInterface {
   // it never gives up while open. Nothing for a client.
   void DropClient();
   uint64_t ClientsLetGo() const override { return clientsLetGo_; }
-  // Linux client: a duplicate of the connected socket; -1 elsewhere.
+  // Linux client: a duplicate of the connected socket; -1 elsewhere. Whoever watches it
+  // may make the shared socket non-blocking; the channel's next read makes it blocking again.
   NativeHandle DuplicateConnection() override;
   uint64_t Connection() const override { return connection_; }
   bool PeerMayRunElsewhere() const override { return peerElsewhere_; }
@@ -105,8 +106,8 @@ class NamedPipe : public IPCInterface {
   // With `block`, the receive sleeps until a message comes or the socket's receive limit
   // passes (EAGAIN), and holds no lock meanwhile.
   Taken TakeWaiting(int fd, size_t& length, int& error, bool block = false);
-  // Linux: gives the connection's receives the limit of `deadline`; false when it has
-  // passed or cannot be set.
+  // Linux: gives the connection's receives a limit that ends shortly before `deadline`;
+  // false when too little is left for one (poll waits that out) or it cannot be set.
   bool LimitReceive(int fd, Clock::time_point deadline);
   // One whole message into readBuffer_ only if one waits now; false with Timeout when none
   // does.
@@ -157,8 +158,8 @@ class NamedPipe : public IPCInterface {
   // connection). Longer than an idle CPU's wake-up: with a spin shorter than it, each end
   // could run out just before the other, itself still waking, sent, and both then slept.
   bool spinForMessages_ = false;
-  // Linux server: the request connection is blocking, and its reads sleep in the receive
-  // with the limit last given (receiveLimitMs_, 0 when none) rather than in poll.
+  // Linux, request connections: the connection is blocking, and its reads sleep in the
+  // receive with the limit last given (receiveLimitMs_, 0 when none) rather than in poll.
   bool blockInReceive_ = false;
   int64_t receiveLimitMs_ = 0;
   AdaptiveSpin spin_{std::chrono::microseconds(100)};

@@ -33,6 +33,9 @@ constexpr int kListenBacklog = 0;
 // Clients that slip into the queue between an accept and the holder's connect are turned
 // away; past this many the holder gives up until the next client.
 constexpr int kHolderAttempts = 4;
+// How long before a deadline a receive stops sleeping and leaves the rest to poll: more
+// than the kernel's lateness on a receive limit, two ticks at 100 Hz.
+constexpr int64_t kCoarseTimerMarginMs = 25;
 
 // The abstract address: a NUL, then the path's bytes with no terminating NUL. A path that
 // does not fit is refused rather than cut, since a cut name would reach another pipe.
@@ -81,6 +84,12 @@ bool SpinCanPay(int fd) {
 void SizeBuffer(int fd) {
   const int size = static_cast<int>(NamedPipe::kPipeBufferSize);
   setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+}
+
+// Clears O_NONBLOCK where it is set; the channel's own non-blocking calls say so each time.
+void MakeBlocking(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0 && (flags & O_NONBLOCK) != 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 }
 
 bool PeerGone(int error) {
@@ -189,6 +198,11 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
       break;
     } else {
       SizeBuffer(fd);
+      // A request client has one reader at a time, whichever call holds the turn: it sleeps
+      // in the receive itself, as a request server does.
+      blockInReceive_ = GetMode() == ClientRequest;
+      receiveLimitMs_ = 0;
+      if (blockInReceive_) MakeBlocking(fd);
       handle_ = fd;
       static std::atomic<uint64_t> connectionsMade{0};
       connection_ = ++connectionsMade;
@@ -323,10 +337,17 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
   bool spinning = false;
   // Whether the next receive sleeps in the kernel until a message comes or its limit passes.
   bool block = false;
+  bool firstTake = true;
   for (;;) {
     int error = 0;
     const NativeHandle fd = Connection(error);
     if (fd != kInvalidHandle) {
+      // Where no spin can pay, the first receive already sleeps: a message that waits is
+      // taken by it just as at once, and one that does not costs no second call.
+      if (firstTake && blockInReceive_ && !(spinForMessages_ && peerElsewhere_)) {
+        block = LimitReceive(static_cast<int>(fd), deadline);
+      }
+      firstTake = false;
       const Taken taken = TakeWaiting(static_cast<int>(fd), length, error, block);
       if (taken == Taken::TooLarge) return false;
       if (taken == Taken::Message) {
@@ -334,6 +355,7 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
         return true;
       }
     }
+    const bool slept = block;
     block = false;
     if (error == EINTR || error == ECONNABORTED) continue;
     if (PeerGone(error) && GetMode() == ClientRequest) {
@@ -368,9 +390,15 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
           spinning = false;
         }
       }
-      if (blockInReceive_ && fd != kInvalidHandle && LimitReceive(static_cast<int>(fd), deadline)) {
-        block = true;
-        continue;
+      if (blockInReceive_ && fd != kInvalidHandle) {
+        // A receive meant to sleep that came back empty before its limit: an event loop
+        // watching a duplicate made the shared socket non-blocking (libuv does, when it
+        // starts to poll it).
+        if (slept) MakeBlocking(static_cast<int>(fd));
+        if (LimitReceive(static_cast<int>(fd), deadline)) {
+          block = true;
+          continue;
+        }
       }
       // Nothing yet; a server without a client waits for one to connect.
       WaitFor(static_cast<int>(fd != kInvalidHandle ? fd : handle_), POLLIN, deadline);
@@ -409,14 +437,23 @@ NamedPipe::Taken NamedPipe::TakeWaiting(int fd, size_t& length, int& error, bool
 }
 
 bool NamedPipe::LimitReceive(int fd, Clock::time_point deadline) {
-  // Rounded up, as WaitFor's limit is; set again only when it changes, which a server that
-  // reads with the same limit each time seldom sees.
-  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  if (ms <= 0) return false;
-  if (ms == receiveLimitMs_) return true;
-  const timeval limit{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>(ms % 1000 * 1000)};
+  // The kernel ends a receive's sleep on its coarse timer, up to a few ticks late and later
+  // still for long limits; poll's timer is precise. So a receive sleeps until shortly
+  // before the deadline, and poll waits out the rest.
+  const int64_t left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  const int64_t margin = std::max<int64_t>(kCoarseTimerMarginMs, left / 8);
+  const int64_t longest = left - margin;
+  if (longest <= 0) return false;
+  // The limit last set serves while it ends within the margin before the longest; a read
+  // with the same limit as the last then sets nothing.
+  if (receiveLimitMs_ > 0 && receiveLimitMs_ <= longest && receiveLimitMs_ >= longest - margin) {
+    return true;
+  }
+  const timeval limit{static_cast<time_t>(longest / 1000),
+                      static_cast<suseconds_t>(longest % 1000 * 1000)};
   if (setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) return false;
-  receiveLimitMs_ = ms;
+  receiveLimitMs_ = longest;
   return true;
 }
 
