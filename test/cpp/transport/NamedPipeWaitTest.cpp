@@ -84,37 +84,3 @@ TEST(NamedPipeWait, WaitingReadTakesAMessageThatArrivesLater) {
 }
 
 }  // namespace
-
-// A request server sleeps in the receive itself, under a limit the socket keeps between
-// reads: a shorter read after a longer one must not inherit the longer limit, and a client
-// that leaves must end that sleep at once, so that the next client is served within the
-// same read rather than after the limit.
-TEST(NamedPipeWait, ServerReadKeepsItsOwnLimitAndServesTheNextClientAtOnce) {
-  Pair pair("sleeping");
-  ASSERT_TRUE(pair.opened);
-  std::thread writer([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    pair.client.Write("first", 300);
-  });
-  std::string message;
-  EXPECT_TRUE(pair.server.Read(message, 5000));
-  writer.join();
-  EXPECT_EQ(message, "first");
-
-  auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(pair.server.Read(message, 50));
-  EXPECT_LT(MillisSince(start), 2000) << "the 5 s limit of the read before";
-
-  NamedPipe next(pair.name, IPC::ClientRequest);
-  std::thread successor([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    pair.client.Close();
-    if (next.Open(1000)) next.Write("next", 300);
-  });
-  start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(pair.server.Read(message, 10000));
-  successor.join();
-  EXPECT_LT(MillisSince(start), 3000) << "slept on the departed client's connection";
-  EXPECT_EQ(message, "next");
-  EXPECT_EQ(pair.server.ClientsLetGo(), 1u);
-}
