@@ -87,6 +87,10 @@ class AdaptiveSpin {
   // The spin NextWatched allowed caught its message; whether it paid is settled there.
   void Caught() { caught_ = true; }
 
+  // Whether the next wait blocks at once whatever it finds (not allowed to spin, or
+  // backing off with no catch to settle), so that it may sleep from its first look.
+  bool BlocksNext() const { return !allowed_ || (skip_ > 0 && !caught_); }
+
   // Whether more threads are runnable than there are CPUs (true where unknown).
   static bool MachineBusy();
 

@@ -342,10 +342,18 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
     int error = 0;
     const NativeHandle fd = Connection(error);
     if (fd != kInvalidHandle) {
-      // Where no spin can pay, the first receive already sleeps: a message that waits is
-      // taken by it just as at once, and one that does not costs no second call.
-      if (firstTake && blockInReceive_ && !(spinForMessages_ && peerElsewhere_)) {
-        block = LimitReceive(static_cast<int>(fd), deadline);
+      // Where this wait will not spin, its first receive already sleeps: a message that
+      // waits is taken by it just as at once, and one that does not costs no second call.
+      // A spin backing off counts this wait down as one that blocked.
+      if (firstTake && blockInReceive_) {
+        const bool spins = spinForMessages_ && peerElsewhere_;
+        if (!spins || spin_.BlocksNext()) {
+          if (spins) {
+            spin_.NextWatched();
+            spinEnd = Clock::now();
+          }
+          block = LimitReceive(static_cast<int>(fd), deadline);
+        }
       }
       firstTake = false;
       const Taken taken = TakeWaiting(static_cast<int>(fd), length, error, block);

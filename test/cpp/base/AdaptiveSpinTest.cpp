@@ -141,4 +141,25 @@ TEST(AdaptiveSpinTest, ACatchOnAnotherThreadIsNotJudgedByThisThreadsCount) {
 #endif
 }
 
+// A read that is told ahead its wait will not spin sleeps from its first look and never
+// asks for a spin: were the forecast wrong, a read would sleep where it should spin, or
+// (counting down no back-off) never spin again after a busy phase.
+TEST(AdaptiveSpinTest, BlocksNextForetellsEveryWaitOfABackOff) {
+  IPC::AdaptiveSpin spin(std::chrono::microseconds(100));
+  for (int round = 0; round < 3; ++round) {
+    spin.Missed();
+    int blocked = 0;
+    for (;;) {
+      const bool foretold = spin.BlocksNext();
+      const bool spins = spin.NextWatched() != IPC::AdaptiveSpin::Clock::duration::zero();
+      ASSERT_NE(foretold, spins) << "wait " << blocked << " of round " << round;
+      if (spins) break;
+      ++blocked;
+    }
+    EXPECT_EQ(blocked, (2 << round) - 1) << "the back-off of miss " << round + 1;
+  }
+  spin.Allow(false);
+  EXPECT_TRUE(spin.BlocksNext());
+}
+
 }  // namespace
