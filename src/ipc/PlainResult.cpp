@@ -208,7 +208,9 @@ bool PlainScan::Number() {
   const size_t length = static_cast<size_t>(p_ - start);
   if (length > kMaxNumberLength) return false;
   if (!significant) {
-    if (integer && negative) return false;
+    // A zero too: the parsed road refuses an exponent past the double range whatever the
+    // digits before it.
+    if ((integer && negative) || magnitude > kMaxMagnitude) return false;
   } else if (magnitude > kMaxMagnitude || magnitude < -kMaxMagnitude) {
     return false;
   }

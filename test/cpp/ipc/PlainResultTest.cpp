@@ -74,6 +74,7 @@ TEST(PlainResult, DeclinesWhatTheParsedRoadReadsDifferentlyOrRefuses) {
       R"({"type":"table","value":{"s":"\u00e9"}})",                  // \u escapes (and \u0000)
       R"({"type":"table","value":{"n":-0}})",                        // integer -0 reads as 0
       R"({"type":"table","value":{"n":1e400}})",                     // refused by the parser
+      R"({"type":"table","value":{"n":0e600}})",                     // refused too, though zero
       R"({"type":"table","value":{"n":1e-320}})",                    // subnormal
       R"({"type":"table","value":{"n":01}})",                        // not JSON
       R"({"type":"table","value":{"n":1.}})",                        // not JSON
