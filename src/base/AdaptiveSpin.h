@@ -44,12 +44,17 @@ class AdaptiveSpin {
     skip_ = (1u << misses_) - 1;
   }
 
-  // A spin that ran out before its message came. It counts as missed only where more
-  // threads want a CPU than there are CPUs: elsewhere it took nothing from anyone, and
-  // backing off there makes both ends sleep, each then waiting out the other's wake-up,
-  // so that neither's spin catches a message again for a long while.
-  void TimedOut() {
-    if (MachineBusy()) Missed();
+  // A spin that ran out before its message came. It counts as missed only where it kept
+  // the peer from a CPU: more threads want a CPU than there are CPUs, or `peerElsewhere()`
+  // finds that the peer can now run only on the one CPU this thread may run on (an
+  // affinity changed since the connection was made, and each spin holds the CPU the
+  // answer needs). Elsewhere it took nothing from anyone, and backing off there makes
+  // both ends sleep, each then waiting out the other's wake-up, so that neither's spin
+  // catches a message again for a long while. peerElsewhere is asked only on an idle
+  // machine, after a spin that failed anyway.
+  template <typename PeerElsewhere>
+  void TimedOut(PeerElsewhere peerElsewhere) {
+    if (MachineBusy() || !peerElsewhere()) Missed();
   }
 
   // A wait that also learns from preemption: a spin that caught its message while the

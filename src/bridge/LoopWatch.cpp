@@ -274,7 +274,10 @@ void LoopWatch::EndSpin(bool answered) {
   if (answered) {
     spin_.Caught();
   } else {
-    spin_.TimedOut();
+    const intptr_t duplicate = handle_ != nullptr ? handle_->duplicate : -1;
+    spin_.TimedOut([duplicate] {
+      return duplicate < 0 || IPC::NamedPipe::SpinCanPayOn(duplicate);
+    });
   }
 }
 

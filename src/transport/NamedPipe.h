@@ -57,6 +57,10 @@ class NamedPipe : public IPCInterface {
   uint64_t Connection() const override { return connection_; }
   bool PeerMayRunElsewhere() const override { return peerElsewhere_; }
   static void CloseDuplicate(NativeHandle duplicate);
+  // Whether the peer of `connection` (a connection or its duplicate) may run on another CPU
+  // than the calling thread, now: their affinities may have changed since the connection
+  // was made. True where unknown, and on Windows.
+  static bool SpinCanPayOn(NativeHandle connection);
 
   // Sends a message that is already compressed (a bzip2 stream of the text and its NUL,
   // as Write would make it), so that a caller who had to compress it anyway, to learn its

@@ -253,6 +253,10 @@ NamedPipe::NativeHandle NamedPipe::DuplicateConnection() {
   return duplicate;
 }
 
+bool NamedPipe::SpinCanPayOn(NativeHandle connection) {
+  return SpinCanPay(static_cast<int>(connection));
+}
+
 void NamedPipe::CloseDuplicate(NativeHandle duplicate) {
   if (duplicate >= 0) close(static_cast<int>(duplicate));
 }
@@ -394,7 +398,7 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
           continue;
         }
         if (spinning) {
-          spin_.TimedOut();
+          spin_.TimedOut([fd] { return SpinCanPay(static_cast<int>(fd)); });
           spinning = false;
         }
       }

@@ -298,6 +298,8 @@ bool NamedPipe::WriteNow(const std::string&) { return false; }
 // A pipe handle is no socket for an event loop to watch.
 NamedPipe::NativeHandle NamedPipe::DuplicateConnection() { return kInvalidHandle; }
 
+bool NamedPipe::SpinCanPayOn(NativeHandle) { return true; }
+
 void NamedPipe::CloseDuplicate(NativeHandle) {}
 
 bool NamedPipe::SendMessage(const char* data, size_t length, uint32_t timeoutMs) {
