@@ -1,0 +1,135 @@
+// The CPU quota of the process's control group, version 2 ("cpu.max") or version 1
+// ("cpu.cfs_quota_us" and "cpu.cfs_period_us"), found through the mount table, so that a
+// container that sees its own group as the root of the mount is read right too.
+#include "base/CpuBandwidth.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace IPC {
+
+namespace {
+
+struct CgroupMount {
+  std::string root;        // the group the mount shows as its root
+  std::string mountPoint;  // where it is mounted
+  bool unified = false;    // version 2
+};
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::istringstream stream(text);
+  while (std::getline(stream, part, separator)) parts.push_back(part);
+  return parts;
+}
+
+// A v1 mount that holds the cpu controller ("cpu" among its comma-separated options), or
+// the v2 mount. Fields of a mountinfo line: id, parent, major:minor, root, mount point,
+// options, optional fields up to "-", then type, source and super options.
+bool FindMount(const std::string& root, bool unified, CgroupMount& mount) {
+  std::ifstream mountinfo(root + "/proc/self/mountinfo");
+  std::string line;
+  while (std::getline(mountinfo, line)) {
+    const std::vector<std::string> fields = Split(line, ' ');
+    size_t dash = 6;
+    while (dash < fields.size() && fields[dash] != "-") ++dash;
+    if (dash + 3 >= fields.size() || fields.size() < 5) continue;
+    const std::string& type = fields[dash + 1];
+    if (unified ? type != "cgroup2" : type != "cgroup") continue;
+    if (!unified) {
+      bool cpu = false;
+      for (const std::string& option : Split(fields[dash + 3], ',')) cpu = cpu || option == "cpu";
+      if (!cpu) continue;
+    }
+    mount = CgroupMount{fields[3], root + fields[4], unified};
+    return true;
+  }
+  return false;
+}
+
+// The process's group in the hierarchy of `mount`, from /proc/self/cgroup ("0::/path" for
+// version 2, "N:cpu,cpuacct:/path" for version 1).
+bool FindGroup(const std::string& root, const CgroupMount& mount, std::string& group) {
+  std::ifstream cgroups(root + "/proc/self/cgroup");
+  std::string line;
+  while (std::getline(cgroups, line)) {
+    const size_t first = line.find(':');
+    const size_t second = first == std::string::npos ? first : line.find(':', first + 1);
+    if (second == std::string::npos) continue;
+    const std::string controllers = line.substr(first + 1, second - first - 1);
+    bool match = mount.unified && line.compare(0, first, "0") == 0 && controllers.empty();
+    for (const std::string& controller : Split(controllers, ',')) {
+      match = match || (!mount.unified && controller == "cpu");
+    }
+    if (match) {
+      group = line.substr(second + 1);
+      return true;
+    }
+  }
+  return false;
+}
+
+// One group's quota in CPUs, or 0 when it sets none.
+double GroupLimit(const std::string& directory, bool unified) {
+  if (unified) {
+    std::ifstream file(directory + "/cpu.max");
+    std::string quota;
+    double period = 0;
+    if (!(file >> quota >> period) || quota == "max" || period <= 0) return 0;
+    const double value = std::atof(quota.c_str());
+    return value > 0 ? value / period : 0;
+  }
+  std::ifstream quotaFile(directory + "/cpu.cfs_quota_us");
+  std::ifstream periodFile(directory + "/cpu.cfs_period_us");
+  double quota = 0;
+  double period = 0;
+  if (!(quotaFile >> quota) || !(periodFile >> period) || quota <= 0 || period <= 0) return 0;
+  return quota / period;
+}
+
+double Limit(const std::string& root, bool unified) {
+  CgroupMount mount;
+  std::string group;
+  if (!FindMount(root, unified, mount) || !FindGroup(root, mount, group)) return 0;
+  // The part of the group's path below what the mount shows as its root; a group outside
+  // it (another namespace's view) is read from the mount's root.
+  std::string below;
+  if (mount.root == "/") {
+    below = group;
+  } else if (group.compare(0, mount.root.size(), mount.root) == 0 &&
+             (group.size() == mount.root.size() || group[mount.root.size()] == '/')) {
+    below = group.substr(mount.root.size());
+  }
+  // The group and each ancestor up to the mount's root: the smallest quota binds.
+  double limit = 0;
+  for (;;) {
+    const double own = GroupLimit(mount.mountPoint + below, unified);
+    if (own > 0 && (limit == 0 || own < limit)) limit = own;
+    if (below.empty() || below == "/") break;
+    const size_t slash = below.find_last_of('/');
+    below = slash == std::string::npos ? std::string() : below.substr(0, slash);
+  }
+  return limit;
+}
+
+}  // namespace
+
+double CpuBandwidthLimitUnder(const std::string& root) {
+  const double unified = Limit(root, true);
+  const double legacy = Limit(root, false);
+  if (unified > 0 && legacy > 0) return unified < legacy ? unified : legacy;
+  return unified > 0 ? unified : legacy;
+}
+
+double CpuBandwidthLimit() {
+#ifdef __linux__
+  return CpuBandwidthLimitUnder("");
+#else
+  return 0;
+#endif
+}
+
+}  // namespace IPC
