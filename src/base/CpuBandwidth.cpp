@@ -3,6 +3,7 @@
 // container that sees its own group as the root of the mount is read right too.
 #include "base/CpuBandwidth.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -72,28 +73,48 @@ bool FindGroup(const std::string& root, const CgroupMount& mount, std::string& g
   return false;
 }
 
-// One group's quota in CPUs, or 0 when it sets none.
-double GroupLimit(const std::string& directory, bool unified) {
-  if (unified) {
-    std::ifstream file(directory + "/cpu.max");
-    std::string quota;
-    double period = 0;
-    if (!(file >> quota >> period) || quota == "max" || period <= 0) return 0;
-    const double value = std::atof(quota.c_str());
-    return value > 0 ? value / period : 0;
-  }
-  std::ifstream quotaFile(directory + "/cpu.cfs_quota_us");
-  std::ifstream periodFile(directory + "/cpu.cfs_period_us");
-  double quota = 0;
-  double period = 0;
-  if (!(quotaFile >> quota) || !(periodFile >> period) || quota <= 0 || period <= 0) return 0;
-  return quota / period;
+// A number at the start of a small file; false when there is none.
+bool ReadNumber(const std::string& path, std::string& word, double& second) {
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (file == nullptr) return false;
+  char text[64] = {};
+  const size_t length = std::fread(text, 1, sizeof text - 1, file);
+  std::fclose(file);
+  text[length] = '\0';
+  std::istringstream stream(text);
+  second = 0;
+  return static_cast<bool>(stream >> word) && (stream >> second, true);
 }
 
-double Limit(const std::string& root, bool unified) {
+// One group's quota in CPUs, or 0 when it sets none.
+double GroupLimit(const std::string& directory, bool unified) {
+  std::string quota;
+  double period = 0;
+  if (unified) {
+    // "max 100000", or "150000 100000"
+    if (!ReadNumber(directory + "/cpu.max", quota, period) || quota == "max" || period <= 0) {
+      return 0;
+    }
+  } else {
+    std::string periodText;
+    double unused = 0;
+    if (!ReadNumber(directory + "/cpu.cfs_quota_us", quota, unused) ||
+        !ReadNumber(directory + "/cpu.cfs_period_us", periodText, unused)) {
+      return 0;
+    }
+    period = std::atof(periodText.c_str());
+    if (period <= 0) return 0;
+  }
+  const double value = std::atof(quota.c_str());
+  return value > 0 ? value / period : 0;
+}
+
+// The directories of the process's group and each ancestor up to the mount's root, in one
+// hierarchy; empty where it has none.
+std::vector<std::string> GroupDirectories(const std::string& root, bool unified) {
   CgroupMount mount;
   std::string group;
-  if (!FindMount(root, unified, mount) || !FindGroup(root, mount, group)) return 0;
+  if (!FindMount(root, unified, mount) || !FindGroup(root, mount, group)) return {};
   // The part of the group's path below what the mount shows as its root; a group outside
   // it (another namespace's view) is read from the mount's root.
   std::string below;
@@ -103,30 +124,46 @@ double Limit(const std::string& root, bool unified) {
              (group.size() == mount.root.size() || group[mount.root.size()] == '/')) {
     below = group.substr(mount.root.size());
   }
-  // The group and each ancestor up to the mount's root: the smallest quota binds.
-  double limit = 0;
+  std::vector<std::string> directories;
   for (;;) {
-    const double own = GroupLimit(mount.mountPoint + below, unified);
-    if (own > 0 && (limit == 0 || own < limit)) limit = own;
+    directories.push_back(mount.mountPoint + below);
     if (below.empty() || below == "/") break;
     const size_t slash = below.find_last_of('/');
     below = slash == std::string::npos ? std::string() : below.substr(0, slash);
+  }
+  return directories;
+}
+
+struct QuotaFiles {
+  std::vector<std::string> unified;
+  std::vector<std::string> legacy;
+};
+
+QuotaFiles FindQuotaFiles(const std::string& root) {
+  return QuotaFiles{GroupDirectories(root, true), GroupDirectories(root, false)};
+}
+
+// The smallest quota of the groups: the one that binds.
+double ReadLimit(const QuotaFiles& files) {
+  double limit = 0;
+  for (int version = 0; version < 2; ++version) {
+    for (const std::string& directory : version == 0 ? files.unified : files.legacy) {
+      const double own = GroupLimit(directory, version == 0);
+      if (own > 0 && (limit == 0 || own < limit)) limit = own;
+    }
   }
   return limit;
 }
 
 }  // namespace
 
-double CpuBandwidthLimitUnder(const std::string& root) {
-  const double unified = Limit(root, true);
-  const double legacy = Limit(root, false);
-  if (unified > 0 && legacy > 0) return unified < legacy ? unified : legacy;
-  return unified > 0 ? unified : legacy;
-}
+double CpuBandwidthLimitUnder(const std::string& root) { return ReadLimit(FindQuotaFiles(root)); }
 
 double CpuBandwidthLimit() {
 #ifdef __linux__
-  return CpuBandwidthLimitUnder("");
+  // Which groups hold the process does not change under it; their quotas may.
+  static const QuotaFiles files = FindQuotaFiles("");
+  return ReadLimit(files);
 #else
   return 0;
 #endif

@@ -9,8 +9,8 @@ namespace IPC {
 
 // The CPUs' worth of time per period the calling process's CPU control group and its
 // ancestors allow (the smallest of their quotas), or 0 where none is set or it cannot be
-// read. Linux only (0 elsewhere); reads a few small files, so it belongs where a
-// connection is made, not on a call's path.
+// read. Linux only (0 elsewhere). The groups are found once per process; each call reads
+// their quota files, a few small files (some microseconds each).
 double CpuBandwidthLimit();
 
 // The same, read below `root` instead of "/" (for tests): `root`/proc/self/mountinfo,

@@ -223,6 +223,10 @@ bool LoopWatch::Watch(uint64_t connection, const std::function<intptr_t()>& dupl
     handle_ = made;
     connection_ = connection;
     spin_.Allow(spinCanPay);
+    spinCanPay_ = spinCanPay;
+  } else if (spinCanPay != spinCanPay_) {
+    spin_.Allow(spinCanPay);
+    spinCanPay_ = spinCanPay;
   }
   if (!polling_) {
     if (uv.pollStart(handle_->uv, kUvReadable, OnPoll) != 0) return false;

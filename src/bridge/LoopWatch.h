@@ -35,7 +35,7 @@ class LoopWatch {
   // JavaScript thread: watches connection number `connection`; a connection other than the
   // one watched is duplicated by `duplicate` (-1: none) and watched from now on. With a
   // limit, ready is called after limitMs also when nothing came, for the reader to find the
-  // time-out. spinCanPay: the peer of a new connection may run on another CPU. The watch
+  // time-out. spinCanPay: the peer may run on another CPU (as the channel last found). The watch
   // does not keep the loop alive. False when it could not be started.
   bool Watch(uint64_t connection, const std::function<intptr_t()>& duplicate, uint32_t limitMs,
              bool spinCanPay);
@@ -80,6 +80,8 @@ class LoopWatch {
   void* limit_ = nullptr;
   bool limited_ = false;
   IPC::AdaptiveSpin spin_{std::chrono::microseconds(50)};
+  // What the channel last said of its peer's placement; the spin starts afresh on a change.
+  bool spinCanPay_ = false;
   bool spinning_ = false;
   IPC::AdaptiveSpin::Clock::time_point spinEnd_;
 };

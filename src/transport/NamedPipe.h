@@ -2,6 +2,7 @@
 // time limits and reconnection. The platform backend lives in NamedPipe<Platform>.cpp.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -146,7 +147,12 @@ class NamedPipe : public IPCInterface {
   // been duplicated (its close then shuts it down, so that no duplicate keeps it open for
   // the peer).
   uint64_t connection_ = 0;
-  bool peerElsewhere_ = false;
+  // Whether the peer may run on another CPU than this end and the CPU quota leaves room
+  // for a spin: found at connection, then again at most once every kPlacementCheckEvery
+  // before a request connection's read sleeps (an affinity or a quota may be set or
+  // lifted at any time). Read by any thread (PeerMayRunElsewhere).
+  std::atomic<bool> peerElsewhere_{false};
+  std::chrono::steady_clock::time_point placementCheckedAt_{};
   bool duplicated_ = false;
 
   // Held while a message is taken off the pipe and counted, and while the connection
@@ -167,6 +173,10 @@ class NamedPipe : public IPCInterface {
   bool blockInReceive_ = false;
   int64_t receiveLimitMs_ = 0;
   AdaptiveSpin spin_{std::chrono::microseconds(100)};
+  static constexpr auto kPlacementCheckEvery = std::chrono::seconds(1);
+  // Linux: finds whether spins can pay on connection `fd` (see peerElsewhere_); the spin
+  // starts afresh on a new connection and when the answer changed.
+  void CheckPlacement(int fd, bool newConnection);
   // A callback client whose last open failed: its worker reopens ten times a second while
   // the host is away, so only the first failure and the recovery are logged.
   bool openFailing_ = false;

@@ -217,8 +217,7 @@ bool NamedPipe::OpenClient(uint32_t timeoutMs) {
       static std::atomic<uint64_t> connectionsMade{0};
       connection_ = ++connectionsMade;
       spinForMessages_ = GetMode() == ClientRequest;
-      peerElsewhere_ = SpinCanPayOnConnection(fd);
-      spin_.Allow(peerElsewhere_);
+      CheckPlacement(fd, true);
       return true;
     }
     if (Clock::now() >= deadline) break;
@@ -261,6 +260,15 @@ NamedPipe::NativeHandle NamedPipe::DuplicateConnection() {
   if (duplicate < 0) return kInvalidHandle;
   duplicated_ = true;
   return duplicate;
+}
+
+void NamedPipe::CheckPlacement(int fd, bool newConnection) {
+  placementCheckedAt_ = Clock::now();
+  const bool elsewhere = SpinCanPayOnConnection(fd);
+  if (newConnection || elsewhere != peerElsewhere_.load(std::memory_order_relaxed)) {
+    peerElsewhere_.store(elsewhere, std::memory_order_relaxed);
+    spin_.Allow(elsewhere);
+  }
 }
 
 bool NamedPipe::SpinCanPayOn(NativeHandle connection) {
@@ -337,8 +345,7 @@ NamedPipe::NativeHandle NamedPipe::Connection(int& error) {
     blockInReceive_ = blocking;
     receiveLimitMs_ = 0;
     spinForMessages_ = GetMode() == ServerRequest;
-    peerElsewhere_ = SpinCanPayOnConnection(fd);
-    spin_.Allow(peerElsewhere_);
+    CheckPlacement(fd, true);
     HoldQueue();
   }
   return client_;
@@ -359,6 +366,10 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
       // Where this wait will not spin, its first receive already sleeps: a message that
       // waits is taken by it just as at once, and one that does not costs no second call.
       // A spin backing off counts this wait down as one that blocked.
+      if (firstTake && spinForMessages_ &&
+          Clock::now() - placementCheckedAt_ >= kPlacementCheckEvery) {
+        CheckPlacement(static_cast<int>(fd), false);
+      }
       if (firstTake && blockInReceive_) {
         const bool spins = spinForMessages_ && peerElsewhere_;
         if (!spins || spin_.BlocksNext()) {
