@@ -148,8 +148,8 @@ class NamedPipe : public IPCInterface {
   // the peer).
   uint64_t connection_ = 0;
   // Whether the peer may run on another CPU than this end and the CPU quota leaves room
-  // for a spin: found at connection, then again at most once every kPlacementCheckEvery
-  // before a request connection's read sleeps (an affinity or a quota may be set or
+  // for a spin: found at connection, then again at most once every kPlacementCheckEvery,
+  // at the start of a request connection's read (an affinity or a quota may be set or
   // lifted at any time). Read by any thread (PeerMayRunElsewhere).
   std::atomic<bool> peerElsewhere_{false};
   std::chrono::steady_clock::time_point placementCheckedAt_{};

@@ -363,13 +363,14 @@ bool NamedPipe::ReceiveMessage(uint32_t timeoutMs, size_t& length) {
     int error = 0;
     const NativeHandle fd = Connection(error);
     if (fd != kInvalidHandle) {
-      // Where this wait will not spin, its first receive already sleeps: a message that
-      // waits is taken by it just as at once, and one that does not costs no second call.
-      // A spin backing off counts this wait down as one that blocked.
+      // Once a second, a read looks again at where both ends may run.
       if (firstTake && spinForMessages_ &&
           Clock::now() - placementCheckedAt_ >= kPlacementCheckEvery) {
         CheckPlacement(static_cast<int>(fd), false);
       }
+      // Where this wait will not spin, its first receive already sleeps: a message that
+      // waits is taken by it just as at once, and one that does not costs no second call.
+      // A spin backing off counts this wait down as one that blocked.
       if (firstTake && blockInReceive_) {
         const bool spins = spinForMessages_ && peerElsewhere_;
         if (!spins || spin_.BlocksNext()) {
