@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -19,6 +18,19 @@ struct CgroupMount {
   bool unified = false;    // version 2
 };
 
+// A whole small file, read with stdio: file streams would tie the add-on to a newer C
+// library than it needs.
+std::string ReadFile(const std::string& path) {
+  std::string text;
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (file == nullptr) return text;
+  char chunk[4096];
+  size_t length = 0;
+  while ((length = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, length);
+  std::fclose(file);
+  return text;
+}
+
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
   std::string part;
@@ -31,7 +43,7 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 // the v2 mount. Fields of a mountinfo line: id, parent, major:minor, root, mount point,
 // options, optional fields up to "-", then type, source and super options.
 bool FindMount(const std::string& root, bool unified, CgroupMount& mount) {
-  std::ifstream mountinfo(root + "/proc/self/mountinfo");
+  std::istringstream mountinfo(ReadFile(root + "/proc/self/mountinfo"));
   std::string line;
   while (std::getline(mountinfo, line)) {
     const std::vector<std::string> fields = Split(line, ' ');
@@ -54,7 +66,7 @@ bool FindMount(const std::string& root, bool unified, CgroupMount& mount) {
 // The process's group in the hierarchy of `mount`, from /proc/self/cgroup ("0::/path" for
 // version 2, "N:cpu,cpuacct:/path" for version 1).
 bool FindGroup(const std::string& root, const CgroupMount& mount, std::string& group) {
-  std::ifstream cgroups(root + "/proc/self/cgroup");
+  std::istringstream cgroups(ReadFile(root + "/proc/self/cgroup"));
   std::string line;
   while (std::getline(cgroups, line)) {
     const size_t first = line.find(':');
@@ -73,15 +85,9 @@ bool FindGroup(const std::string& root, const CgroupMount& mount, std::string& g
   return false;
 }
 
-// A number at the start of a small file; false when there is none.
+// The first two words of a small file ("150000 100000"); false when it has none.
 bool ReadNumber(const std::string& path, std::string& word, double& second) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) return false;
-  char text[64] = {};
-  const size_t length = std::fread(text, 1, sizeof text - 1, file);
-  std::fclose(file);
-  text[length] = '\0';
-  std::istringstream stream(text);
+  std::istringstream stream(ReadFile(path));
   second = 0;
   return static_cast<bool>(stream >> word) && (stream >> second, true);
 }
