@@ -85,34 +85,33 @@ bool FindGroup(const std::string& root, const CgroupMount& mount, std::string& g
   return false;
 }
 
-// The first two words of a small file ("150000 100000"); false when it has none.
-bool ReadNumber(const std::string& path, std::string& word, double& second) {
+// The words of a small file: "150000 100000" or "max 100000" (cpu.max), "-1" or "50000"
+// (cpu.cfs_quota_us); none when it cannot be read.
+std::vector<std::string> Words(const std::string& path) {
   std::istringstream stream(ReadFile(path));
-  second = 0;
-  return static_cast<bool>(stream >> word) && (stream >> second, true);
+  std::vector<std::string> words;
+  std::string word;
+  while (stream >> word) words.push_back(word);
+  return words;
 }
 
 // One group's quota in CPUs, or 0 when it sets none.
 double GroupLimit(const std::string& directory, bool unified) {
-  std::string quota;
+  double quota = 0;
   double period = 0;
   if (unified) {
-    // "max 100000", or "150000 100000"
-    if (!ReadNumber(directory + "/cpu.max", quota, period) || quota == "max" || period <= 0) {
-      return 0;
-    }
+    const std::vector<std::string> max = Words(directory + "/cpu.max");
+    if (max.size() < 2) return 0;
+    quota = std::atof(max[0].c_str());  // "max" reads as 0: no quota
+    period = std::atof(max[1].c_str());
   } else {
-    std::string periodText;
-    double unused = 0;
-    if (!ReadNumber(directory + "/cpu.cfs_quota_us", quota, unused) ||
-        !ReadNumber(directory + "/cpu.cfs_period_us", periodText, unused)) {
-      return 0;
-    }
-    period = std::atof(periodText.c_str());
-    if (period <= 0) return 0;
+    const std::vector<std::string> quotaWords = Words(directory + "/cpu.cfs_quota_us");
+    const std::vector<std::string> periodWords = Words(directory + "/cpu.cfs_period_us");
+    if (quotaWords.empty() || periodWords.empty()) return 0;
+    quota = std::atof(quotaWords[0].c_str());
+    period = std::atof(periodWords[0].c_str());
   }
-  const double value = std::atof(quota.c_str());
-  return value > 0 ? value / period : 0;
+  return quota > 0 && period > 0 ? quota / period : 0;
 }
 
 // The directories of the process's group and each ancestor up to the mount's root, in one
@@ -152,12 +151,14 @@ QuotaFiles FindQuotaFiles(const std::string& root) {
 // The smallest quota of the groups: the one that binds.
 double ReadLimit(const QuotaFiles& files) {
   double limit = 0;
-  for (int version = 0; version < 2; ++version) {
-    for (const std::string& directory : version == 0 ? files.unified : files.legacy) {
-      const double own = GroupLimit(directory, version == 0);
+  const auto take = [&limit](const std::vector<std::string>& directories, bool unified) {
+    for (const std::string& directory : directories) {
+      const double own = GroupLimit(directory, unified);
       if (own > 0 && (limit == 0 || own < limit)) limit = own;
     }
-  }
+  };
+  take(files.unified, true);
+  take(files.legacy, false);
   return limit;
 }
 
