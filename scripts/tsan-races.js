@@ -31,8 +31,8 @@ function onOurCodeAlone(report) {
 let counted = 0;
 let ignored = 0;
 for (const file of process.argv.slice(2)) {
-  const reports = fs.readFileSync(file, 'utf8').split(/^=+$/m).filter((r) => r.includes('WARNING: ThreadSanitizer'));
-  for (const report of reports) {
+  const reports = fs.readFileSync(file, 'utf8').split(/^=+$/m);
+  for (const report of reports.filter((r) => r.includes('WARNING: ThreadSanitizer'))) {
     if (onOurCodeAlone(report)) {
       counted += 1;
       process.stderr.write(`${file}:${report}\n`);
