@@ -10,14 +10,18 @@
 //
 //   hostlink_wire_floor --request FILE --answer FILE [--calls N] [--warmup N]
 //                       [--client-cpu C] [--server-cpu S] [--sleep-poll-ms MS]
-//                       [--samples 1]
+//                       [--fire-after-ms MS] [--samples 1]
 //
 // --client-cpu and --server-cpu pin each end to one CPU; --sleep-poll-ms replaces the
 // wait in poll() by sleeps between non-blocking reads (the polling design's cost);
+// --fire-after-ms makes the exchange one way, as a callback is: the server sleeps that long,
+// takes the time and sends the answer text; the client, asleep in poll, receives and
+// decompresses it, and a sample is the time from the server's clock reading to then;
 // --samples 1 adds every round trip's time ("samples_us") and the wall time ("seconds"),
 // for the suite to pool the rounds it measures in.
 #include <poll.h>
 #include <sched.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -109,16 +113,17 @@ struct FloorRun {
   int clientCpu = -1;
   int serverCpu = -1;
   int sleepPollMs = 0;
+  int fireAfterMs = 0;
   bool printSamples = false;
 };
 
 struct FloorFigures {
   std::vector<double> samples;  // microseconds per round trip
-  double seconds = 0;           // wall time of the measured round trips
+  double seconds = 0;           // wall time of the measured round trips; one way, their sum
 };
 
 // The exchange itself: the server answers every request with the answer text.
-bool MeasureFloor(const FloorRun& run, FloorFigures& figures) {
+bool MeasureRoundTrips(const FloorRun& run, FloorFigures& figures) {
   int fds[2];
   if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) return false;
   const pid_t child = fork();
@@ -137,8 +142,6 @@ bool MeasureFloor(const FloorRun& run, FloorFigures& figures) {
   PinTo(run.clientCpu);
   FloorEnd client(fds[0], run.sleepPollMs);
   std::string answer;
-  figures.samples.clear();
-  figures.samples.reserve(static_cast<size_t>(run.calls));
   bool ok = true;
   Clock::time_point begin;
   for (int turn = -run.warmUp; ok && turn < run.calls; ++turn) {
@@ -150,6 +153,60 @@ bool MeasureFloor(const FloorRun& run, FloorFigures& figures) {
   figures.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
   close(fds[0]);
   waitpid(child, nullptr, 0);
+  return ok;
+}
+
+// One way, as a callback: the server's fire times reach the client through shared memory,
+// so that the wire carries the answer text alone.
+bool MeasureOneWay(const FloorRun& run, FloorFigures& figures) {
+  const size_t turns = static_cast<size_t>(run.warmUp) + static_cast<size_t>(run.calls);
+  const size_t bytes = turns * sizeof(Clock::time_point);
+  void* shared = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  if (shared == MAP_FAILED) return false;
+  auto* firedAt = static_cast<Clock::time_point*>(shared);
+  int fds[2];
+  const pid_t child =
+      socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) == 0 ? fork() : -1;
+  if (child < 0) {
+    munmap(shared, bytes);
+    return false;
+  }
+  if (child == 0) {
+    close(fds[0]);
+    PinTo(run.serverCpu);
+    FloorEnd server(fds[1]);
+    for (size_t turn = 0; turn < turns; ++turn) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(run.fireAfterMs));
+      firedAt[turn] = Clock::now();
+      if (!server.Send(run.answer)) break;
+    }
+    _exit(0);
+  }
+  close(fds[1]);
+  PinTo(run.clientCpu);
+  FloorEnd client(fds[0]);
+  std::string answer;
+  bool ok = true;
+  for (size_t turn = 0; ok && turn < turns; ++turn) {
+    ok = client.Receive(answer);
+    const double micros =
+        std::chrono::duration<double, std::micro>(Clock::now() - firedAt[turn]).count();
+    if (ok && turn >= static_cast<size_t>(run.warmUp)) {
+      figures.samples.push_back(micros);
+      figures.seconds += micros / 1e6;
+    }
+  }
+  close(fds[0]);
+  waitpid(child, nullptr, 0);
+  munmap(shared, bytes);
+  return ok;
+}
+
+bool MeasureFloor(const FloorRun& run, FloorFigures& figures) {
+  figures.samples.clear();
+  figures.samples.reserve(static_cast<size_t>(run.calls));
+  figures.seconds = 0;
+  const bool ok = run.fireAfterMs > 0 ? MeasureOneWay(run, figures) : MeasureRoundTrips(run, figures);
   return ok && !figures.samples.empty();
 }
 
@@ -190,6 +247,8 @@ int RunWithOptions(int argc, char** argv) {
       run.serverCpu = std::atoi(value);
     } else if (option == "--sleep-poll-ms") {
       run.sleepPollMs = std::max(0, std::atoi(value));
+    } else if (option == "--fire-after-ms") {
+      run.fireAfterMs = std::max(0, std::atoi(value));
     } else if (option == "--samples") {
       run.printSamples = std::strcmp(value, "0") != 0;
     } else {

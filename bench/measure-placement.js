@@ -12,13 +12,13 @@
 const fs = require('node:fs');
 const path = require('node:path');
 const {
-  measureCall, measureCallback, measureMemory, measureAwaited, measureBurst, measureSyncBlock,
+  CALLBACK_NAME, FIRE_DELAY_MS, measureCall, measureCallback, measureMemory, measureAwaited, measureBurst, measureSyncBlock,
 } = require('./lib/addon-cases');
 const { CALL_CASES, countsFor } = require('./lib/cases');
 const { measureFloor } = require('./lib/floor');
 const { pooled, timeAsync } = require('./lib/measure');
 const { pinProcess } = require('./lib/placement');
-const { captureTexts, temporaryDirectory } = require('./lib/texts');
+const { captureTexts, writeCallbackText, temporaryDirectory } = require('./lib/texts');
 const peers = require('./peers');
 
 const repoRoot = path.resolve(__dirname, '..');
@@ -75,6 +75,8 @@ async function main() {
     for (const [key, text] of Object.entries(texts)) {
       figures.texts[key] = { request_bytes: text.requestBytes, answer_bytes: text.answerBytes };
     }
+    const callbackText = writeCallbackText(directory, CALLBACK_NAME);
+    figures.texts.callback = { answer_bytes: callbackText.answerBytes };
 
     const floorBinary = path.join(benchDir, 'hostlink_wire_floor');
     progress(`${placement.name}: the seed design's polling`);
@@ -107,7 +109,9 @@ async function main() {
             timings.add('peers', key, await timeAsync(connection.call, roundCounts('peer', quick)));
           }
         }
-        timings.add('cases', 'callback', await measureCallback(addon, bench, roundCounts('callback', quick)));
+        const callbackCounts = roundCounts('callback', quick);
+        timings.add('floor', 'callback', measureFloor(floorBinary, callbackText, callbackCounts, placement, { fireAfterMs: FIRE_DELAY_MS }));
+        timings.add('cases', 'callback', await measureCallback(addon, bench, callbackCounts));
       }
       timings.figures(figures);
       if (options.memory) {

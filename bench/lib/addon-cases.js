@@ -100,4 +100,4 @@ async function timeBlocks(block, { calls: blocks, warmUp }) {
   return { samples, seconds: Number(nowNs() - begin) / 1e9, calls: blocks * ASYNC_BURST };
 }
 
-module.exports = { measureCall, measureCallback, measureMemory, measureAwaited, measureBurst, measureSyncBlock };
+module.exports = { CALLBACK_NAME, FIRE_DELAY_MS, measureCall, measureCallback, measureMemory, measureAwaited, measureBurst, measureSyncBlock };

@@ -42,7 +42,10 @@ function placementBlock(placement, figures) {
       rows.push(row('  the same 1000 calls one by one, synchronous, per call', figures.cases.sync_block, figures.floor.trivial));
     }
   }
-  rows.push(row('callback: host fires -> JS function runs', figures.cases.callback));
+  const callbackFloor = figures.floor.callback;
+  const callbackBytes = figures.texts.callback ? ` (${figures.texts.callback.answer_bytes} B)` : '';
+  rows.push(row(`callback: host fires -> JS function runs${callbackBytes}`, figures.cases.callback, callbackFloor));
+  if (callbackFloor) rows.push(row('  wire floor, same text one way, receiver asleep in poll', callbackFloor, callbackFloor));
   const trivialFloor = figures.floor.trivial;
   rows.push(row('seed design, 5 ms polling (trivial)', figures.polling_reference.trivial, trivialFloor));
   for (const [key, title] of Object.entries(PEER_TITLES)) {

@@ -72,8 +72,17 @@ async function captureTexts({ addon, host, recorderBinary, directory }) {
   return texts;
 }
 
+// The message the host writes on the callback pipe to fire a callback without arguments
+// (docs/protocol.md, section 6), for the callback's one-way floor.
+function writeCallbackText(directory, name) {
+  const text = JSON.stringify({ response: { status: true, result: name } });
+  const answer = path.join(directory, 'callback.answer');
+  fs.writeFileSync(answer, text);
+  return { answer, answerBytes: Buffer.byteLength(text) };
+}
+
 function temporaryDirectory() {
   return fs.mkdtempSync(path.join(os.tmpdir(), 'hostlink-bench-'));
 }
 
-module.exports = { captureTexts, temporaryDirectory };
+module.exports = { captureTexts, writeCallbackText, temporaryDirectory };
