@@ -1,7 +1,8 @@
 // A response text as the add-on receives it: read into a fresh message, then every typed
 // reader on the result and the members nested in it, as the add-on's conversion reads
 // them, and the writer's text read back. A table result the straight road reads from the
-// text must be the one the parsed message gives, and the plain text of any value read
+// text must be the one the parsed message gives, as must a callback name read straight from
+// it, and the plain text of any value read
 // off the wire must read back as that value.
 #include <cstdint>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "FuzzCheck.h"
 #include "JsonCompare.h"
 #include "MapWalker.h"
+#include "ipc/BareCallback.h"
 #include "ipc/PlainResult.h"
 #include "ipc/ResponseMessage.h"
 #include "ipc/WireCodec.h"
@@ -137,6 +139,18 @@ void CheckStraightRoad(const std::string& text, const ResponseMessage& response,
   FUZZ_CHECK(asciiOnly == !high);
 }
 
+// A callback name the straight read takes is the one the parsed road reads, from a success
+// without arguments.
+void CheckBareCallback(const std::string& text, const ResponseMessage& response, bool read) {
+  std::string name;
+  if (!IPC::ReadBareCallbackName(text, name)) {
+    FUZZ_CHECK(name.empty());
+    return;
+  }
+  FUZZ_CHECK(read && response.status && response.args.empty());
+  FUZZ_CHECK(response.result.IsString("result") && response.result.GetString("result") == name);
+}
+
 void CheckUntouched(const ResponseMessage& response) {
   FUZZ_CHECK(!response.status);
   FUZZ_CHECK(response.requestId == ResponseMessage::kNoRequestId);
@@ -176,6 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ResponseMessage response;
   const bool read = response.FromJSONString(text);
   CheckStraightRoad(text, response, read);
+  CheckBareCallback(text, response, read);
   if (!read) {
     CheckUntouched(response);
     return 0;

@@ -8,6 +8,7 @@
 #include "base/Log.h"
 #include "base/PeerText.h"
 #include "bridge/CallbackRegistry.h"
+#include "ipc/BareCallback.h"
 #include "ipc/ResponseMessage.h"
 
 namespace Hostlink {
@@ -46,14 +47,17 @@ void CallbackMessageProcessor::ProcessCallbackMessage(const std::string& message
   // Whatever a layer below logs while it reads the host's message is the host's doing.
   IPC::PeerCausedLines peerCaused;
   try {
-    IPC::ResponseMessage callback;
+    std::string callbackName;
     std::vector<IPC::WireValue> args;
-    if (!callback.FromJSONString(message) || !callback.result.IsString("result") ||
-        !TakeArguments(callback.args, args)) {
-      IPC::LogPeerError(kParseFailed, kParseFailed);
-      return;
+    if (!IPC::ReadBareCallbackName(message, callbackName)) {
+      IPC::ResponseMessage callback;
+      if (!callback.FromJSONString(message) || !callback.result.IsString("result") ||
+          !TakeArguments(callback.args, args)) {
+        IPC::LogPeerError(kParseFailed, kParseFailed);
+        return;
+      }
+      callbackName = callback.result.GetString("result");
     }
-    const std::string callbackName = callback.result.GetString("result");
     if (callbackName.empty()) {
       IPC::LogPeerError(kNameEmpty, kNameEmpty);
       return;
