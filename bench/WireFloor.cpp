@@ -165,8 +165,7 @@ bool MeasureOneWay(const FloorRun& run, FloorFigures& figures) {
   if (shared == MAP_FAILED) return false;
   auto* firedAt = static_cast<Clock::time_point*>(shared);
   int fds[2];
-  const pid_t child =
-      socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) == 0 ? fork() : -1;
+  const pid_t child = socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) == 0 ? fork() : -1;
   if (child < 0) {
     munmap(shared, bytes);
     return false;
@@ -206,7 +205,8 @@ bool MeasureFloor(const FloorRun& run, FloorFigures& figures) {
   figures.samples.clear();
   figures.samples.reserve(static_cast<size_t>(run.calls));
   figures.seconds = 0;
-  const bool ok = run.fireAfterMs > 0 ? MeasureOneWay(run, figures) : MeasureRoundTrips(run, figures);
+  const bool ok =
+      run.fireAfterMs > 0 ? MeasureOneWay(run, figures) : MeasureRoundTrips(run, figures);
   return ok && !figures.samples.empty();
 }
 

@@ -1,9 +1,8 @@
 // A response text as the add-on receives it: read into a fresh message, then every typed
 // reader on the result and the members nested in it, as the add-on's conversion reads
 // them, and the writer's text read back. A table result the straight road reads from the
-// text must be the one the parsed message gives, as must a callback name read straight from
-// it, and the plain text of any value read
-// off the wire must read back as that value.
+// text must be the one the parsed message gives, as must a callback name read straight
+// from it, and the plain text of any value read off the wire must read back as that value.
 #include <cstdint>
 #include <cstring>
 #include <string>
