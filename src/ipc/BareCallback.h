@@ -1,6 +1,8 @@
 // A callback without arguments, as hosts write it, read straight from its text. Parsing
-// the message into a document is most of what taking such a callback costs: about 4 µs of
-// the 20 between the plug-in's wake-up and its function, on a CPU that has just woken.
+// the message into a document was the largest part of taking such a callback that was ours
+// to cut: about 4 µs of the 20 between the plug-in's wake-up and its function, on a CPU
+// that has just woken (the receive and the decompression are the wire's, the callback scope
+// and the call into JavaScript Node's).
 #pragma once
 
 #include <string>
